@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: once in a normal build, once under
+# AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+./scripts/build.sh build
+(cd build && ctest --output-on-failure -j2 --timeout 300)
+
+./scripts/build.sh build-asan -DQQC_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+(cd build-asan && ctest --output-on-failure -j2 --timeout 600)

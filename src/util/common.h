@@ -1,0 +1,32 @@
+#pragma once
+// Small routines shared by every subsystem: the message routine with "$"
+// place-holders, settings-text cleaning, device type names, path helpers,
+// null-safe conversions, a sort and the debug trace writer.
+
+#include <QString>
+#include <QVariant>
+
+class QWidget;
+
+namespace qqc {
+
+// "|" becomes CR LF, "+" a tab, then each "$" takes the next item of the
+// "|"-separated substitution list. Shown through the program's Prompter.
+int MessageBoxEx(const QString& prompt, int buttons = 0, const QString& substitutions = QString(),
+                 const QString& title = QString());
+// Consumes items from `list` (see MessageBoxEx).
+QString SubstituteParams(const QString& templ, QString& list);
+QString CleanSettingText(const QString& text);
+QString DeviceTypeName(int index);
+// Splits at the last "\" (or "/"); both outputs unchanged when there is none.
+void SplitPath(const QString& path, QString& folder, QString& fileName);
+// folder must end in a separator; e.g. folder + "new00001.mdb".
+QString NextNumberedFileName(const QString& folder, const QString& prefix, const QString& extension);
+QString NullToText(const QVariant& value);
+QVariant TextToNullable(const QString& text);
+void SortSingles(int n, float* values);
+// Appends "date time,text" to the program's log file when `enabled`.
+void DebugLog(const QString& text, bool enabled);
+void SetLocaleFont(QWidget& control, int languageId);
+
+} // namespace qqc
