@@ -22,8 +22,16 @@ public:
     // --- shell: settings, error reporter, start-up state (monitor.cpp) ---
 
     // --- link: receive buffer, frames, unit messages (monitor_link.cpp) ---
+    // Start-up step 8: opens the configured port; on failure shows
+    // "Error opening comm port: " + the system's text and returns false.
+    bool openSerialLink();
+    void closeSerialLink();
 
     // --- database: open/create, sample store, assignments (monitor_store.cpp) ---
+    // Start-up step 14: reopens the last database or falls back to the open
+    // or create commands.
+    void openDatabaseAtStartup();
+    void closeDatabase();
 
     // --- calibration and recalculation (monitor_calibration.cpp) ---
 

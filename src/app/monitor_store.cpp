@@ -1,0 +1,8 @@
+#include "app/monitor.h"
+
+namespace qqc {
+
+void Monitor::openDatabaseAtStartup() {}
+void Monitor::closeDatabase() {}
+
+} // namespace qqc
