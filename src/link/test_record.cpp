@@ -1,0 +1,92 @@
+#include "link/test_record.h"
+
+#include <limits>
+
+namespace qqc {
+
+TestRecord& testRecord()
+{
+    static TestRecord record;
+    return record;
+}
+
+const QStringList& testRecordFieldNames()
+{
+    static const QStringList names = {
+        QStringLiteral("raw8700"), QStringLiteral("Temp"),   QStringLiteral("Calc8700"),
+        QStringLiteral("PCCalc"),  QStringLiteral("Rslt8700"), QStringLiteral("PCRslt"),
+        QStringLiteral("CalData"),
+    };
+    return names;
+}
+
+namespace {
+
+template <typename Table>
+QString joinEntries(const Table& entries)
+{
+    QString text;
+    text.reserve(int(entries.size()) * 6);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i)
+            text += QLatin1Char(',');
+        text += QString::number(qint64(entries[i]));
+    }
+    return text;
+}
+
+template <typename Table>
+bool loadEntries(Table& entries, const QString& text)
+{
+    using T = typename Table::value_type;
+    if (text.isEmpty())
+        return true;
+    bool clean = true;
+    const QStringList items = text.split(QLatin1Char(','));
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (size_t(i) >= entries.size()) {
+            clean = false;
+            break;
+        }
+        bool ok = false;
+        const qlonglong v = items[i].trimmed().toLongLong(&ok);
+        if (!ok || v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) {
+            clean = false;
+            continue;
+        }
+        entries[size_t(i)] = T(v);
+    }
+    return clean;
+}
+
+// Calls f with the table named `field` as a span; returns false for an unknown name.
+template <typename Record, typename F>
+bool withTable(Record& r, const QString& field, F&& f)
+{
+    if (field == QLatin1String("raw8700")) return f(r.raw8700), true;
+    if (field == QLatin1String("Temp")) return f(r.Temp), true;
+    if (field == QLatin1String("Calc8700")) return f(r.Calc8700), true;
+    if (field == QLatin1String("PCCalc")) return f(r.PCCalc), true;
+    if (field == QLatin1String("Rslt8700")) return f(r.Rslt8700), true;
+    if (field == QLatin1String("PCRslt")) return f(r.PCRslt), true;
+    if (field == QLatin1String("CalData")) return f(r.CalData), true;
+    return false;
+}
+
+} // namespace
+
+QString testRecordFieldText(const TestRecord& record, const QString& field)
+{
+    QString text;
+    withTable(record, field, [&](const auto& table) { text = joinEntries(table); });
+    return text;
+}
+
+bool setTestRecordFieldText(TestRecord& record, const QString& field, const QString& text)
+{
+    bool clean = false;
+    const bool known = withTable(record, field, [&](auto& table) { clean = loadEntries(table, text); });
+    return known && clean;
+}
+
+} // namespace qqc
