@@ -1,0 +1,93 @@
+#include "link/test_decoder.h"
+
+#include "util/prompter.h"
+
+namespace qqc {
+
+namespace {
+
+// Runs `step` until it succeeds or the handler lets it go; returns false when
+// the step finally failed (ignored or aborted) and sets `abort` on Abort.
+template <typename Step>
+bool runStep(Step&& step, const DecodeFailureHandler& onFailure, bool& abort)
+{
+    QString description;
+    // A bounded number of retries: the frame's bytes do not change between
+    // tries, so endless retries would only hang the program.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (step(description))
+            return true;
+        const int answer = onFailure ? onFailure(description) : Answer::Ignore;
+        if (answer == Answer::Abort) {
+            abort = true;
+            return false;
+        }
+        if (answer != Answer::Retry)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
+int get_ov_data(const std::uint8_t* frame, std::size_t length, TestRecord& record,
+                const DecodeFailureHandler& onFailure)
+{
+    bool abort = false;
+    if (frame == nullptr || length < std::size_t(TestFrameLength)) {
+        const QString description =
+            QStringLiteral("Test record too short: %1 of %2 bytes received").arg(frame ? length : 0).arg(TestFrameLength);
+        if (onFailure)
+            onFailure(description);   // Retry cannot lengthen the frame: the record is abandoned either way
+        return DecodeResult::Failed;
+    }
+
+    const auto le = [frame](std::size_t k) { return std::int32_t(frame[k]) + 256 * std::int32_t(frame[k + 1]); };
+    const auto be = [frame](std::size_t k) { return 256 * std::int32_t(frame[k]) + std::int32_t(frame[k + 1]); };
+
+    // Decode into a copy: the program-wide record changes only when the whole
+    // frame was good.
+    TestRecord r = record;
+    bool failed = false;
+
+    for (std::size_t i = 0; i < std::size_t(TestRecord::ReadingCount); ++i) {
+        const std::size_t base = 2 + 7 * i;
+        r.raw8700[i] = le(base);
+        r.raw8700[100 + i] = le(base + 2);
+        r.raw8700[200 + i] = le(base + 4);
+        r.Temp[i] = std::int16_t(frame[base + 6]);
+    }
+    // Bytes 702-703: a word the unit sends but nothing uses.
+    for (std::size_t j = 0; j < std::size_t(Calc::Count); ++j)
+        r.Calc8700[j] = SignMagnitudeToInt(be(704 + 2 * j));
+    // Byte 750: not used.
+    for (std::size_t k = 0; k < std::size_t(Cal::Count) && !abort; ++k) {
+        const std::size_t at = 751 + 2 * k;
+        const bool ok = runStep(
+            [&](QString& description) {
+                if (frame[at] > 127) {
+                    description = QStringLiteral("Calibration value %1 does not fit 16 bits (bytes %2 %3)")
+                                      .arg(k + 1)
+                                      .arg(frame[at])
+                                      .arg(frame[at + 1]);
+                    return false;
+                }
+                r.CalData[k] = be(at);
+                return true;
+            },
+            onFailure, abort);
+        failed = failed || !ok;
+    }
+    if (abort)
+        return DecodeResult::Failed;
+    for (std::size_t m = 0; m < std::size_t(Rslt::Count); ++m) {
+        const std::int32_t v = be(759 + 2 * m);
+        r.Rslt8700[m] = m <= 5 ? SignMagnitudeToInt(v) : v;
+    }
+    if (failed)
+        return DecodeResult::Failed;
+    record = r;
+    return DecodeResult::Ok;
+}
+
+} // namespace qqc
