@@ -1,0 +1,148 @@
+#include "util/common.h"
+
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "util/prompter.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+TEST(SubstituteParams, ItemsAreTakenInOrderAndTheRestIsKept)
+{
+    QString list = "3|1|2|5";
+    EXPECT_EQ(SubstituteParams("$.$", list), "3.1");
+    EXPECT_EQ(list, "2|5");
+}
+
+TEST(SubstituteParams, LastItemIsReusedAndEmptyListGivesEmptyText)
+{
+    QString one = "x";
+    EXPECT_EQ(SubstituteParams("a$b$c", one), "axbxc");
+    EXPECT_EQ(one, "x");
+    QString none;
+    EXPECT_EQ(SubstituteParams("a$b$c", none), "abc");
+    QString unused = "p|q";
+    EXPECT_EQ(SubstituteParams("no place-holder", unused), "no place-holder");
+    EXPECT_EQ(unused, "p|q");
+}
+
+TEST(SubstituteParams, InsertedDollarIsNotSubstitutedAgain)
+{
+    QString list = "$5|tail";
+    EXPECT_EQ(SubstituteParams("cost $ and $", list), "cost $5 and tail");
+}
+
+TEST(MessageBoxEx, BarsBecomeLineBreaksPlusBecomesTabThenSubstitution)
+{
+    test::ScriptedPrompter p;
+    p.answers = {Answer::Yes};
+    const int answer = MessageBoxEx("a+b|Sample:$ Date:$", MsgStyle::YesNo, "12|1/2/2026", "Title");
+    EXPECT_EQ(answer, Answer::Yes);
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0].text, "a\tb\r\nSample:12 Date:1/2/2026");
+    EXPECT_EQ(p.messages[0].style, MsgStyle::YesNo);
+    EXPECT_EQ(p.messages[0].title, "Title");
+}
+
+TEST(CleanSettingText, NulsAndBlanksAroundAreRemoved)
+{
+    QString buffer = "COM3";
+    buffer += QString(10, QChar(0)) + "   " + QString(50, QChar(0));
+    EXPECT_EQ(CleanSettingText(buffer), "COM3");
+    EXPECT_EQ(CleanSettingText("  a b  "), "a b");
+    EXPECT_EQ(CleanSettingText("\ttab\t"), "\ttab\t");  // only blanks are trimmed
+}
+
+TEST(DeviceTypeName, KnownIndicesAndUndefined)
+{
+    EXPECT_EQ(DeviceTypeName(0), "None");
+    EXPECT_EQ(DeviceTypeName(5), "8700");
+    EXPECT_EQ(DeviceTypeName(7), "MODEM");
+    EXPECT_EQ(DeviceTypeName(8), "Undefined");
+    EXPECT_EQ(DeviceTypeName(-1), "Undefined");
+}
+
+TEST(SplitPath, SplitsAtTheLastSeparatorOfEitherKind)
+{
+    QString folder = "keep";
+    QString file = "keep";
+    SplitPath("C:\\data\\x.mdb", folder, file);
+    EXPECT_EQ(folder, "C:\\data\\");
+    EXPECT_EQ(file, "x.mdb");
+    SplitPath("/home/lab/db/y.mdb", folder, file);
+    EXPECT_EQ(folder, "/home/lab/db/");
+    EXPECT_EQ(file, "y.mdb");
+    folder = file = "keep";
+    SplitPath("plain.mdb", folder, file);
+    EXPECT_EQ(folder, "keep");
+    EXPECT_EQ(file, "keep");
+}
+
+TEST(NextNumberedFileName, FirstNameAndNextAfterTheLargest)
+{
+    test::TempHome home;
+    const QString folder = home.path() + "/";
+    EXPECT_EQ(NextNumberedFileName(folder, "new", "mdb"), folder + "new00001.mdb");
+
+    home.write("new00002.mdb", "");
+    home.write("NEW00010.MDB", "");   // names compare without case
+    home.write("newest.mdb", "");     // not numeric: counts as 0
+    home.write("new00099.txt", "");   // other extension
+    EXPECT_EQ(NextNumberedFileName(folder, "new", "mdb"), folder + "new00011.mdb");
+    // A prefix of 8 characters or more gets no padding.
+    EXPECT_EQ(NextNumberedFileName(folder, "samples_", "csv"), folder + "samples_1.csv");
+}
+
+TEST(NullConversions, NullAndEmptyMapToEachOther)
+{
+    EXPECT_EQ(NullToText(QVariant()), "");
+    EXPECT_EQ(NullToText(QVariant(QMetaType(QMetaType::QString))), "");
+    EXPECT_EQ(NullToText(QVariant(42)), "42");
+    EXPECT_TRUE(TextToNullable("").isNull());
+    EXPECT_EQ(TextToNullable("abc").toString(), "abc");
+}
+
+TEST(SortSingles, SortsAscendingAndIgnoresEmptyCounts)
+{
+    float v[] = {3.5f, -1.0f, 2.0f, 2.0f, 10.0f, 0.0f};
+    SortSingles(6, v);
+    const float expected[] = {-1.0f, 0.0f, 2.0f, 2.0f, 3.5f, 10.0f};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(v[i], expected[i]);
+    float w[] = {2.0f, 1.0f};
+    SortSingles(0, w);
+    EXPECT_EQ(w[0], 2.0f);
+}
+
+TEST(DebugLog, AppendsDateTimeCommaTextOnlyWhenEnabled)
+{
+    test::TempHome home;
+    DebugLog("not written", false);
+    EXPECT_TRUE(home.read("quorvelqc.log").isEmpty());
+    DebugLog("Rx: K 05", true);
+    DebugLog("second", true);
+    const QString log = QString::fromUtf8(home.read("quorvelqc.log"));
+    const QRegularExpression line(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,Rx: K 05\r\n\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,second\r\n$)");
+    EXPECT_TRUE(line.match(log).hasMatch()) << log.toStdString();
+}
+
+TEST(SetLocaleFont, EastAsianLanguagesGetTheirFonts)
+{
+    QWidget w;
+    SetLocaleFont(w, 2052);
+    EXPECT_EQ(w.font().family(), QString::fromUtf8("宋体"));
+    SetLocaleFont(w, 1028);
+    EXPECT_EQ(w.font().family(), QString::fromUtf8("新細明體"));
+    SetLocaleFont(w, 1041);
+    EXPECT_EQ(w.font().family(), QString::fromUtf8("ＭＳ Ｐゴシック"));
+    SetLocaleFont(w, 1033);  // unchanged
+    EXPECT_EQ(w.font().family(), QString::fromUtf8("ＭＳ Ｐゴシック"));
+}
+
+} // namespace
+} // namespace qqc

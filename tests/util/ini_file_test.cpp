@@ -1,0 +1,138 @@
+#include "util/ini_file.h"
+
+#include "support/temp_home.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    test::TempHome home;
+    QString path = home.file(QStringLiteral("quorvelqc.ini"));
+    IniFile ini{path};
+};
+
+TEST_F(IniFileTest, MissingFileGivesDefaults)
+{
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT0", "Company"), "Company");
+    EXPECT_EQ(ini.readInt("MISC", "TOTALTESTTIME", 50), 50);
+    EXPECT_FALSE(ini.readFlag("MISC", "DEBUG"));
+}
+
+TEST_F(IniFileTest, NamesCompareWithoutCaseAndValuesAreTrimmed)
+{
+    home.write("quorvelqc.ini", "[misc]\r\n  Debug = 1 \r\nTotalTestTime=  75 \r\n[OvLabels]\r\nreport0=  Acme Oil  \r\n");
+    EXPECT_TRUE(ini.readFlag("MISC", "DEBUG"));
+    EXPECT_EQ(ini.readInt("MISC", "TOTALTESTTIME", 50), 75);
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT0", "Company"), "Acme Oil");
+}
+
+TEST_F(IniFileTest, FlagIsOnOnlyForExactlyOne)
+{
+    home.write("quorvelqc.ini", "[MISC]\nA= 1 \nB=01\nC=yes\nD=1x\nE=\n");
+    EXPECT_TRUE(ini.readFlag("MISC", "A"));
+    EXPECT_FALSE(ini.readFlag("MISC", "B"));
+    EXPECT_FALSE(ini.readFlag("MISC", "C"));
+    EXPECT_FALSE(ini.readFlag("MISC", "D"));
+    EXPECT_FALSE(ini.readFlag("MISC", "E"));
+}
+
+TEST_F(IniFileTest, IntegersReadLeadingDigitsLikeTheProfileReader)
+{
+    home.write("quorvelqc.ini", "[COMM]\nA=12abc\nB=-3\nC=abc\nD=\nE=99999999999\n");
+    EXPECT_EQ(ini.readInt("COMM", "A", 7), 12);
+    EXPECT_EQ(ini.readInt("COMM", "B", 7), -3);
+    EXPECT_EQ(ini.readInt("COMM", "C", 7), 7);
+    EXPECT_EQ(ini.readInt("COMM", "D", 7), 7);
+    EXPECT_EQ(ini.readInt("COMM", "E", 7), 2147483647);
+    EXPECT_EQ(ini.readInt("COMM", "MISSING", 7), 7);
+}
+
+TEST_F(IniFileTest, TextIsCutAt63CharactersButPathsAreReadWhole)
+{
+    const QString longValue = QString(60, 'a') + "bcdefgh";  // 67 characters
+    home.write("quorvelqc.ini", ("[Database]\nFile=" + longValue + "\n").toUtf8());
+    EXPECT_EQ(ini.readText("Database", "File", ""), longValue.left(63));
+    EXPECT_EQ(ini.readPath("Database", "File", ""), longValue);
+
+    const QString sixtyFour = QString(64, 'x');
+    home.write("quorvelqc.ini", ("[A]\nK=" + sixtyFour + "\n").toUtf8());
+    EXPECT_EQ(ini.readText("A", "K", "").size(), 63);
+}
+
+TEST_F(IniFileTest, NulsBecomeBlanksBeforeTrimming)
+{
+    home.write("quorvelqc.ini", QByteArray("[A]\nK=ab\0\0  \n", 14));
+    EXPECT_EQ(ini.readText("A", "K", ""), "ab");
+}
+
+TEST_F(IniFileTest, SavedLayoutTextIsReadAsWritten)
+{
+    home.write("quorvelqc.ini", "[WINDOWS]\nWIN_4=0.12,0.20,0.59,0.65\n");
+    EXPECT_EQ(ini.readText("WINDOWS", "WIN_4", "12E-02|2E-02|59E-02|65E-02"), "0.12,0.20,0.59,0.65");
+}
+
+TEST_F(IniFileTest, GarbledFileGivesDefaultsAndCanBeWritten)
+{
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char((i * 7919) & 0xFF));
+    home.write("quorvelqc.ini", junk);
+    EXPECT_EQ(ini.readInt("COMM", "PORT", 0), 0);
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT6", "QuorvelQC Analyzer"), "QuorvelQC Analyzer");
+    EXPECT_TRUE(ini.writeText("COMM", "PORT", "3"));
+    EXPECT_EQ(ini.readInt("COMM", "PORT", 0), 3);
+}
+
+TEST_F(IniFileTest, UnreadableSettingsGiveDefaults)
+{
+    // A folder where the file should be cannot be read as a file.
+    QDir(home.path()).mkdir("quorvelqc.ini");
+    EXPECT_EQ(ini.readInt("MISC", "TOTALTESTTIME", 50), 50);
+    EXPECT_FALSE(ini.writeText("MISC", "X", "1"));
+}
+
+TEST_F(IniFileTest, WritingAKeyKeepsEveryOtherLine)
+{
+    const QByteArray before = "; station settings\r\n[MISC]\r\nDEBUG=0\r\nUnknown=keep me\r\n\r\n"
+                              "[WINDOWS]\r\nwin_1=0.1|0.1|0.1|0.1\r\n; trailing comment\r\n";
+    home.write("quorvelqc.ini", before);
+    ASSERT_TRUE(ini.writeText("windows", "WIN_1", "1E-01|0|5E-01|5E-01"));
+    ASSERT_TRUE(ini.writeText("WINDOWS", "WIN_2", "0|0|1|1"));
+    ASSERT_TRUE(ini.writeText("COMM", "PORT", "2"));
+    EXPECT_EQ(home.read("quorvelqc.ini"),
+              QByteArray("; station settings\r\n[MISC]\r\nDEBUG=0\r\nUnknown=keep me\r\n\r\n"
+                         "[WINDOWS]\r\nWIN_1=1E-01|0|5E-01|5E-01\r\n; trailing comment\r\nWIN_2=0|0|1|1\r\n"
+                         "\r\n[COMM]\r\nPORT=2\r\n"));
+}
+
+TEST_F(IniFileTest, NewKeyGoesIntoItsSectionNotAtTheEnd)
+{
+    home.write("quorvelqc.ini", "[A]\nX=1\n\n[B]\nY=2\n");
+    ASSERT_TRUE(ini.writeText("a", "Z", "3"));
+    EXPECT_EQ(home.read("quorvelqc.ini"), QByteArray("[A]\nX=1\nZ=3\n\n[B]\nY=2\n"));
+}
+
+TEST_F(IniFileTest, ValueWithLineBreaksStaysOnOneLine)
+{
+    ASSERT_TRUE(ini.writeText("OVLABELS", "REPORT0", "two\r\nlines"));
+    ASSERT_TRUE(ini.writeText("OVLABELS", "REPORT1", "next"));
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT0", ""), "two  lines");
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT1", ""), "next");
+}
+
+TEST_F(IniFileTest, WriteReplacesTheFileWithoutLeavingTemporaries)
+{
+    ASSERT_TRUE(ini.writeText("MISC", "DEBUG", "1"));
+    ASSERT_TRUE(ini.writeText("MISC", "DEBUG", "0"));
+    const QStringList files = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(files, QStringList{"quorvelqc.ini"});
+    EXPECT_FALSE(ini.readFlag("MISC", "DEBUG"));
+}
+
+} // namespace
+} // namespace qqc

@@ -1,0 +1,127 @@
+#include "util/std_error.h"
+
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+class StdErrorTest : public ::testing::Test {
+protected:
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    StdError reporter{home.file("quorvelqc.log")};
+
+    QString log() const { return QString::fromUtf8(home.read("quorvelqc.log")); }
+};
+
+TEST_F(StdErrorTest, OverflowReportShowsFourLinesAndLogsTheExactLine)
+{
+    reporter.RecordError("MDIForm8700", "get_ov_data", 6, "Overflow", "quorvelqc");
+    prompts.answers = {Answer::Retry};
+    EXPECT_EQ(reporter.ReportError(), Answer::Retry);
+
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text,
+              "Module: MDIForm8700\r\nProcedure: get_ov_data\r\nError: Overflow\r\nCode: 6\r\n");
+    EXPECT_EQ(prompts.messages[0].style, 18);
+    EXPECT_EQ(prompts.messages[0].title, "");
+
+    const QRegularExpression expected(
+        "^Error: Module=MDIForm8700,  Procedure=get_ov_data,  Error=Overflow,  Code= 6 ,  "
+        "Source=quorvelqc,  Return Code= 4 ,  Time=\\d\\d:\\d\\d:\\d\\d\\r\\n$");
+    EXPECT_TRUE(expected.match(log()).hasMatch()) << log().toStdString();
+}
+
+TEST_F(StdErrorTest, NegativeCodeAndEmptyDescription)
+{
+    reporter.RecordError("frmDiag", "Poll", -5, "");
+    reporter.ReportError();
+    EXPECT_EQ(reporter.description(), "Unknown Error");
+    EXPECT_TRUE(log().contains(",  Error=Unknown Error,  Code=-5 ,  Source=QuorvelQC,  Return Code= 5 ,  Time="))
+        << log().toStdString();
+}
+
+TEST_F(StdErrorTest, SpecialCharactersShowInTheBoxButTheLogKeepsThem)
+{
+    reporter.RecordError("M", "P", 13, "a|b $x");
+    reporter.ReportError();
+    // The "|" of a description is a line break in the box and does not push
+    // the code off the message.
+    EXPECT_EQ(prompts.messages[0].text, "Module: M\r\nProcedure: P\r\nError: a\r\nb $x\r\nCode: 13\r\n");
+    EXPECT_TRUE(log().contains(",  Error=a|b $x,  Code= 13 ,")) << log().toStdString();
+}
+
+TEST_F(StdErrorTest, EveryReportAppendsOneLine)
+{
+    reporter.RecordError("M", "P", 1, "first");
+    reporter.ReportError();
+    reporter.RecordError("M", "P", 2, "second");
+    reporter.ReportError();
+    EXPECT_EQ(log().count("\r\n"), 2);
+    EXPECT_TRUE(log().startsWith("Error: Module=M,  Procedure=P,  Error=first"));
+}
+
+TEST_F(StdErrorTest, UnwritableLogStillShowsTheBoxAndReturnsTheAnswer)
+{
+    StdError broken(home.path() + "/no/such/folder/quorvelqc.log");
+    broken.RecordError("M", "P", 1, "x");
+    prompts.answers = {Answer::Abort};
+    EXPECT_EQ(broken.ReportError(), Answer::Abort);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST_F(StdErrorTest, TraceHeaderAndTraceLines)
+{
+    reporter.TraceFile(home.file("trace.log"));
+    reporter.TPrint("step one");
+    const QString trace = QString::fromUtf8(home.read("trace.log"));
+    const QRegularExpression expected("^={25}\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d={25}\\r\\n"
+                                      "step one, \\d\\d:\\d\\d:\\d\\d\\r\\n$");
+    EXPECT_TRUE(expected.match(trace).hasMatch()) << trace.toStdString();
+}
+
+TEST_F(StdErrorTest, StopAppRaisesTheStopNotification)
+{
+    int stops = 0;
+    QObject::connect(&reporter, &StdError::stopRequested, [&] { ++stops; });
+    reporter.StopApp();
+    EXPECT_EQ(stops, 1);
+}
+
+TEST(ReportModuleError, WarningGivesOkBoxOtherwiseAbortRetryIgnore)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    EXPECT_EQ(ReportModuleError(7, "Warning: no answer", "frmDiag", "tmrPoll_Timer"), Answer::Ok);
+    EXPECT_EQ(prompts.messages[0].style, 48);
+    EXPECT_EQ(prompts.messages[0].text,
+              "Module: frmDiag\r\nProcedure: tmrPoll_Timer\r\nError: Warning: no answer\r\nCode: 7\r\n");
+    EXPECT_EQ(ReportModuleError(8, "Timeout", "frmDiag", "tmrPoll_Timer"), Answer::Ignore);
+    EXPECT_EQ(prompts.messages[1].style, 18);
+    EXPECT_TRUE(home.read("quorvelqc.log").isEmpty());
+}
+
+TEST(RoutineError, PlainBoxTexts)
+{
+    test::ScriptedPrompter prompts;
+    ShowRoutineError(13, "Type mismatch", "SaveParameterData");
+    ShowRoutineError("AddNewSample");
+    EXPECT_EQ(prompts.texts(), (QStringList{"Error 13(Type mismatch) in routine: SaveParameterData ",
+                                            "Error in routine: AddNewSample "}));
+    EXPECT_EQ(prompts.messages[0].style, MsgStyle::Ok);
+    EXPECT_EQ(prompts.messages[0].title, "");
+}
+
+TEST(ListPrintNumber, BlankOrMinusInFrontAndBlankBehind)
+{
+    EXPECT_EQ(ListPrintNumber(6), " 6 ");
+    EXPECT_EQ(ListPrintNumber(0), " 0 ");
+    EXPECT_EQ(ListPrintNumber(-12), "-12 ");
+}
+
+} // namespace
+} // namespace qqc

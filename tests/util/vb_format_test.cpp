@@ -1,0 +1,121 @@
+#include "util/ole_date.h"
+#include "util/vb_format.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+TEST(FormatNumber, FixedDecimalsRoundHalfAwayFromZeroAsWritten)
+{
+    EXPECT_EQ(Format(3.14159, "0.00"), "3.14");
+    EXPECT_EQ(Format(0.125, "0.00"), "0.13");
+    EXPECT_EQ(Format(1.005, "0.00"), "1.01");   // decimal value as written, not its binary neighbour
+    EXPECT_EQ(Format(-2.5, "0"), "-3");
+    EXPECT_EQ(Format(9.999, "0.00"), "10.00");
+    EXPECT_EQ(Format(-0.001, "0.00"), "0.00");  // no "-0.00"
+}
+
+TEST(FormatNumber, LeadingZerosAndOptionalDigits)
+{
+    EXPECT_EQ(Format(7, "000"), "007");
+    EXPECT_EQ(Format(42, "0000"), "0042");
+    EXPECT_EQ(Format(12345, "000"), "12345");
+    EXPECT_EQ(Format(0, "####"), "");
+    EXPECT_EQ(Format(123, "#####"), "123");
+    EXPECT_EQ(Format(12.34, "####.#"), "12.3");
+    EXPECT_EQ(Format(12, "####.#"), "12.");
+    EXPECT_EQ(Format(3.5, "###.000"), "3.500");
+    EXPECT_EQ(Format(45.678, "###.00"), "45.68");
+    EXPECT_EQ(Format(0.5, "###.00"), ".50");
+}
+
+TEST(FormatNumber, ThousandsGrouping)
+{
+    EXPECT_EQ(Format(1234567, "#,##0"), "1,234,567");
+    EXPECT_EQ(Format(999, "#,##0"), "999");
+    EXPECT_EQ(Format(0.04, "#,##0.0"), "0.0");
+    EXPECT_EQ(Format(-1234.56, "#,##0.0"), "-1,234.6");
+}
+
+TEST(FormatNumber, SectionsForNegativeAndZero)
+{
+    EXPECT_EQ(Format(3, "0; "), "3");
+    EXPECT_EQ(Format(0, "0; "), "0");
+    EXPECT_EQ(Format(-1, "0; "), " ");
+    EXPECT_EQ(Format(2.6, "0; "), "3");
+    EXPECT_EQ(Format(-5, "0;(0)"), "(5)");
+    EXPECT_EQ(Format(0, "0;(0);\"zero\""), "zero");
+    EXPECT_EQ(Format(-5, "0;;x"), "-5");  // empty negative section uses the first
+}
+
+TEST(FormatNumber, LiteralsAndPercent)
+{
+    EXPECT_EQ(Format(5, "\"No. \"000"), "No. 005");
+    EXPECT_EQ(Format(0.256, "0.0%"), "25.6%");
+    EXPECT_EQ(Format(12.5, "0.00 cSt"), "12.50 cSt");
+}
+
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
+{
+    EXPECT_EQ(RoundHalfEven(2.5), 2.0);
+    EXPECT_EQ(RoundHalfEven(3.5), 4.0);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2.0);
+    EXPECT_EQ(RoundHalfEven(-3.5), -4.0);
+    EXPECT_EQ(RoundHalfEven(2.500001), 3.0);
+    EXPECT_EQ(RoundHalfEven(0.25, 1), 0.2);
+    EXPECT_EQ(RoundHalfEven(0.75, 1), 0.8);
+}
+
+TEST(SingleToText, ShortFormOfSingles)
+{
+    EXPECT_EQ(SingleToText(0.41f), "0.41");
+    EXPECT_EQ(SingleToText(0.004f), "0.004");
+    EXPECT_EQ(SingleToText(1.0f), "1");
+    EXPECT_EQ(SingleToText(0.0f), "0");
+    EXPECT_EQ(SingleToText(1e-5f), "1E-05");
+    EXPECT_EQ(SingleToText(1.0f / 3.0f), "0.3333333");
+}
+
+class FormatDate : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
+};
+
+TEST_F(FormatDate, ShortDateHasAFourDigitYearAndTimeHasNoLeadingHourZero)
+{
+    const QDateTime t(QDate(2026, 3, 7), QTime(7, 5, 9));
+    EXPECT_EQ(Format(t, "Short Date"), "3/7/2026");
+    EXPECT_EQ(Format(t, "h:mm"), "7:05");
+    EXPECT_EQ(Format(QDateTime(QDate(2026, 3, 7), QTime(19, 45)), "h:mm"), "19:45");
+    EXPECT_EQ(Format(t, "mm/dd/yyyy"), "03/07/2026");
+    EXPECT_EQ(Format(t, "yyyy-mm-dd hh:nn:ss"), "2026-03-07 07:05:09");
+    EXPECT_EQ(Format(t, "mmm d, yyyy"), "Mar 7, 2026");
+    EXPECT_EQ(Format(QDateTime(QDate(2026, 3, 7), QTime(15, 0)), "h:mm AM/PM"), "3:00 PM");
+}
+
+TEST(OleDate, KnownDaysAndTimes)
+{
+    EXPECT_EQ(ToOleDate(QDateTime(QDate(1899, 12, 30), QTime(0, 0))), 0.0);
+    EXPECT_EQ(ToOleDate(QDateTime(QDate(1900, 1, 1), QTime(12, 0))), 2.5);
+    EXPECT_EQ(ToOleDate(QDateTime(QDate(2000, 1, 1), QTime(0, 0))), 36526.0);
+    // Before day 0 the time still runs forward: 29 December 1899 06:00.
+    EXPECT_EQ(ToOleDate(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), -1.25);
+    EXPECT_EQ(FromOleDate(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
+    EXPECT_EQ(FromOleDate(36526.75), QDateTime(QDate(2000, 1, 1), QTime(18, 0)));
+}
+
+TEST(OleDate, RoundTripsToTheMillisecondAndRejectsNonsense)
+{
+    const QDateTime t(QDate(2026, 12, 6), QTime(7, 31, 47, 123));
+    EXPECT_EQ(FromOleDate(ToOleDate(t)), t);
+    // Just short of midnight rounds up to the next day, not to 24:00.
+    EXPECT_EQ(FromOleDate(1.0 - 1e-10), QDateTime(QDate(1899, 12, 31), QTime(0, 0)));
+    EXPECT_FALSE(FromOleDate(std::nan("")).isValid());
+    EXPECT_FALSE(FromOleDate(1e300).isValid());
+}
+
+} // namespace
+} // namespace qqc
