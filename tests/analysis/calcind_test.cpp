@@ -1,0 +1,346 @@
+// Index recalculation from raw readings: hand-worked records, the class
+// table, error handling through the reporter, and a property run over many
+// random records.
+
+#include "analysis/calcind.h"
+#include "analysis/calibration.h"
+#include "link/test_record.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "util/std_error.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace qqc {
+namespace {
+
+constexpr qint32 kUntouched = -77;
+
+// A record with every reading at `level`, calibration 5000/4000/220/300 and
+// a dielectric count of 4500; the lists hold a marker so that untouched
+// entries can be seen.
+TestRecord flatRecord(qint32 level = 1000)
+{
+    TestRecord r;
+    r.raw8700.fill(level);
+    r.CalData = {5000, 4000, 220, 300};
+    r.Rslt8700[Rslt::Short] = 4500;
+    r.PCCalc.fill(kUntouched);
+    r.PCRslt.fill(kUntouched);
+    return r;
+}
+
+void expectUntouchedEntries(const TestRecord& r)
+{
+    for (int k : {int(Calc::bspikemag), int(Calc::spare1), int(Calc::spare2), int(Calc::spare3)})
+        EXPECT_EQ(r.PCCalc[k], kUntouched) << "PCCalc " << k;
+    for (int k : {int(Rslt::Short), int(Rslt::spare4), int(Rslt::spare5)})
+        EXPECT_EQ(r.PCRslt[k], kUntouched) << "PCRslt " << k;
+}
+
+TEST(Median5, TakesTheThirdLargestWhateverTheOrder)
+{
+    const std::vector<qint32> v{9, 1, 5, 7, 3, 100};
+    EXPECT_EQ(Median5(v, 0), 5);
+    EXPECT_EQ(Median5(v, 1), 5);  // 1 5 7 3 100
+    const std::vector<qint32> ties{4, 4, 4, 1, 9};
+    EXPECT_EQ(Median5(ties, 0), 4);
+}
+
+TEST(Median5, OrdersValuesFarBelowMinus32768)
+{
+    // Channel differences reach -131070; a low sentinel value must not win.
+    const std::vector<qint32> v{-100000, -100000, -100000, -100000, -50000};
+    EXPECT_EQ(Median5(v, 0), -100000);
+}
+
+TEST(Calcind, FlatRecordGivesNoDropsNoSpikesAndClassZero)
+{
+    TestRecord r = flatRecord();
+    ASSERT_TRUE(calcind(r, nullptr));
+
+    EXPECT_EQ(r.PCRslt[Rslt::diel], 260);  // 220 + 500 * 80 / 1000
+    for (int k = Calc::bgp1; k <= Calc::bgp5; ++k)
+        EXPECT_EQ(r.PCCalc[k], 0);
+    for (int k : {int(Calc::en), int(Calc::es), int(Calc::sn), int(Calc::ss), int(Calc::sb)})
+        EXPECT_EQ(r.PCCalc[k], 1000);
+    for (int k : {int(Calc::bns1), int(Calc::bns2), int(Calc::bns3), int(Calc::bigbspike), int(Calc::smallbspike),
+                  int(Calc::numnspike), int(Calc::numsspike), int(Calc::slope), int(Calc::CRITICAL)})
+        EXPECT_EQ(r.PCCalc[k], 0) << "PCCalc " << k;
+    EXPECT_EQ(r.PCRslt[Rslt::iron], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::water], 0);   // -13 / 5 clamps to 0
+    EXPECT_EQ(r.PCRslt[Rslt::cont10], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 0);
+    expectUntouchedEntries(r);
+}
+
+TEST(Calcind, LowSignalBlockForcesTheFailureResults)
+{
+    TestRecord r = flatRecord();
+    for (int i = 40; i <= 44; ++i)
+        r.raw8700[i] = 400;  // Base block median M2 = 400
+    ASSERT_TRUE(calcind(r, nullptr));
+
+    EXPECT_EQ(r.PCCalc[Calc::CRITICAL], 1);
+    EXPECT_EQ(r.PCCalc[Calc::bgp2], 600);      // M1 - M2; M2 - M3 is a rise and counts 0
+    EXPECT_EQ(r.PCCalc[Calc::bgp3], 0);
+    EXPECT_EQ(r.PCCalc[Calc::slope], 1200);    // |1000 - 2 * 400 + 1000|
+    EXPECT_EQ(r.PCRslt[Rslt::cont10], 1174);   // s = (600 - 13) / 5 = 117.4
+    EXPECT_EQ(r.PCRslt[Rslt::water], 999);
+    EXPECT_EQ(r.PCRslt[Rslt::iron], 999);
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 7);
+    expectUntouchedEntries(r);
+}
+
+TEST(Calcind, OneLoweredBaseReadingIsOneLargeSpike)
+{
+    TestRecord r = flatRecord();
+    r.raw8700[50] = 980;  // e = 1000 - 980 - 4 = 16
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCCalc[Calc::bigbspike], 1);
+    EXPECT_EQ(r.PCCalc[Calc::smallbspike], 0);
+    EXPECT_EQ(r.PCCalc[Calc::slope], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 4);  // code 4
+
+    r.raw8700[50] = 990;  // e = 6: a small spike instead, code 8
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCCalc[Calc::bigbspike], 0);
+    EXPECT_EQ(r.PCCalc[Calc::smallbspike], 1);
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 4);
+
+    r.raw8700[50] = 995;  // e = 1: still small; 996 gives e = 0, no spike
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCCalc[Calc::smallbspike], 1);
+    r.raw8700[50] = 996;
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCCalc[Calc::smallbspike], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 0);
+}
+
+TEST(Calcind, LargeSpikeWithNorthSpikesIsUnmappedCodeSixAndClassZero)
+{
+    TestRecord r = flatRecord();
+    r.raw8700[50] = 980;        // one large Base spike
+    r.raw8700[100 + 30] = 990;  // two North spikes: 2 > 1.09 * 1
+    r.raw8700[100 + 60] = 990;
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCCalc[Calc::numnspike], 2);
+    EXPECT_EQ(r.PCCalc[Calc::numsspike], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 0);
+
+    r.raw8700[100 + 60] = 1000;  // one North spike is within 1.09 * 1: code 4
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 4);
+}
+
+TEST(Calcind, DescendingBaseChannelGivesSlopeAndIronIndex)
+{
+    TestRecord r = flatRecord();
+    for (int j = 0; j < 100; ++j)
+        r.raw8700[j] = 2000 - 10 * j;
+    ASSERT_TRUE(calcind(r, nullptr));
+    // Medians 1980, 1780, 1580, 1380, 1180 and 1030 at 95.
+    EXPECT_EQ(r.PCCalc[Calc::bgp1], 200);
+    EXPECT_EQ(r.PCCalc[Calc::bgp5], 150);
+    // s = (200 / 3 + 750 - 13) / 5 = 160.733...
+    EXPECT_EQ(r.PCRslt[Rslt::water], 161);
+    EXPECT_EQ(r.PCRslt[Rslt::cont10], 1607);
+    // Z[i] = 2 * (1120 - 10 i) - 2000 = 240 - 20 i: medians Z[2], Z[4], Z[6].
+    EXPECT_EQ(r.PCCalc[Calc::bns1], 200);
+    EXPECT_EQ(r.PCCalc[Calc::bns2], 160);
+    EXPECT_EQ(r.PCCalc[Calc::bns3], 120);
+    EXPECT_EQ(r.PCRslt[Rslt::iron], 200);
+    EXPECT_EQ(r.PCCalc[Calc::slope], 0);  // a straight line has no curvature
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 0);  // code 1 (s above 3.8) has class 0
+}
+
+TEST(Calcind, RisingBaseChannelClampsDropsAndSlopeToZero)
+{
+    TestRecord r = flatRecord();
+    for (int j = 0; j < 100; ++j)
+        r.raw8700[j] = 1000 + 10 * j;
+    // Base well above North and South: the channel differences are positive.
+    ASSERT_TRUE(calcind(r, nullptr));
+    for (int k = Calc::bgp1; k <= Calc::bgp5; ++k)
+        EXPECT_EQ(r.PCCalc[k], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::water], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::cont10], 0);
+    EXPECT_EQ(r.PCRslt[Rslt::iron], 1880);  // Z[i] = 1760 + 20 i, largest median Z[6]
+
+    // Base below the other channels: negative differences give iron 0.
+    for (int j = 0; j < 100; ++j)
+        r.raw8700[j] = 900;
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCCalc[Calc::bns1], -200);
+    EXPECT_EQ(r.PCRslt[Rslt::iron], 0);
+}
+
+TEST(Calcind, DielectricRoundsHalvesToEven)
+{
+    TestRecord r = flatRecord();
+    r.CalData = {5000, 4000, 220, 320};  // 0.1 per count
+    r.Rslt8700[Rslt::Short] = 4995;      // 220.5
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCRslt[Rslt::diel], 220);
+    r.Rslt8700[Rslt::Short] = 4985;      // 221.5
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCRslt[Rslt::diel], 222);
+    r.Rslt8700[Rslt::Short] = 4000;      // at Freq300 exactly Diel300
+    ASSERT_TRUE(calcind(r, nullptr));
+    EXPECT_EQ(r.PCRslt[Rslt::diel], 320);
+}
+
+TEST(ContaminationClass, FollowsTheClassTableWithCodeSixUnmapped)
+{
+    const int expected[32] = {0, 0, 2, 2, 4, 6, 0, 6, 4, 1, 6, 3, 4, 5, 6, 7,
+                              4, 1, 6, 3, 4, 5, 6, 7, 4, 1, 6, 3, 4, 5, 6, 7};
+    for (int code = 0; code < 32; ++code)
+        EXPECT_EQ(ContaminationClass(code), expected[code]) << "code " << code;
+}
+
+class CalcindErrors : public ::testing::Test {
+protected:
+    test::TempHome home;
+    test::ScriptedPrompter prompter;
+    StdError errors{home.file(QStringLiteral("quorvelqc.log"))};
+};
+
+TEST_F(CalcindErrors, EqualCountsAreReportedAndTheListsKeepTheirValues)
+{
+    TestRecord r = flatRecord();
+    ASSERT_TRUE(calcind(r, &errors));
+    const TestRecord before = r;
+    r.CalData = {4600, 4600, 220, 300};  // (4600 - 4500) * 80 / 0
+    prompter.answers = {Answer::Ignore};
+
+    EXPECT_FALSE(calcind(r, &errors));
+    EXPECT_EQ(r.PCCalc, before.PCCalc);
+    EXPECT_EQ(r.PCRslt, before.PCRslt);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.startsWith(QStringLiteral("Module: A8700\r\nProcedure: calcind\r\n")))
+        << prompter.messages[0].text.toStdString();
+    EXPECT_EQ(errors.code(), 11);
+    const QString log = QString::fromUtf8(home.read(QStringLiteral("quorvelqc.log")));
+    EXPECT_TRUE(log.startsWith(QStringLiteral("Error: Module=A8700,  Procedure=calcind,  Error=Division by zero,  Code= 11 ,")))
+        << log.toStdString();
+
+    // At the calibration count itself the division is 0 / 0, an overflow.
+    r.CalData = {4500, 4500, 220, 300};
+    prompter.answers = {Answer::Ignore};
+    EXPECT_FALSE(calcind(r, &errors));
+    EXPECT_EQ(errors.code(), 6);
+    EXPECT_EQ(r.PCRslt, before.PCRslt);
+}
+
+TEST_F(CalcindErrors, RetryComputesAgainAndAbortAsksTheProgramToStop)
+{
+    TestRecord r = flatRecord();
+    r.CalData = {4500, 4500, 220, 300};
+    QSignalSpy stop(&errors, &StdError::stopRequested);
+    prompter.answers = {Answer::Retry, Answer::Abort};
+    EXPECT_FALSE(calcind(r, &errors));
+    EXPECT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(stop.count(), 1);
+    EXPECT_EQ(r.PCRslt[Rslt::diel], kUntouched);
+}
+
+TEST(Calcind, DielectricBeyondThirtyTwoBitsIsAnOverflowNotAWrappedValue)
+{
+    TestRecord r = flatRecord();
+    r.CalData = {32767, 32766, -32768, 32767};
+    r.Rslt8700[Rslt::Short] = -32767;  // 65534 * 65535 counts beyond the line
+    CalcindError error;
+    const CalcindInput in{std::span<const qint32, 300>(r.raw8700), r.Rslt8700[0], 32767, 32766, -32768, 32767};
+    EXPECT_FALSE(ComputeIndices(in, r.PCCalc, r.PCRslt, &error));
+    EXPECT_EQ(error.code, 6);
+    EXPECT_EQ(r.PCRslt[Rslt::diel], kUntouched);
+}
+
+// For many random records: no crash, no read outside the 300 readings (the
+// readings sit in a heap block of exactly 300 entries, so a sanitizer build
+// catches any stray read), and every output either its documented value or
+// unchanged.
+TEST(CalcindProperty, RandomRecordsGiveDocumentedValuesOrNoChange)
+{
+    std::mt19937 rng(20261206);
+    auto pick = [&](qint32 lo, qint32 hi) { return std::uniform_int_distribution<qint32>(lo, hi)(rng); };
+    const std::vector<int> classes{0, 1, 2, 3, 4, 5, 6, 7};
+    int computed = 0;
+
+    for (int n = 0; n < 3000; ++n) {
+        auto raw = std::make_unique<qint32[]>(300);
+        const int mode = n % 4;
+        const qint32 base = pick(0, 65535);
+        for (int i = 0; i < 300; ++i) {
+            switch (mode) {
+            case 0: raw[i] = pick(0, 65535); break;                                     // any 16-bit reading
+            case 1: raw[i] = std::clamp(base + pick(-30, 30), 0, 65535); break;           // near a level
+            case 2: raw[i] = pick(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()); break;
+            default: raw[i] = pick(400, 600); break;                                    // around the low-signal limit
+            }
+        }
+        CalcindInput in{std::span<const qint32, 300>(raw.get(), 300), pick(-32767, 32767)};
+        in.Freq220 = pick(-32768, 32767);
+        in.Freq300 = n % 10 == 0 ? in.Freq220 : pick(-32768, 32767);
+        in.Diel220 = pick(-32768, 32767);
+        in.Diel300 = pick(-32768, 32767);
+
+        std::array<qint32, 23> calc;
+        std::array<qint32, 8> rslt;
+        calc.fill(kUntouched);
+        rslt.fill(kUntouched);
+        const auto calcBefore = calc;
+        const auto rsltBefore = rslt;
+        CalcindError error;
+        if (!ComputeIndices(in, calc, rslt, &error)) {
+            ASSERT_TRUE(error.code == 6 || error.code == 11);
+            ASSERT_EQ(calc, calcBefore);
+            ASSERT_EQ(rslt, rsltBefore);
+            continue;
+        }
+        ++computed;
+        const std::span<const qint32> R(raw.get(), 300);
+        ASSERT_EQ(rslt[Rslt::diel],
+                  *DielectricIndex(in.count, {in.Freq220, in.Freq300, in.Diel220, in.Diel300}));
+        ASSERT_EQ(calc[Calc::en], Median5(R, 195));
+        ASSERT_EQ(calc[Calc::es], Median5(R, 295));
+        ASSERT_EQ(calc[Calc::sn], Median5(R, 100));
+        ASSERT_EQ(calc[Calc::ss], Median5(R, 200));
+        ASSERT_EQ(calc[Calc::sb], Median5(R, 0));
+        for (int k = Calc::bgp1; k <= Calc::bgp5; ++k)
+            ASSERT_GE(calc[k], 0);
+        ASSERT_TRUE(calc[Calc::CRITICAL] == 0 || calc[Calc::CRITICAL] == 1);
+        ASSERT_GE(calc[Calc::bigbspike], 0);
+        ASSERT_GE(calc[Calc::smallbspike], 0);
+        ASSERT_LE(calc[Calc::bigbspike] + calc[Calc::smallbspike], 85);
+        ASSERT_LE(calc[Calc::numnspike], 85);
+        ASSERT_LE(calc[Calc::numsspike], 85);
+        ASSERT_GE(calc[Calc::slope], 0);
+        ASSERT_GE(rslt[Rslt::cont10], 0);
+        const bool low = calc[Calc::CRITICAL] == 1;
+        if (low) {
+            ASSERT_EQ(rslt[Rslt::water], 999);
+            ASSERT_EQ(rslt[Rslt::iron], 999);
+            ASSERT_EQ(rslt[Rslt::lcont], 7);
+        } else {
+            ASSERT_GE(rslt[Rslt::water], 0);
+            ASSERT_LE(std::abs(qint64(rslt[Rslt::cont10]) - 10 * qint64(rslt[Rslt::water])), 5);
+            ASSERT_EQ(rslt[Rslt::iron], std::max({calc[Calc::bns1], calc[Calc::bns2], calc[Calc::bns3], 0}));
+            ASSERT_NE(std::find(classes.begin(), classes.end(), rslt[Rslt::lcont]), classes.end());
+        }
+        for (int k : {int(Calc::bspikemag), int(Calc::spare1), int(Calc::spare2), int(Calc::spare3)})
+            ASSERT_EQ(calc[k], kUntouched);
+        for (int k : {int(Rslt::Short), int(Rslt::spare4), int(Rslt::spare5)})
+            ASSERT_EQ(rslt[k], kUntouched);
+    }
+    EXPECT_GT(computed, 1000);
+}
+
+} // namespace
+} // namespace qqc
