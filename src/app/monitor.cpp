@@ -1,8 +1,40 @@
 #include "app/monitor.h"
 
+#include "util/common.h"
+#include "util/program_folder.h"
+#include "util/prompter.h"
+
 namespace qqc {
 
-Monitor::Monitor(QObject* parent) : QObject(parent) {}
+// Start-up step 1 (the error reporter first of all) and step 3 (the paths):
+// everything the Monitor owns exists from construction.
+Monitor::Monitor(QObject* parent)
+    : QObject(parent),
+      settingsPath_(programFile(QStringLiteral("quorvelqc.ini"))),
+      calDefPath_(programFile(QStringLiteral("QuorQCcal.def"))),
+      logPath_(programFile(QStringLiteral("quorvelqc.log"))),
+      ini_(std::make_unique<IniFile>(settingsPath_)),
+      stdError_(std::make_unique<StdError>(logPath_))
+{
+    connect(stdError_.get(), &StdError::stopRequested, this, &Monitor::shutdownRequested);
+}
+
 Monitor::~Monitor() = default;
+
+void Monitor::readStartupSettings()
+{
+    settings_.readMisc(*ini_);
+    firmware31_ = false;
+}
+
+bool Monitor::ReadSettings()
+{
+    settings_.readLabelsAndPort(*ini_);
+    if (settings_.portIsSet())
+        return true;
+    MessageBoxEx(QStringLiteral("Please specify serial port for Quorvel unit."), MsgStyle::Ok);
+    runSetupCommand();
+    return settings_.portIsSet();
+}
 
 } // namespace qqc

@@ -9,7 +9,14 @@
 // Each subsystem keeps its handlers in its own file (monitor_<topic>.cpp) and
 // its members in its own section below, so the file stays readable.
 
+#include "app/settings.h"
+#include "util/ini_file.h"
+#include "util/std_error.h"
+
 #include <QObject>
+
+#include <array>
+#include <memory>
 
 namespace qqc {
 
@@ -20,6 +27,49 @@ public:
     ~Monitor() override;
 
     // --- shell: settings, error reporter, start-up state (monitor.cpp) ---
+    // Child windows that have an open flag. A flag is set by whatever shows
+    // the window and cleared by the window's close notification; data is
+    // pushed into a window only while its flag is set.
+    enum ChildWindow {
+        AlarmWindow, ChartWindow, DataWindow, ReferenceWindow,
+        ReportWindow, CustomerWindow, SetupWindow, StatusWindow,
+        ChildWindowCount
+    };
+
+    // Program folder + "/quorvelqc.ini", "/QuorQCcal.def", "/quorvelqc.log".
+    const QString& settingsPath() const { return settingsPath_; }
+    const QString& calDefPath() const { return calDefPath_; }
+    const QString& logPath() const { return logPath_; }
+    IniFile& iniFile() { return *ini_; }
+    Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
+    StdError& stdError() { return *stdError_; }
+
+    // Start-up steps 3 to 5: paths and the MISC keys.
+    void readStartupSettings();
+    // Start-up step 6: report labels, colour reduction, calibration download,
+    // port. When no port is set, shows "Please specify serial port for
+    // Quorvel unit." and runs the Setup command. Returns whether a port is set.
+    bool ReadSettings();
+
+    bool windowOpen(ChildWindow w) const { return windowOpen_[size_t(w)]; }
+    void setWindowOpen(ChildWindow w, bool open) { windowOpen_[size_t(w)] = open; }
+
+    // Set by the unit's version message; read by the diagnostics window.
+    bool firmware31() const { return firmware31_; }
+    void setFirmware31(bool on) { firmware31_ = on; }
+
+    // SampleID of the sample last added or selected (0: none).
+    qint32 currentSampleId() const { return sampleId_; }
+    void setCurrentSampleId(qint32 id) { sampleId_ = id; }
+
+    // --- setup, test time and diagnostics commands (monitor_setup.cpp) ---
+    // "Setup" menu command, also run at start-up when no port is set.
+    void runSetupCommand();
+    // "Test Time" menu command.
+    void runTestTimeCommand();
+    // "Diag" menu command.
+    void runDiagCommand();
 
     // --- link: receive buffer, frames, unit messages (monitor_link.cpp) ---
     // Start-up step 8: opens the configured port; on failure shows
@@ -36,8 +86,28 @@ public:
     // --- calibration and recalculation (monitor_calibration.cpp) ---
 
 signals:
+    // shell: the frame follows these.
+    // The database `path` became the open database ("" when none is open):
+    // the frame's title becomes "QuorvelQC Monitor - " + path.
+    void databasePathChanged(const QString& path);
+    // The unit reported firmware that knows the test time command: the
+    // "Test Time" menu entry becomes visible.
+    void testTimeAvailable(bool available);
+    // The error reporter's stop notification or an Abort answer: the frame
+    // closes through the normal shutdown.
+    void shutdownRequested();
 
 private:
+    // shell
+    QString settingsPath_;
+    QString calDefPath_;
+    QString logPath_;
+    std::unique_ptr<IniFile> ini_;
+    std::unique_ptr<StdError> stdError_;
+    Settings settings_;
+    std::array<bool, ChildWindowCount> windowOpen_{};
+    bool firmware31_ = false;
+    qint32 sampleId_ = 0;
 };
 
 } // namespace qqc
