@@ -9,6 +9,7 @@
 // Each subsystem keeps its handlers in its own file (monitor_<topic>.cpp) and
 // its members in its own section below, so the file stays readable.
 
+#include "analysis/calibration.h"
 #include "app/settings.h"
 #include "util/ini_file.h"
 #include "util/std_error.h"
@@ -84,6 +85,23 @@ public:
     void closeDatabase();
 
     // --- calibration and recalculation (monitor_calibration.cpp) ---
+    // The calibration record: the last one received from the unit or changed
+    // from the setup dialog; every change is written to calDefPath() at once.
+    const CalRecord& calRecord() const { return calRecord_; }
+    // "C": a new calibration from the unit (code byte at 0, payload from 1).
+    void ProcessNewCalibration(const QByteArray& frame);
+    // ProcessTestData step 3: PCCalc and PCRslt of the program-wide test record.
+    void RecalculateTestIndices();
+    // ProcessTestData step 8: warns about the calibration the test was made with.
+    void CheckTestCalibration();
+    // The setup dialog's "Save && Download": the two fluid dielectric texts
+    // ("2.20", "3.00") go into the definition file, which is then sent.
+    void fSetupFrm_NewDielectric(const QString& dlec220, const QString& dlec300);
+    // Sends the definition file's calibration to the unit ("R" and four words).
+    // Returns true when it was sent; a missing file sends nothing.
+    bool DownloadCalibration();
+    // "Cal History" menu command, also run after every new calibration.
+    void mnuCal_Click();
 
 signals:
     // shell: the frame follows these.
@@ -96,6 +114,8 @@ signals:
     // The error reporter's stop notification or an Abort answer: the frame
     // closes through the normal shutdown.
     void shutdownRequested();
+    // calibration: the "Cal History" command ran (the history window opens on it).
+    void calHistoryRequested();
 
 private:
     // shell
@@ -108,6 +128,9 @@ private:
     std::array<bool, ChildWindowCount> windowOpen_{};
     bool firmware31_ = false;
     qint32 sampleId_ = 0;
+
+    // calibration
+    CalRecord calRecord_;
 };
 
 } // namespace qqc
