@@ -1,0 +1,982 @@
+#include "db/engine.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlIndex>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <algorithm>
+#include <atomic>
+
+namespace qqc::db {
+
+namespace {
+
+constexpr int PageSize = 128;
+constexpr int RecordDeleted = 3167;
+
+std::atomic<int> connectionCounter{0};
+
+// Dates are stored as ISO text in local time, so that they sort and compare
+// as text; other values go to the driver unchanged.
+QVariant toStored(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("yyyy-MM-ddT00:00:00"));
+    case QMetaType::Bool:
+        return v.toBool() ? 1 : 0;
+    default:
+        return v;
+    }
+}
+
+DbError fromSqlError(const QSqlError& e, const QString& context)
+{
+    const QString text = e.text().trimmed().isEmpty() ? context : e.databaseText();
+    bool ok = false;
+    const int native = e.nativeErrorCode().toInt(&ok);
+    const int primary = ok ? (native & 0xff) : -1;
+    const QString lower = e.databaseText().toLower();
+    if (primary == 5 || primary == 6 || lower.contains(QLatin1String("database is locked")))
+        return DbError(DbErr::FileInUse, QStringLiteral("Could not use '%1'; file already in use.").arg(context));
+    if (primary == 26 || lower.contains(QLatin1String("not a database")))
+        return DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(context));
+    if (primary == 8)
+        return DbError(DbErr::ReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
+    if (primary == 19 && (lower.contains(QLatin1String("unique")) || lower.contains(QLatin1String("primary"))))
+        return DbError(DbErr::DuplicateKey, QStringLiteral("The changes you requested to the table were not successful because they would create duplicate values in the index, primary key, or relationship."));
+    if (lower.contains(QLatin1String("no such table")))
+        return DbError(DbErr::ObjectNotFound, text);
+    if (lower.contains(QLatin1String("no such column")))
+        return DbError(DbErr::ItemNotFound, text);
+    return DbError(DbErr::Generic, text.isEmpty() ? context : text);
+}
+
+// Number of "?" parameters outside quoted text.
+int countParameters(const QString& sql)
+{
+    int n = 0;
+    QChar quote;
+    for (QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('?')) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+// --- DbError ---
+
+DbError::DbError(int number, QString description)
+    : number_(number), description_(std::move(description)),
+      what_(QStringLiteral("%1 %2").arg(number).arg(description_).toUtf8())
+{
+}
+
+// --- Connection: the shared state of one open database ---
+
+struct Connection {
+    QString name;
+    QString path;
+    QSqlDatabase db;
+    bool open = false;
+    bool sqlite = true;
+    int depth = 0;
+    QHash<QString, QSqlQuery> statements;
+    QHash<QString, QSqlRecord> records;
+    QHash<QString, QStringList> keys;
+    QHash<QString, bool> autoKeys;
+
+    void check() const
+    {
+        if (!open)
+            throw DbError(DbErr::ObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    }
+
+    QString ident(const QString& name) const
+    {
+        return db.driver()->escapeIdentifier(name, QSqlDriver::TableName);
+    }
+
+    // A prepared statement, kept for reuse.
+    QSqlQuery& prepared(const QString& sql)
+    {
+        check();
+        auto it = statements.find(sql);
+        if (it == statements.end()) {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (!q.prepare(sql))
+                throw fromSqlError(q.lastError(), sql);
+            it = statements.insert(sql, q);
+        }
+        return it.value();
+    }
+
+    QSqlQuery& run(const QString& sql, const QVariantList& params)
+    {
+        QSqlQuery& q = prepared(sql);
+        for (int i = 0; i < params.size(); ++i)
+            q.bindValue(i, toStored(params[i]));
+        if (!q.exec()) {
+            const QSqlError e = q.lastError();
+            q.finish();
+            throw fromSqlError(e, sql);
+        }
+        return q;
+    }
+
+    void exec(const QString& sql)
+    {
+        check();
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            throw fromSqlError(q.lastError(), sql);
+    }
+
+    const QSqlRecord& record(const QString& table)
+    {
+        auto it = records.find(table.toLower());
+        if (it == records.end())
+            it = records.insert(table.toLower(), db.record(table));
+        return it.value();
+    }
+
+    const QStringList& keyFields(const QString& table)
+    {
+        auto it = keys.find(table.toLower());
+        if (it == keys.end()) {
+            const QSqlIndex index = db.primaryIndex(table);
+            QStringList names;
+            for (int i = 0; i < index.count(); ++i)
+                names << index.fieldName(i);
+            it = keys.insert(table.toLower(), names);
+        }
+        return it.value();
+    }
+
+    bool autoKey(const QString& table)
+    {
+        auto it = autoKeys.find(table.toLower());
+        if (it == autoKeys.end()) {
+            const QStringList& k = keyFields(table);
+            bool a = false;
+            if (k.size() == 1) {
+                const QSqlRecord& r = record(table);
+                a = r.field(k.front()).isAutoValue();
+            }
+            it = autoKeys.insert(table.toLower(), a);
+        }
+        return it.value();
+    }
+
+    void begin()
+    {
+        check();
+        if (depth == 0) {
+            // IMMEDIATE takes the write lock at once, so a busy file is waited
+            // for (busy time-out) instead of failing half-way through the work.
+            if (sqlite)
+                exec(QStringLiteral("BEGIN IMMEDIATE"));
+            else if (!db.transaction())
+                throw fromSqlError(db.lastError(), path);
+        } else {
+            exec(QStringLiteral("SAVEPOINT qqc_sp%1").arg(depth));
+        }
+        ++depth;
+    }
+
+    void commit()
+    {
+        check();
+        if (depth == 0)
+            throw DbError(DbErr::Generic, QStringLiteral("Commit without a transaction."));
+        if (depth == 1) {
+            if (sqlite)
+                exec(QStringLiteral("COMMIT"));
+            else if (!db.commit())
+                throw fromSqlError(db.lastError(), path);
+        } else {
+            exec(QStringLiteral("RELEASE SAVEPOINT qqc_sp%1").arg(depth - 1));
+        }
+        --depth;
+    }
+
+    void rollback()
+    {
+        check();
+        if (depth == 0)
+            return;
+        --depth;
+        if (depth == 0) {
+            if (sqlite)
+                exec(QStringLiteral("ROLLBACK"));
+            else
+                db.rollback();
+        } else {
+            exec(QStringLiteral("ROLLBACK TO SAVEPOINT qqc_sp%1").arg(depth));
+            exec(QStringLiteral("RELEASE SAVEPOINT qqc_sp%1").arg(depth));
+        }
+    }
+
+    void release()
+    {
+        statements.clear();
+        records.clear();
+        keys.clear();
+        autoKeys.clear();
+        if (db.isValid()) {
+            if (depth > 0)
+                db.rollback();
+            db.close();
+        }
+        db = QSqlDatabase();
+        if (open || QSqlDatabase::contains(name))
+            QSqlDatabase::removeDatabase(name);
+        open = false;
+        depth = 0;
+    }
+};
+
+// --- Database ---
+
+std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions& options)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        throw DbError(DbErr::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!info.isFile())
+        throw DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+    if (!info.isWritable())
+        throw DbError(DbErr::ReadOnly, QStringLiteral("The database '%1' is read-only.").arg(path));
+
+    auto conn = std::make_shared<Connection>();
+    conn->name = QStringLiteral("qqc-db-%1").arg(++connectionCounter);
+    conn->path = path;
+    conn->db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn->name);
+    conn->sqlite = true;
+    // mode=rw: open an existing file read-write and never create one.
+    QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+    url.setQuery(QStringLiteral("mode=rw"));
+    conn->db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    conn->db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(options.busyTimeoutMs));
+    if (!conn->db.open()) {
+        const DbError e = fromSqlError(conn->db.lastError(), path);
+        conn->release();
+        throw e;
+    }
+    conn->open = true;
+    try {
+        // SQLite reads the header only on the first statement: a foreign or
+        // locked file shows up here.
+        QSqlQuery probe(conn->db);
+        if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
+            throw fromSqlError(probe.lastError(), path);
+        probe.finish();
+        // Lab databases often sit on network shares, where the write-ahead
+        // log is unsafe (it needs shared memory between the stations): keep
+        // the classic rollback journal, and make every commit durable.
+        QSqlQuery pragma(conn->db);
+        if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=DELETE")))
+            throw fromSqlError(pragma.lastError(), path);
+        pragma.finish();
+        if (!pragma.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+            throw fromSqlError(pragma.lastError(), path);
+        pragma.finish();
+    } catch (const DbError& e) {
+        conn->release();
+        if (e.number() == DbErr::FileInUse)
+            throw DbError(DbErr::FileInUse, QStringLiteral("Could not use '%1'; file already in use.").arg(path));
+        if (e.number() == DbErr::NotADatabase || e.number() == DbErr::Generic)
+            throw DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        throw;
+    }
+
+    std::unique_ptr<Database> db(new Database);
+    db->conn_ = std::move(conn);
+    return db;
+}
+
+Database::~Database() { close(); }
+
+void Database::close()
+{
+    if (conn_)
+        conn_->release();
+}
+
+bool Database::isOpen() const { return conn_ && conn_->open; }
+const QString& Database::path() const { return conn_->path; }
+QSqlDatabase Database::connection() const { return conn_->db; }
+
+bool Database::hasTable(const QString& table) const
+{
+    conn_->check();
+    return !conn_->record(table).isEmpty();
+}
+
+std::unique_ptr<Recordset> Database::openTable(const QString& table)
+{
+    conn_->check();
+    const QSqlRecord& layout = conn_->record(table);
+    if (layout.isEmpty())
+        throw DbError(DbErr::ObjectNotFound, QStringLiteral("Could not find object '%1'.").arg(table));
+    const QStringList& keys = conn_->keyFields(table);
+    if (keys.isEmpty())
+        throw DbError(DbErr::Generic, QStringLiteral("Table '%1' has no primary key.").arg(table));
+    std::unique_ptr<Recordset> rs(new Recordset);
+    rs->conn_ = conn_;
+    rs->table_ = table;
+    rs->keyFields_ = keys;
+    rs->layout_ = layout;
+    rs->loaded_ = true;
+    rs->moveFirst();
+    return rs;
+}
+
+std::shared_ptr<QueryDef> Database::queryDef(const QString& name)
+{
+    conn_->check();
+    if (conn_->record(QStringLiteral("StoredQueries")).isEmpty())
+        throw DbError(DbErr::ObjectNotFound, QStringLiteral("Could not find object '%1'.").arg(name));
+    QSqlQuery& q = conn_->run(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?")
+                                  .arg(conn_->ident(QStringLiteral("SQLText")),
+                                       conn_->ident(QStringLiteral("UpdateTable")),
+                                       conn_->ident(QStringLiteral("StoredQueries")),
+                                       conn_->ident(QStringLiteral("QueryName"))),
+                              {name});
+    if (!q.next()) {
+        q.finish();
+        throw DbError(DbErr::ObjectNotFound, QStringLiteral("Could not find object '%1'.").arg(name));
+    }
+    std::shared_ptr<QueryDef> def(new QueryDef);
+    def->conn_ = conn_;
+    def->name_ = name;
+    def->sql_ = q.value(0).toString();
+    def->updateTable_ = q.value(1).toString();
+    q.finish();
+    def->params_ = QVariantList(countParameters(def->sql_));
+    return def;
+}
+
+std::shared_ptr<QueryDef> Database::createQueryDef(const QString& sql)
+{
+    conn_->check();
+    // #date# literals become quoted ISO text, the form dates are stored in.
+    QString converted;
+    QChar quote;
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            converted += c;
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+            converted += c;
+            continue;
+        }
+        if (c == QLatin1Char('#')) {
+            const int end = sql.indexOf(QLatin1Char('#'), i + 1);
+            if (end > i) {
+                const QString text = sql.mid(i + 1, end - i - 1).trimmed();
+                QDateTime dt;
+                for (const char* f : {"M/d/yyyy H:mm:ss", "M/d/yyyy H:mm", "M/d/yyyy", "yyyy-MM-dd HH:mm:ss",
+                                      "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd"}) {
+                    dt = QDateTime::fromString(text, QString::fromLatin1(f));
+                    if (dt.isValid())
+                        break;
+                }
+                if (dt.isValid()) {
+                    converted += QLatin1Char('\'') + toStored(dt).toString() + QLatin1Char('\'');
+                    i = end;
+                    continue;
+                }
+            }
+        }
+        converted += c;
+    }
+    std::shared_ptr<QueryDef> def(new QueryDef);
+    def->conn_ = conn_;
+    def->sql_ = converted;
+    def->params_ = QVariantList(countParameters(converted));
+    return def;
+}
+
+int Database::execute(const QString& sql, const QVariantList& params)
+{
+    QSqlQuery& q = conn_->run(sql, params);
+    const int n = q.numRowsAffected();
+    q.finish();
+    return n;
+}
+
+void Database::beginTrans() { conn_->begin(); }
+void Database::commitTrans() { conn_->commit(); }
+void Database::rollback() { conn_->rollback(); }
+
+int Database::transactionDepth() const { return conn_ ? conn_->depth : 0; }
+
+void Database::compact(const QString& source, const QString& destination)
+{
+    if (QFileInfo::exists(destination))
+        throw DbError(DbErr::Generic, QStringLiteral("Database '%1' already exists.").arg(destination));
+    auto db = Database::open(source);
+    QSqlQuery q(db->conn_->db);
+    if (!q.prepare(QStringLiteral("VACUUM INTO ?")))
+        throw fromSqlError(q.lastError(), source);
+    q.addBindValue(destination);
+    if (!q.exec()) {
+        const DbError e = fromSqlError(q.lastError(), destination);
+        q.finish();
+        QFile::remove(destination);
+        throw e;
+    }
+    q.finish();
+}
+
+// --- Transaction ---
+
+Transaction::~Transaction()
+{
+    if (!done_) {
+        try {
+            db_.rollback();
+        } catch (...) {
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    db_.commitTrans();
+    done_ = true;
+}
+
+// --- QueryDef ---
+
+void QueryDef::setParameter(int index, const QVariant& value)
+{
+    if (index < 0 || index >= params_.size())
+        throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection."));
+    params_[index] = value;
+}
+
+QVariant QueryDef::parameter(int index) const
+{
+    if (index < 0 || index >= params_.size())
+        throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection."));
+    return params_[index];
+}
+
+std::unique_ptr<Recordset> QueryDef::openRecordset()
+{
+    conn_->check();
+    std::unique_ptr<Recordset> rs(new Recordset);
+    rs->conn_ = conn_;
+    rs->query_ = shared_from_this();
+    rs->table_ = updateTable_;
+    if (!updateTable_.isEmpty()) {
+        rs->keyFields_ = conn_->keyFields(updateTable_);
+        if (conn_->record(updateTable_).isEmpty())
+            throw DbError(DbErr::ObjectNotFound, QStringLiteral("Could not find object '%1'.").arg(updateTable_));
+    }
+    // Rows are read on first use, so a query opened only to add rows through
+    // it (as new samples are) never reads the table.
+    rs->loaded_ = false;
+    return rs;
+}
+
+// --- Recordset ---
+
+Recordset::~Recordset()
+{
+    if (mode_ != Mode::None) {
+        try {
+            cancelUpdate();
+        } catch (...) {
+        }
+    }
+}
+
+void Recordset::checkOpen() const { conn_->check(); }
+
+bool Recordset::autoKey() const { return !table_.isEmpty() && conn_->autoKey(table_); }
+
+void Recordset::ensureLoaded()
+{
+    checkOpen();
+    if (loaded_)
+        return;
+    QSqlQuery& q = conn_->run(query_->sql_, query_->params_);
+    layout_ = q.record();
+    rows_.clear();
+    while (q.next())
+        rows_.push_back(q.record());
+    q.finish();
+    loaded_ = true;
+    pos_ = 0;
+    bof_ = eof_ = rows_.empty();
+    if (rows_.empty())
+        pos_ = -1;
+}
+
+QVariantList Recordset::keyOf(const QSqlRecord& rec) const
+{
+    QVariantList key;
+    for (const QString& k : keyFields_) {
+        const int i = rec.indexOf(k);
+        if (i < 0)
+            throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(k));
+        key << rec.value(i);
+    }
+    return key;
+}
+
+// Reads up to one page of table rows after (forward) or before the key
+// `after`, or from the table's start/end when `after` is null.
+void Recordset::loadTablePage(const QVariantList* after, bool forward)
+{
+    QStringList cols;
+    for (const QString& k : keyFields_)
+        cols << conn_->ident(k);
+    const QString order = forward ? cols.join(QLatin1String(", "))
+                                  : cols.join(QLatin1String(" DESC, ")) + QLatin1String(" DESC");
+    QString where;
+    if (after) {
+        QStringList marks;
+        for (int i = 0; i < cols.size(); ++i)
+            marks << QStringLiteral("?");
+        const QString lhs = cols.size() == 1 ? cols.front() : QLatin1Char('(') + cols.join(QLatin1String(", ")) + QLatin1Char(')');
+        const QString rhs = marks.size() == 1 ? marks.front() : QLatin1Char('(') + marks.join(QLatin1String(", ")) + QLatin1Char(')');
+        where = QStringLiteral(" WHERE %1 %2 %3").arg(lhs, forward ? QStringLiteral(">") : QStringLiteral("<"), rhs);
+    }
+    const QString sql = QStringLiteral("SELECT * FROM %1%2 ORDER BY %3 LIMIT %4")
+                            .arg(conn_->ident(table_), where, order)
+                            .arg(PageSize);
+    QSqlQuery& q = conn_->run(sql, after ? *after : QVariantList());
+    std::vector<QSqlRecord> page;
+    while (q.next())
+        page.push_back(q.record());
+    q.finish();
+    const bool complete = int(page.size()) < PageSize;
+    if (!forward)
+        std::reverse(page.begin(), page.end());
+    rows_ = std::move(page);
+    if (forward) {
+        pageHasStart_ = after == nullptr;
+        pageHasEnd_ = complete;
+    } else {
+        pageHasEnd_ = after == nullptr;
+        pageHasStart_ = complete;
+    }
+}
+
+void Recordset::moveFirst()
+{
+    checkOpen();
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    noMatch_ = false;
+    if (query_) {
+        ensureLoaded();
+    } else {
+        loadTablePage(nullptr, true);
+    }
+    bof_ = eof_ = rows_.empty();
+    pos_ = rows_.empty() ? -1 : 0;
+}
+
+void Recordset::moveLast()
+{
+    checkOpen();
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    noMatch_ = false;
+    if (query_) {
+        ensureLoaded();
+    } else {
+        loadTablePage(nullptr, false);
+    }
+    bof_ = eof_ = rows_.empty();
+    pos_ = int(rows_.size()) - 1;
+}
+
+void Recordset::moveNext()
+{
+    checkOpen();
+    ensureLoaded();
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    if (eof_)
+        throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record."));
+    bof_ = false;
+    if (pos_ + 1 < int(rows_.size())) {
+        ++pos_;
+        return;
+    }
+    if (query_ || (pageHasEnd_ && !rows_.empty())) {
+        pos_ = int(rows_.size());
+        eof_ = true;
+        return;
+    }
+    QVariantList anchor = rows_.empty() ? anchor_ : keyOf(rows_.back());
+    if (anchor.isEmpty())
+        loadTablePage(nullptr, true);
+    else
+        loadTablePage(&anchor, true);
+    if (rows_.empty()) {
+        pos_ = 0;
+        eof_ = true;
+    } else {
+        pos_ = 0;
+    }
+}
+
+void Recordset::movePrevious()
+{
+    checkOpen();
+    ensureLoaded();
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    if (bof_)
+        throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record."));
+    eof_ = false;
+    if (pos_ - 1 >= 0 && pos_ - 1 < int(rows_.size())) {
+        --pos_;
+        return;
+    }
+    if (query_ || (pageHasStart_ && !rows_.empty())) {
+        pos_ = -1;
+        bof_ = true;
+        return;
+    }
+    QVariantList anchor = rows_.empty() ? anchor_ : keyOf(rows_.front());
+    if (anchor.isEmpty())
+        loadTablePage(nullptr, false);
+    else
+        loadTablePage(&anchor, false);
+    pos_ = int(rows_.size()) - 1;
+    if (rows_.empty())
+        bof_ = true;
+}
+
+bool Recordset::bof()
+{
+    ensureLoaded();
+    return bof_;
+}
+
+bool Recordset::eof()
+{
+    ensureLoaded();
+    return eof_;
+}
+
+int Recordset::recordCount()
+{
+    ensureLoaded();
+    if (query_)
+        return int(rows_.size());
+    QSqlQuery& q = conn_->run(QStringLiteral("SELECT COUNT(*) FROM %1").arg(conn_->ident(table_)), {});
+    const int n = q.next() ? q.value(0).toInt() : 0;
+    q.finish();
+    return n;
+}
+
+bool Recordset::seek(const QVariantList& key)
+{
+    checkOpen();
+    if (query_)
+        throw DbError(DbErr::Generic, QStringLiteral("Operation is not supported for this type of object."));
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    if (key.size() != keyFields_.size())
+        throw DbError(DbErr::BadParameter, QStringLiteral("Seek on '%1' needs %2 key value(s).").arg(table_).arg(keyFields_.size()));
+    QStringList conds;
+    for (const QString& k : keyFields_)
+        conds << conn_->ident(k) + QLatin1String(" = ?");
+    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE %2").arg(conn_->ident(table_), conds.join(QLatin1String(" AND ")));
+    QSqlQuery& q = conn_->run(sql, key);
+    const bool found = q.next();
+    rows_.clear();
+    if (found)
+        rows_.push_back(q.record());
+    q.finish();
+    pageHasStart_ = pageHasEnd_ = false;
+    noMatch_ = !found;
+    if (found) {
+        pos_ = 0;
+        bof_ = eof_ = false;
+    } else {
+        // No current row; navigation continues from the key sought.
+        anchor_ = key;
+        pos_ = -1;
+        bof_ = false;
+        eof_ = false;
+    }
+    return found;
+}
+
+void Recordset::requery()
+{
+    checkOpen();
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    if (query_) {
+        loaded_ = false;
+        rows_.clear();
+        pos_ = -1;
+    } else {
+        moveFirst();
+    }
+}
+
+QStringList Recordset::fieldNames()
+{
+    if (query_ && layout_.isEmpty()) {
+        if (!loaded_)
+            ensureLoaded();
+    }
+    QStringList names;
+    for (int i = 0; i < layout_.count(); ++i)
+        names << layout_.fieldName(i);
+    return names;
+}
+
+bool Recordset::hasField(const QString& name)
+{
+    if (query_ && !loaded_)
+        ensureLoaded();
+    return layout_.indexOf(name) >= 0;
+}
+
+QSqlRecord& Recordset::current()
+{
+    ensureLoaded();
+    if (pos_ < 0 || pos_ >= int(rows_.size()) || bof_ || eof_)
+        throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record."));
+    return rows_[pos_];
+}
+
+QVariant Recordset::value(const QString& field)
+{
+    checkOpen();
+    const QSqlRecord& rec = mode_ != Mode::None ? buffer_ : current();
+    const int i = rec.indexOf(field);
+    if (i < 0)
+        throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(field));
+    return rec.value(i);
+}
+
+void Recordset::setValue(const QString& field, const QVariant& value)
+{
+    checkOpen();
+    if (mode_ == Mode::None)
+        throw DbError(DbErr::UpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    const int i = buffer_.indexOf(field);
+    if (i < 0)
+        throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(field));
+    buffer_.setValue(i, value);
+    buffer_.setGenerated(i, true);
+}
+
+void Recordset::addNew()
+{
+    checkOpen();
+    if (table_.isEmpty())
+        throw DbError(DbErr::ReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
+    if (query_ && !loaded_ && layout_.isEmpty())
+        ensureLoaded();
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    buffer_ = layout_;
+    buffer_.clearValues();
+    for (int i = 0; i < buffer_.count(); ++i)
+        buffer_.setGenerated(i, false);
+    addedKey_.clear();
+    if (autoKey()) {
+        // The auto-number is assigned now, inside a savepoint that update()
+        // releases and cancelUpdate() rolls back, so an abandoned add leaves
+        // no empty row behind.
+        conn_->begin();
+        try {
+            QSqlQuery& q = conn_->run(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(conn_->ident(table_)), {});
+            const QVariant id = q.lastInsertId();
+            q.finish();
+            addedKey_ << id;
+            const int i = buffer_.indexOf(keyFields_.front());
+            if (i >= 0)
+                buffer_.setValue(i, id);
+        } catch (...) {
+            conn_->rollback();
+            throw;
+        }
+    }
+    mode_ = Mode::Add;
+}
+
+void Recordset::edit()
+{
+    checkOpen();
+    if (table_.isEmpty())
+        throw DbError(DbErr::ReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    buffer_ = current();
+    for (int i = 0; i < buffer_.count(); ++i)
+        buffer_.setGenerated(i, false);
+    mode_ = Mode::Edit;
+}
+
+void Recordset::update()
+{
+    checkOpen();
+    if (mode_ == Mode::None)
+        throw DbError(DbErr::UpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    const QSqlRecord& tableLayout = conn_->record(table_);
+    QStringList cols;
+    QVariantList values;
+    for (int i = 0; i < buffer_.count(); ++i) {
+        if (!buffer_.isGenerated(i))
+            continue;
+        const QString name = buffer_.fieldName(i);
+        if (tableLayout.indexOf(name) < 0)
+            continue;   // a computed column of the query
+        if (mode_ == Mode::Add && !addedKey_.isEmpty() && keyFields_.contains(name, Qt::CaseInsensitive))
+            continue;
+        cols << name;
+        values << buffer_.value(i);
+    }
+
+    QVariantList key;
+    if (mode_ == Mode::Add && addedKey_.isEmpty()) {
+        QStringList idents, marks;
+        for (const QString& c : cols) {
+            idents << conn_->ident(c);
+            marks << QStringLiteral("?");
+        }
+        const QString sql = cols.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(conn_->ident(table_))
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(conn_->ident(table_), idents.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
+        conn_->run(sql, values).finish();
+        key = keyOf(buffer_);
+    } else {
+        if (mode_ == Mode::Add)
+            key = addedKey_;
+        else
+            key = keyOf(current());
+        if (!cols.isEmpty()) {
+            QStringList sets, conds;
+            for (const QString& c : cols)
+                sets << conn_->ident(c) + QLatin1String(" = ?");
+            for (const QString& k : keyFields_)
+                conds << conn_->ident(k) + QLatin1String(" = ?");
+            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                    .arg(conn_->ident(table_), sets.join(QLatin1String(", ")), conds.join(QLatin1String(" AND ")));
+            QSqlQuery& q = conn_->run(sql, values + key);
+            const int n = q.numRowsAffected();
+            q.finish();
+            if (n == 0)
+                throw DbError(RecordDeleted, QStringLiteral("Record is deleted."));
+        }
+        if (mode_ == Mode::Edit)
+            key = keyOf(buffer_);
+    }
+    if (mode_ == Mode::Add && !addedKey_.isEmpty())
+        conn_->commit();
+
+    const bool added = mode_ == Mode::Add;
+    mode_ = Mode::None;
+    lastModified_ = key;
+    addedKey_.clear();
+    for (int i = 0; i < buffer_.count(); ++i)
+        buffer_.setGenerated(i, true);
+    if (!added) {
+        rows_[pos_] = buffer_;
+    } else if (query_) {
+        if (loaded_) {
+            rows_.push_back(buffer_);
+            pos_ = int(rows_.size()) - 1;
+            bof_ = eof_ = false;
+        }
+    } else {
+        // The new row becomes current; re-read it so defaults show.
+        seek(key);
+    }
+}
+
+void Recordset::cancelUpdate()
+{
+    if (mode_ == Mode::None)
+        return;
+    const bool reserved = mode_ == Mode::Add && !addedKey_.isEmpty();
+    mode_ = Mode::None;
+    addedKey_.clear();
+    if (reserved)
+        conn_->rollback();
+}
+
+void Recordset::deleteRecord()
+{
+    checkOpen();
+    if (table_.isEmpty())
+        throw DbError(DbErr::ReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
+    if (mode_ != Mode::None)
+        cancelUpdate();
+    const QVariantList key = keyOf(current());
+    QStringList conds;
+    for (const QString& k : keyFields_)
+        conds << conn_->ident(k) + QLatin1String(" = ?");
+    conn_->run(QStringLiteral("DELETE FROM %1 WHERE %2").arg(conn_->ident(table_), conds.join(QLatin1String(" AND "))), key).finish();
+    rows_.erase(rows_.begin() + pos_);
+    // The next moveNext reaches the row after the deleted one.
+    anchor_ = key;
+    --pos_;
+    bof_ = eof_ = false;
+}
+
+QVariantList Recordset::bookmark() { return keyOf(current()); }
+
+void Recordset::setBookmark(const QVariantList& key)
+{
+    checkOpen();
+    if (!query_) {
+        if (!seek(key))
+            throw DbError(DbErr::NoCurrentRecord, QStringLiteral("Not a valid bookmark."));
+        return;
+    }
+    ensureLoaded();
+    for (int i = 0; i < int(rows_.size()); ++i) {
+        if (keyOf(rows_[i]) == key) {
+            pos_ = i;
+            bof_ = eof_ = false;
+            return;
+        }
+    }
+    throw DbError(DbErr::NoCurrentRecord, QStringLiteral("Not a valid bookmark."));
+}
+
+} // namespace qqc::db

@@ -1,0 +1,248 @@
+#pragma once
+// The database engine layer: a small DAO-like object model over Qt SQL.
+//
+// Database   one open database file (its own uniquely named Qt SQL
+//            connection, so several databases and cursors coexist).
+// Recordset  a cursor. Either a table cursor over a whole table in primary
+//            key order (seek on the key, keyset navigation that reads pages
+//            of rows, so a 100,000-row table costs nothing to open), or a
+//            dynaset over a stored or temporary query (rows are read on first
+//            use and re-read by requery()).
+// QueryDef   a stored query: its SQL lives in the database file itself (table
+//            StoredQueries), positional "?" parameters keep their values until
+//            set again.
+//
+// Every failure throws DbError with the classic engine number (3011 object
+// missing, 3265 field missing, ...), so callers can trap a routine's errors in
+// one place and report "Error n(description) in routine: ...".
+//
+// SQLite is the default engine; the SQL written here stays driver-neutral
+// (quoted identifiers, "?" parameters, row-value comparisons) so another
+// Qt SQL driver can serve a shared lab database later.
+//
+// Only the user-interface thread uses a Database and its cursors.
+
+#include <QSqlDatabase>
+#include <QSqlRecord>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <exception>
+#include <memory>
+#include <vector>
+
+namespace qqc::db {
+
+// Engine error numbers that callers test or show.
+namespace DbErr {
+constexpr int Generic = 3000;            // any other engine failure (driver text)
+constexpr int ObjectNotFound = 3011;     // table or stored query missing
+constexpr int UpdateWithoutEdit = 3020;  // setValue/update without addNew/edit
+constexpr int NoCurrentRecord = 3021;
+constexpr int DuplicateKey = 3022;
+constexpr int FileNotFound = 3024;
+constexpr int FileInUse = 3045;          // locked by another program
+constexpr int ReadOnly = 3027;
+constexpr int ItemNotFound = 3265;       // field name the record set lacks
+constexpr int NotADatabase = 3343;       // unrecognised database format
+constexpr int ObjectClosed = 3420;       // database closed under a cursor
+constexpr int BadParameter = 3001;       // parameter index out of range, bad key count
+} // namespace DbErr
+
+class DbError : public std::exception {
+public:
+    DbError(int number, QString description);
+    int number() const { return number_; }
+    const QString& description() const { return description_; }
+    const char* what() const noexcept override { return what_.constData(); }
+
+private:
+    int number_;
+    QString description_;
+    QByteArray what_;
+};
+
+struct OpenOptions {
+    // How long a statement waits for another program's lock before failing.
+    int busyTimeoutMs = 3000;
+};
+
+class Recordset;
+class QueryDef;
+struct Connection;
+
+class Database {
+public:
+    // Opens an existing database file shared (not exclusive) and read-write.
+    // Throws DbError: FileNotFound (missing), ReadOnly (write-protected),
+    // NotADatabase (foreign file), FileInUse (locked beyond the busy time-out).
+    static std::unique_ptr<Database> open(const QString& path, const OpenOptions& options = {});
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Releases the file; cursors still alive then fail with ObjectClosed.
+    void close();
+    bool isOpen() const;
+    const QString& path() const;
+    // The Qt SQL connection, for code that needs plain SQL (e.g. a lazy grid).
+    QSqlDatabase connection() const;
+
+    bool hasTable(const QString& table) const;
+    // Table cursor in primary key order, positioned on the first row.
+    // Throws ObjectNotFound when the table does not exist.
+    std::unique_ptr<Recordset> openTable(const QString& table);
+    // A stored query by name; ObjectNotFound when there is none.
+    std::shared_ptr<QueryDef> queryDef(const QString& name);
+    // A temporary query from SQL text. Dates written between "#" characters
+    // (#12/31/2024#, #2024-12-31 10:00:00#) become date literals.
+    std::shared_ptr<QueryDef> createQueryDef(const QString& sql);
+    // Runs a statement that returns no rows; returns the rows affected.
+    int execute(const QString& sql, const QVariantList& params = {});
+
+    // Transactions nest: the outermost begin/commit is a real transaction,
+    // inner ones are savepoints. A Transaction object rolls back on
+    // destruction unless committed.
+    void beginTrans();
+    void commitTrans();
+    void rollback();
+    int transactionDepth() const;
+
+    // Writes a compacted copy of `source` to `destination` (which must not
+    // exist); the source stays as it is.
+    static void compact(const QString& source, const QString& destination);
+
+private:
+    Database() = default;
+    std::shared_ptr<Connection> conn_;
+    friend class Recordset;
+};
+
+class Transaction {
+public:
+    explicit Transaction(Database& db) : db_(db) { db_.beginTrans(); }
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
+class QueryDef : public std::enable_shared_from_this<QueryDef> {
+public:
+    const QString& name() const { return name_; }
+    const QString& sql() const { return sql_; }
+    int parameterCount() const { return int(params_.size()); }
+    // Parameters are numbered from 0 in the order of their "?" in the SQL.
+    void setParameter(int index, const QVariant& value);
+    QVariant parameter(int index) const;
+    // A dynaset reflecting the current parameter values; updatable when the
+    // query names its update table.
+    std::unique_ptr<Recordset> openRecordset();
+
+private:
+    friend class Database;
+    friend class Recordset;
+    QueryDef() = default;
+    std::shared_ptr<Connection> conn_;
+    QString name_;
+    QString sql_;
+    QString updateTable_;
+    QVariantList params_;
+};
+
+class Recordset {
+public:
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    bool isTable() const { return !query_; }
+    const QString& source() const { return table_; }
+
+    // --- navigation ---
+    void moveFirst();
+    void moveLast();
+    void moveNext();
+    void movePrevious();
+    bool bof();
+    bool eof();
+    // Exact for a dynaset; a table cursor counts its table.
+    int recordCount();
+
+    // Seek "=" on the primary key (one value, or one per key field in key
+    // order). On a match the row becomes current; noMatch() tells the result.
+    bool seek(const QVariantList& key);
+    bool noMatch() const { return noMatch_; }
+
+    // Re-reads a dynaset with its query's current parameters, or a table
+    // cursor from its first row.
+    void requery();
+
+    // --- fields ---
+    QStringList fieldNames();
+    bool hasField(const QString& name);
+    // The current row's value (or the edit buffer's during addNew/edit).
+    // Empty fields read as a null QVariant. Throws ItemNotFound, NoCurrentRecord.
+    QVariant value(const QString& field);
+    // Only during addNew/edit; ItemNotFound for an unknown field.
+    void setValue(const QString& field, const QVariant& value);
+
+    // --- changes ---
+    // For a table with an auto-number key the key is assigned at once and can
+    // be read with value() before update().
+    void addNew();
+    void edit();
+    // Saves the new or edited row; it becomes the current row.
+    void update();
+    void cancelUpdate();
+    // Removes the current row; the cursor then has no current row until moved.
+    void deleteRecord();
+    bool editing() const { return mode_ != Mode::None; }
+
+    // The key of the current row, and of the row last added or edited.
+    QVariantList bookmark();
+    QVariantList lastModified() const { return lastModified_; }
+    void setBookmark(const QVariantList& key);
+
+private:
+    friend class Database;
+    friend class QueryDef;
+    enum class Mode { None, Add, Edit };
+    Recordset() = default;
+
+    void checkOpen() const;
+    void ensureLoaded();
+    void loadTablePage(const QVariantList* after, bool forward);
+    QVariantList keyOf(const QSqlRecord& rec) const;
+    QSqlRecord& current();
+    int fieldIndex(const QString& name);
+    bool autoKey() const;
+
+    std::shared_ptr<Connection> conn_;
+    std::shared_ptr<QueryDef> query_;   // null for a table cursor
+    QString table_;                     // table cursor: the table; dynaset: update table
+    QStringList keyFields_;
+    QSqlRecord layout_;                 // field names (and types) of the rows
+
+    std::vector<QSqlRecord> rows_;      // table: one page in key order; dynaset: all rows
+    int pos_ = -1;                      // index into rows_, or -1 / rows_.size() for BOF/EOF
+    bool loaded_ = false;               // dynaset rows read
+    bool pageHasStart_ = false;         // table: rows_ begins at the table's first row
+    bool pageHasEnd_ = false;           // table: rows_ ends at the table's last row
+    bool bof_ = true;
+    bool eof_ = true;
+    bool noMatch_ = false;
+
+    Mode mode_ = Mode::None;
+    QSqlRecord buffer_;
+    QVariantList addedKey_;             // addNew of an auto-number table: the reserved key
+    QVariantList lastModified_;
+    QVariantList anchor_;               // table: where navigation resumes when rows_ is empty
+};
+
+} // namespace qqc::db

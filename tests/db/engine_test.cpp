@@ -1,0 +1,315 @@
+// The database engine layer against real SQLite files.
+#include "db/engine.h"
+#include "support/temp_home.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace qqc::db;
+
+namespace {
+
+// Builds a small database with plain SQL through a connection of its own.
+void makeDatabase(const QString& path, int samples = 0)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql : {
+                 "CREATE TABLE Samples (SampleID INTEGER PRIMARY KEY AUTOINCREMENT, SampleNum TEXT,"
+                 " SampleDate DATETIME, RefID INTEGER DEFAULT 0, Value REAL DEFAULT 0)",
+                 "CREATE TABLE SampleDetails (SampleID INTEGER NOT NULL, ParmID INTEGER NOT NULL, Value REAL,"
+                 " Severity INTEGER DEFAULT 0, PRIMARY KEY (SampleID, ParmID))",
+                 "CREATE TABLE StoredQueries (QueryName TEXT PRIMARY KEY, SQLText TEXT, UpdateTable TEXT)",
+                 "INSERT INTO StoredQueries VALUES ('DetailsOf', 'SELECT ParmID, Value, Severity, SampleID FROM"
+                 " SampleDetails WHERE SampleID = ? AND Value >= ? ORDER BY ParmID', 'SampleDetails')",
+                 "INSERT INTO StoredQueries VALUES ('NewSamples', 'SELECT SampleID, SampleNum, SampleDate, RefID"
+                 " FROM Samples', 'Samples')",
+             })
+            ASSERT_TRUE(q.exec(sql)) << sql;
+        db.transaction();
+        for (int i = 1; i <= samples; ++i) {
+            q.exec(QString("INSERT INTO Samples (SampleNum) VALUES ('%1')").arg(i));
+            for (int p : {58, 59, 60})
+                q.exec(QString("INSERT INTO SampleDetails VALUES (%1, %2, %3, 1)").arg(i).arg(p).arg(p + i / 10.0));
+        }
+        db.commit();
+    }
+    QSqlDatabase::removeDatabase("maker");
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    qqc::test::TempHome home;
+    QString path = home.file("lab.mdb");
+};
+
+int expectError(int number, const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const DbError& e) {
+        EXPECT_EQ(number, e.number()) << e.what();
+        return e.number();
+    }
+    ADD_FAILURE() << "no DbError thrown";
+    return 0;
+}
+
+} // namespace
+
+TEST_F(EngineTest, OpenFailsClearlyForMissingForeignAndLockedFiles)
+{
+    expectError(DbErr::FileNotFound, [&] { Database::open(path); });
+    EXPECT_FALSE(QFile::exists(path)) << "opening must never create the file";
+
+    home.write("foreign.mdb", QByteArray("Standard Jet DB\0\0\0 this is not SQLite at all, just bytes", 60).repeated(100));
+    expectError(DbErr::NotADatabase, [&] { Database::open(home.file("foreign.mdb")); });
+
+    makeDatabase(path);
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+    other.setDatabaseName(path);
+    ASSERT_TRUE(other.open());
+    QSqlQuery lock(other);
+    ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+    expectError(DbErr::FileInUse, [&] { Database::open(path, OpenOptions{50}); });
+    lock.exec("ROLLBACK");
+    lock = QSqlQuery();
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase("locker");
+    EXPECT_NO_THROW(Database::open(path));
+}
+
+TEST_F(EngineTest, TwoDatabasesAndTheirCursorsCoexist)
+{
+    makeDatabase(path, 2);
+    makeDatabase(home.file("b.mdb"), 5);
+    auto a = Database::open(path);
+    auto b = Database::open(home.file("b.mdb"));
+    EXPECT_EQ(2, a->openTable("Samples")->recordCount());
+    EXPECT_EQ(5, b->openTable("Samples")->recordCount());
+    auto cursor = a->openTable("Samples");
+    a->close();
+    expectError(DbErr::ObjectClosed, [&] { cursor->moveNext(); });
+    EXPECT_EQ(5, b->openTable("Samples")->recordCount());
+}
+
+TEST_F(EngineTest, MissingObjectsAndFieldsGiveTheirNumbers)
+{
+    makeDatabase(path, 1);
+    auto db = Database::open(path);
+    expectError(DbErr::ObjectNotFound, [&] { db->openTable("SystemData"); });
+    expectError(DbErr::ObjectNotFound, [&] { db->queryDef("NoSuchQuery"); });
+    auto rs = db->openTable("Samples");
+    expectError(DbErr::ItemNotFound, [&] { rs->value("Databaseversion"); });
+    rs->edit();
+    expectError(DbErr::ItemNotFound, [&] { rs->setValue("NoField", 1); });
+    rs->cancelUpdate();
+    EXPECT_TRUE(rs->hasField("samplenum")) << "field names compare case-insensitively";
+    EXPECT_EQ(QStringList({"SampleID", "SampleNum", "SampleDate", "RefID", "Value"}), rs->fieldNames());
+}
+
+TEST_F(EngineTest, TableCursorWalksAndSeeksInKeyOrderAcrossPages)
+{
+    makeDatabase(path, 300);
+    auto db = Database::open(path);
+    auto details = db->openTable("SampleDetails");
+    int n = 0;
+    int lastSample = 0, lastParm = 0;
+    for (details->moveFirst(); !details->eof(); details->moveNext()) {
+        const int s = details->value("SampleID").toInt(), p = details->value("ParmID").toInt();
+        EXPECT_TRUE(s > lastSample || (s == lastSample && p > lastParm));
+        lastSample = s;
+        lastParm = p;
+        ++n;
+    }
+    EXPECT_EQ(900, n);
+    n = 0;
+    for (details->moveLast(); !details->bof(); details->movePrevious())
+        ++n;
+    EXPECT_EQ(900, n);
+
+    EXPECT_TRUE(details->seek({150, 59}));
+    EXPECT_FLOAT_EQ(59 + 15.0f, details->value("Value").toFloat());
+    details->moveNext();
+    EXPECT_EQ(60, details->value("ParmID").toInt());
+    details->moveNext();
+    EXPECT_EQ(151, details->value("SampleID").toInt());
+    EXPECT_FALSE(details->seek({150, 61}));
+    EXPECT_TRUE(details->noMatch());
+    expectError(DbErr::NoCurrentRecord, [&] { details->value("Value"); });
+    expectError(DbErr::BadParameter, [&] { details->seek({150}); });
+}
+
+TEST_F(EngineTest, AddNewAssignsTheAutoNumberBeforeUpdate)
+{
+    makeDatabase(path, 3);
+    auto db = Database::open(path);
+    auto samples = db->openTable("Samples");
+    samples->addNew();
+    const int id = samples->value("SampleID").toInt();
+    EXPECT_EQ(4, id);
+    samples->setValue("SampleNum", QString::number(id));
+    samples->update();
+    EXPECT_EQ(QVariantList{4}, samples->lastModified());
+    EXPECT_EQ("4", samples->value("SampleNum").toString()) << "the added row is current";
+    EXPECT_EQ(0, samples->value("RefID").toInt()) << "template defaults show after update";
+
+    // An abandoned add leaves no row behind.
+    samples->addNew();
+    const int abandoned = samples->value("SampleID").toInt();
+    samples->cancelUpdate();
+    EXPECT_FALSE(samples->seek({abandoned}));
+    EXPECT_EQ(4, samples->recordCount());
+    EXPECT_EQ(0, db->transactionDepth());
+
+    // Deleting the last sample never hands its number to the next one.
+    ASSERT_TRUE(samples->seek({4}));
+    samples->deleteRecord();
+    samples->addNew();
+    EXPECT_GT(samples->value("SampleID").toInt(), 4);
+    samples->update();
+}
+
+TEST_F(EngineTest, EditUpdateDeleteAndTextToNumberConversion)
+{
+    makeDatabase(path, 3);
+    auto db = Database::open(path);
+    auto details = db->openTable("SampleDetails");
+    ASSERT_TRUE(details->seek({2, 59}));
+    details->edit();
+    details->setValue("Value", "12.5");
+    details->update();
+    ASSERT_TRUE(details->seek({2, 59}));
+    EXPECT_DOUBLE_EQ(12.5, details->value("Value").toDouble());
+    EXPECT_EQ(QMetaType::Double, details->value("Value").typeId());
+
+    details->addNew();
+    details->setValue("SampleID", 2);
+    details->setValue("ParmID", 132);
+    details->setValue("Value", 46.0f);
+    details->update();
+    EXPECT_EQ(132, details->value("ParmID").toInt());
+    EXPECT_EQ(QVariantList({2, 132}), details->bookmark());
+
+    details->addNew();
+    details->setValue("SampleID", 2);
+    details->setValue("ParmID", 132);
+    expectError(DbErr::DuplicateKey, [&] { details->update(); });
+    details->cancelUpdate();
+
+    ASSERT_TRUE(details->seek({2, 60}));
+    details->deleteRecord();
+    expectError(DbErr::NoCurrentRecord, [&] { details->value("Value"); });
+    details->moveNext();
+    EXPECT_EQ(QVariantList({2, 132}), details->bookmark()) << "moveNext after delete reaches the next row";
+    EXPECT_FALSE(details->seek({2, 60}));
+
+    auto samples = db->openTable("Samples");
+    ASSERT_TRUE(samples->seek({1}));
+    samples->edit();
+    samples->setValue("SampleDate", QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)));
+    samples->setValue("SampleNum", QVariant());
+    samples->update();
+    ASSERT_TRUE(samples->seek({1}));
+    EXPECT_EQ(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)), samples->value("SampleDate").toDateTime());
+    EXPECT_TRUE(samples->value("SampleNum").isNull()) << "an empty field reads as null";
+}
+
+TEST_F(EngineTest, StoredQueryParametersPersistAndRequeryReflectsChanges)
+{
+    makeDatabase(path, 3);
+    auto db = Database::open(path);
+    auto def = db->queryDef("DetailsOf");
+    EXPECT_EQ(2, def->parameterCount());
+    def->setParameter(0, 2);
+    def->setParameter(1, 59.0);
+    auto rs = def->openRecordset();
+    EXPECT_EQ(2, rs->recordCount());
+    EXPECT_EQ(59, rs->value("ParmID").toInt());
+
+    db->execute("INSERT INTO SampleDetails VALUES (2, 73, 74.5, 2)");
+    EXPECT_EQ(2, rs->recordCount()) << "a dynaset keeps its rows until requeried";
+    rs->requery();
+    EXPECT_EQ(3, rs->recordCount());
+    def->setParameter(0, 3);
+    EXPECT_EQ(3, def->parameter(0).toInt());
+    rs->requery();
+    EXPECT_EQ(2, rs->recordCount());
+    expectError(DbErr::ItemNotFound, [&] { def->setParameter(2, 0); });
+
+    // Editing through the dynaset writes its update table.
+    rs->moveFirst();
+    rs->edit();
+    rs->setValue("Severity", 5);
+    rs->update();
+    auto details = db->openTable("SampleDetails");
+    ASSERT_TRUE(details->seek({3, 59}));
+    EXPECT_EQ(5, details->value("Severity").toInt());
+}
+
+TEST_F(EngineTest, AddThroughAQueryNeverReadsItsRows)
+{
+    makeDatabase(path, 3);
+    auto db = Database::open(path);
+    auto rs = db->queryDef("NewSamples")->openRecordset();
+    rs->addNew();
+    const int id = rs->value("SampleID").toInt();
+    rs->setValue("SampleNum", QString::number(id));
+    rs->update();
+    EXPECT_EQ(4, id);
+    EXPECT_EQ(4, rs->recordCount());
+}
+
+TEST_F(EngineTest, TransactionsNestAndRollBackAsAWhole)
+{
+    makeDatabase(path, 1);
+    auto db = Database::open(path);
+    {
+        Transaction outer(*db);
+        db->execute("INSERT INTO Samples (SampleNum) VALUES ('a')");
+        {
+            Transaction inner(*db);
+            db->execute("INSERT INTO Samples (SampleNum) VALUES ('b')");
+        }   // inner rolled back
+        db->execute("INSERT INTO Samples (SampleNum) VALUES ('c')");
+        outer.commit();
+    }
+    EXPECT_EQ(3, db->openTable("Samples")->recordCount());
+    {
+        Transaction t(*db);
+        auto rs = db->openTable("Samples");
+        rs->addNew();
+        rs->update();
+    }
+    EXPECT_EQ(3, db->openTable("Samples")->recordCount());
+    EXPECT_EQ(0, db->transactionDepth());
+}
+
+TEST_F(EngineTest, CompactWritesACopyAndLeavesTheSource)
+{
+    makeDatabase(path, 50);
+    const QString copy = home.file("copy.mdb");
+    Database::compact(path, copy);
+    ASSERT_TRUE(QFile::exists(path));
+    auto db = Database::open(copy);
+    EXPECT_EQ(50, db->openTable("Samples")->recordCount());
+    expectError(DbErr::Generic, [&] { Database::compact(path, copy); });
+}
+
+TEST_F(EngineTest, TemporaryQueryAcceptsHashDates)
+{
+    makeDatabase(path, 0);
+    auto db = Database::open(path);
+    db->execute("INSERT INTO Samples (SampleNum, SampleDate) VALUES ('x', ?)",
+                {QDateTime(QDate(2024, 12, 31), QTime(10, 0))});
+    auto q = db->createQueryDef("SELECT SampleNum FROM Samples WHERE SampleDate = #12/31/2024 10:00:00# AND SampleNum <> '#'");
+    auto rs = q->openRecordset();
+    ASSERT_EQ(1, rs->recordCount());
+    EXPECT_EQ("x", rs->value("SampleNum").toString());
+}
