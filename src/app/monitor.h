@@ -83,6 +83,9 @@ public:
     // or create commands.
     void openDatabaseAtStartup();
     void closeDatabase();
+    // File menu "Open Database" and "Create New Database".
+    void mnuDBOpen_Click();
+    void mnuCreateDB_Click();
 
     // --- calibration and recalculation (monitor_calibration.cpp) ---
     // The calibration record: the last one received from the unit or changed
