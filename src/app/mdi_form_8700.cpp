@@ -1,0 +1,434 @@
+#include "app/mdi_form_8700.h"
+
+#include "util/common.h"
+#include "util/prompter.h"
+#include "util/vb_format.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace qqc {
+
+namespace {
+const QString kWindows = QStringLiteral("WINDOWS");
+const char* const kFlagProperty = "qqcOpenFlag";
+} // namespace
+
+const MDIForm8700::LayoutKey MDIForm8700::kWindowLayouts[6] = {
+    {"WIN_1", "4E-03|41E-02|38E-02|22E-02", ".004,0.41,0.38,0.22"},   // alarm sets
+    {"WIN_2", "4E-03|0|98E-02|40E-02", ".004,0,0.98,0.40"},           // sample data
+    {"WIN_3", "4E-03|64E-02|36E-02|27E-02", ".004,0.64,0.36,0.27"},   // reference oils
+    {"WIN_4", "12E-02|2E-02|59E-02|65E-02", "0.12,0.20,0.59,0.65"},   // report
+    {"WIN_5", "42E-02|62E-02|52E-02|30E-02", "0.42,0.62,0.52,0.30"},  // customers
+    {"WIN_6", "75E-02|38E-02|15E-02|30E-02", "0.75,0.38,0.15,0.30"},  // status
+};
+
+QString ClampLayoutFraction(const QString& text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (ok && value < 0)
+        return QStringLiteral("1E-01");
+    if (ok && value > 1)
+        return QStringLiteral("9E-01");
+    return text;
+}
+
+bool ParseWindowLayout(const QString& text, double fractions[4])
+{
+    const QChar separator = text.contains(QLatin1Char('|')) ? QLatin1Char('|') : QLatin1Char(',');
+    const QStringList parts = text.split(separator);
+    if (parts.size() < 4)
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const double value = parts.at(i).trimmed().toDouble(&ok);
+        // A window far outside the frame could never be reached again.
+        if (!ok || !std::isfinite(value) || std::fabs(value) > 10.0)
+            return false;
+        fractions[i] = value;
+    }
+    return true;
+}
+
+MDIForm8700::MDIForm8700(QWidget* parent) : QMainWindow(parent), monitor_(new Monitor(this))
+{
+    setObjectName(QStringLiteral("MDIForm8700"));
+    setWindowTitle(QStringLiteral("Quorvel QC"));
+    mdiArea_ = new QMdiArea(this);
+    setCentralWidget(mdiArea_);
+    createMenus();
+    resize(1024, 768);
+
+    connect(monitor_, &Monitor::databasePathChanged, this, [this](const QString& path) {
+        setWindowTitle(path.isEmpty() ? QStringLiteral("Quorvel QC") : QStringLiteral("QuorvelQC Monitor - ") + path);
+    });
+    connect(monitor_, &Monitor::testTimeAvailable, this, [this](bool on) { mnuTestTime_->setVisible(on); });
+    connect(monitor_, &Monitor::shutdownRequested, this, &QWidget::close, Qt::QueuedConnection);
+    connect(monitor_, &Monitor::calHistoryRequested, this, &MDIForm8700::showCalHistory);
+}
+
+MDIForm8700::~MDIForm8700() = default;
+
+void MDIForm8700::createMenus()
+{
+    auto named = [](QAction* action, const char* name) {
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    connect(named(file->addAction(QStringLiteral("Open Database")), "mnuDBOpen"), &QAction::triggered, this,
+            [this] { monitor_->mnuDBOpen_Click(); });
+    connect(named(file->addAction(QStringLiteral("Create New Database")), "mnuCreateDB"), &QAction::triggered,
+            this, [this] { monitor_->mnuCreateDB_Click(); });
+    // Export is offered in the sample data window; these entries stay hidden.
+    named(file->addAction(QStringLiteral("Export .CSV File")), "mnuExportCSV")->setVisible(false);
+    named(file->addAction(QStringLiteral("Export VQM GENERIC File")), "mnuExportGeneric")->setVisible(false);
+    connect(named(file->addAction(QStringLiteral("Exit")), "mnuExit"), &QAction::triggered, this,
+            &MDIForm8700::mnuExit_Click);
+
+    named(menuBar()->addAction(QStringLiteral("Edit")), "mnuEdit");
+
+    QMenu* windows = menuBar()->addMenu(QStringLiteral("Windows"));
+    windows->setObjectName(QStringLiteral("mnuWindows"));
+    connect(named(windows->addAction(QStringLiteral("Defaults")), "mnuDefault"), &QAction::triggered, this,
+            &MDIForm8700::mnuDefault_Click);
+    connect(named(windows->addAction(QStringLiteral("Alarms")), "mnuAlarms"), &QAction::triggered, this,
+            &MDIForm8700::mnuAlarms_Click);
+    connect(named(windows->addAction(QStringLiteral("Data")), "mnuData"), &QAction::triggered, this,
+            &MDIForm8700::mnuData_Click);
+    connect(named(windows->addAction(QStringLiteral("Reference Oil")), "mnuReference"), &QAction::triggered, this,
+            &MDIForm8700::mnuReference_Click);
+    connect(named(windows->addAction(QStringLiteral("Report")), "mnuReport"), &QAction::triggered, this,
+            &MDIForm8700::mnuReport_Click);
+    connect(named(windows->addAction(QStringLiteral("Customers")), "mnuCustomers"), &QAction::triggered, this,
+            &MDIForm8700::mnuCustomers_Click);
+    connect(named(windows->addAction(QStringLiteral("Status")), "mnuStatus"), &QAction::triggered, this,
+            &MDIForm8700::mnuStatus_Click);
+
+    connect(named(menuBar()->addAction(QStringLiteral("Setup")), "mnuSetup"), &QAction::triggered, this,
+            [this] { monitor_->runSetupCommand(); });
+    mnuTestTime_ = named(menuBar()->addAction(QStringLiteral("Test Time")), "mnuTestTime");
+    mnuTestTime_->setVisible(false);  // until the unit's firmware supports it
+    connect(mnuTestTime_, &QAction::triggered, this, [this] { monitor_->runTestTimeCommand(); });
+    connect(named(menuBar()->addAction(QStringLiteral("Cal History")), "mnuCal"), &QAction::triggered, this,
+            [this] { monitor_->mnuCal_Click(); });
+    mnuDiag_ = named(menuBar()->addAction(QStringLiteral("Diag")), "mnuDiag");
+    mnuDiag_->setVisible(false);  // made visible by start-up
+    connect(mnuDiag_, &QAction::triggered, this, [this] { monitor_->runDiagCommand(); });
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    connect(named(help->addAction(QStringLiteral("About")), "mnuAbout"), &QAction::triggered, this,
+            &MDIForm8700::mnuAbout_Click);
+}
+
+QAction* MDIForm8700::menuAction(const QString& name) const
+{
+    const QList<QAction*> actions = menuBar()->findChildren<QAction*>(name);
+    if (!actions.isEmpty())
+        return actions.first();
+    for (QAction* a : menuBar()->actions())
+        if (a->objectName() == name)
+            return a;
+    for (QMenu* m : menuBar()->findChildren<QMenu*>())
+        for (QAction* a : m->actions())
+            if (a->objectName() == name)
+                return a;
+    return nullptr;
+}
+
+QWidget* MDIForm8700::addChild(QWidget* window, const QString& caption, Monitor::ChildWindow flag)
+{
+    if (window->windowTitle().isEmpty())
+        window->setWindowTitle(caption);
+    auto* sub = new QMdiSubWindow;
+    sub->setWidget(window);
+    // Closing a child window hides it; the one instance lives until shutdown.
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    sub->setProperty(kFlagProperty, int(flag));
+    sub->installEventFilter(this);
+    mdiArea_->addSubWindow(sub);
+    sub->hide();
+    return window;
+}
+
+void MDIForm8700::createChildWindows()
+{
+    // One instance of each child window. A window's owner replaces its plain
+    // widget with the window class here and binds its notifications to the
+    // Monitor's handlers.
+    fAlarmFrm_ = addChild(new QWidget, QStringLiteral("Alarms"), Monitor::AlarmWindow);
+    fChartFrm_ = addChild(new QWidget, QStringLiteral("Chart"), Monitor::ChartWindow);
+    fDataFrm_ = addChild(new QWidget, QStringLiteral("Sample Data"), Monitor::DataWindow);
+    fReferenceFrm_ = addChild(new QWidget, QStringLiteral("Reference"), Monitor::ReferenceWindow);
+    fReportFrm_ = addChild(new QWidget, QStringLiteral("Report"), Monitor::ReportWindow);
+    fCustomerFrm_ = addChild(new QWidget, QStringLiteral("Customer"), Monitor::CustomerWindow);
+    fStatusFrm_ = addChild(new QWidget, QStringLiteral("Status"), Monitor::StatusWindow);
+    fCalFrm_ = addChild(new QWidget, QStringLiteral("Calibration History"), Monitor::ChildWindowCount);
+    // The setup and test time dialogs are modal and created by their commands.
+}
+
+QMdiSubWindow* MDIForm8700::subWindowOf(QWidget* window) const
+{
+    for (QWidget* w = window; w != nullptr; w = w->parentWidget())
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w))
+            return sub;
+    return nullptr;
+}
+
+bool MDIForm8700::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Close) {
+        const QVariant flag = watched->property(kFlagProperty);
+        if (flag.isValid() && flag.toInt() < Monitor::ChildWindowCount)
+            monitor_->setWindowOpen(Monitor::ChildWindow(flag.toInt()), false);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QSize MDIForm8700::layoutArea() const
+{
+    // The MDI area's client size, for saving and restoring alike.
+    const QSize size = mdiArea_->viewport()->size();
+    return QSize(std::max(1, size.width()), std::max(1, size.height()));
+}
+
+void MDIForm8700::ShowChildWindow(QWidget* window, const QString& layoutKey, const QString& defaultLayout,
+                                  bool useDefault)
+{
+    QMdiSubWindow* sub = subWindowOf(window);
+    if (sub == nullptr)
+        return;
+    if (sub->isMinimized()) {
+        sub->showNormal();
+        if (!useDefault)
+            return;
+    }
+    const QString text = useDefault ? defaultLayout : monitor_->iniFile().readText(kWindows, layoutKey, defaultLayout);
+    double f[4];
+    // A layout that does not parse leaves the window where it is.
+    if (!text.isEmpty() && ParseWindowLayout(text, f)) {
+        const QSize area = layoutArea();
+        sub->setGeometry(int(std::lround(f[0] * area.width())), int(std::lround(f[1] * area.height())),
+                         int(std::lround(f[2] * area.width())), int(std::lround(f[3] * area.height())));
+    }
+    window->show();
+    sub->show();
+    sub->raise();
+}
+
+QString MDIForm8700::GetWindowLayout(QWidget* window) const
+{
+    const QMdiSubWindow* sub = subWindowOf(window);
+    if (sub == nullptr)
+        return QString();
+    const QSize area = layoutArea();
+    const QRect g = sub->geometry();
+    const float fractions[4] = {float(g.x()) / float(area.width()), float(g.y()) / float(area.height()),
+                                float(g.width()) / float(area.width()), float(g.height()) / float(area.height())};
+    QStringList parts;
+    for (float f : fractions)
+        parts << ClampLayoutFraction(SingleToText(f));
+    return parts.join(QLatin1Char('|'));
+}
+
+QWidget* MDIForm8700::layoutWindow(int index) const
+{
+    QWidget* const windows[6] = {fAlarmFrm_, fDataFrm_, fReferenceFrm_, fReportFrm_, fCustomerFrm_, fStatusFrm_};
+    return windows[index];
+}
+
+void MDIForm8700::showLayoutWindows(bool useDefaults)
+{
+    // Report, reference oils, alarm sets, customers, sample data, status: the
+    // status window, shown last, ends up in front.
+    static const int order[6] = {3, 2, 0, 4, 1, 5};
+    static const Monitor::ChildWindow flags[6] = {Monitor::AlarmWindow,  Monitor::DataWindow,
+                                                  Monitor::ReferenceWindow, Monitor::ReportWindow,
+                                                  Monitor::CustomerWindow, Monitor::StatusWindow};
+    for (int index : order) {
+        const LayoutKey& k = kWindowLayouts[index];
+        ShowChildWindow(layoutWindow(index), QString::fromLatin1(k.key),
+                        QString::fromLatin1(useDefaults ? k.defaultsCommand : k.fileDefault), useDefaults);
+        monitor_->setWindowOpen(flags[index], true);
+    }
+}
+
+void MDIForm8700::startUp()
+{
+    if (fStatusFrm_ != nullptr)
+        return;  // once only
+    startingUp_ = true;
+    show();
+    if (layout() != nullptr)
+        layout()->activate();
+
+    // Steps 1 and 3 ran when the Monitor was created (error reporter, paths);
+    // the link creates its receive buffer and message codes (step 2).
+    monitor_->readStartupSettings();  // steps 4, 5
+    monitor_->ReadSettings();         // step 6 (may run the Setup command)
+    createChildWindows();             // step 7
+    monitor_->openSerialLink();       // step 8: reports its own failure
+    monitor_->settings().readImageFlag(monitor_->iniFile());  // step 9
+    showLayoutWindows(false);         // step 10
+    // (step 10) the status window's owner passes it the total test time here
+    // when settings().downloadTestTime is non-zero.
+    if (monitor_->settings().iAmQux || monitor_->settings().chart) {  // step 11
+        // The chart window's owner passes it settings().chart here.
+        if (QMdiSubWindow* sub = subWindowOf(fChartFrm_)) {
+            fChartFrm_->show();
+            sub->show();
+        }
+        monitor_->setWindowOpen(Monitor::ChartWindow, true);
+    }
+    mnuDiag_->setVisible(true);                               // step 12
+    monitor_->settings().readDebugFlag(monitor_->iniFile());  // step 13
+    monitor_->openDatabaseAtStartup();                        // step 14
+
+    startingUp_ = false;
+    if (closeAfterStartUp_)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void MDIForm8700::mnuDefault_Click()
+{
+    if (fStatusFrm_ != nullptr)
+        showLayoutWindows(true);
+}
+
+void MDIForm8700::mnuAlarms_Click()
+{
+    if (fAlarmFrm_ == nullptr)
+        return;
+    ShowChildWindow(fAlarmFrm_, QStringLiteral("WIN_1"), QString::fromLatin1(kWindowLayouts[0].fileDefault), false);
+    monitor_->setWindowOpen(Monitor::AlarmWindow, true);
+    // The alarm window's owner hands it the database and refreshes it here.
+}
+
+void MDIForm8700::mnuData_Click()
+{
+    if (fDataFrm_ == nullptr)
+        return;
+    ShowChildWindow(fDataFrm_, QStringLiteral("WIN_2"), QString::fromLatin1(kWindowLayouts[1].fileDefault), false);
+    monitor_->setWindowOpen(Monitor::DataWindow, true);
+    // The sample data window's owner hands it the database and refreshes it here.
+}
+
+void MDIForm8700::mnuReference_Click()
+{
+    if (fReferenceFrm_ == nullptr)
+        return;
+    ShowChildWindow(fReferenceFrm_, QStringLiteral("WIN_3"), QString::fromLatin1(kWindowLayouts[2].fileDefault),
+                    false);
+    monitor_->setWindowOpen(Monitor::ReferenceWindow, true);
+    // The reference window's owner hands it the database and refreshes it here.
+}
+
+void MDIForm8700::mnuReport_Click()
+{
+    if (fReportFrm_ == nullptr)
+        return;
+    ShowChildWindow(fReportFrm_, QStringLiteral("WIN_4"), QString::fromLatin1(kWindowLayouts[3].fileDefault), false);
+    monitor_->setWindowOpen(Monitor::ReportWindow, true);
+    // The report window's owner hands it the database and the current sample here.
+}
+
+void MDIForm8700::mnuCustomers_Click()
+{
+    if (fCustomerFrm_ == nullptr)
+        return;
+    ShowChildWindow(fCustomerFrm_, QStringLiteral("WIN_5"), QString::fromLatin1(kWindowLayouts[4].fileDefault),
+                    false);
+    monitor_->setWindowOpen(Monitor::CustomerWindow, true);
+    // The customer window's owner hands it the database and refreshes it here.
+}
+
+void MDIForm8700::mnuStatus_Click()
+{
+    QMdiSubWindow* sub = subWindowOf(fStatusFrm_);
+    if (sub == nullptr)
+        return;
+    if (sub->isMinimized())
+        sub->showNormal();
+    sub->move(int(std::lround(0.8 * layoutArea().width())), 0);
+    // The status window's owner passes it settings().totalTestTime here.
+    fStatusFrm_->show();
+    sub->show();
+    sub->raise();
+    monitor_->setWindowOpen(Monitor::StatusWindow, true);
+}
+
+void MDIForm8700::showCalHistory()
+{
+    QMdiSubWindow* sub = subWindowOf(fCalFrm_);
+    if (sub == nullptr)
+        return;
+    if (sub->isMinimized())
+        sub->showNormal();
+    fCalFrm_->show();
+    sub->show();
+    sub->raise();
+}
+
+void MDIForm8700::mnuAbout_Click()
+{
+    QDialog about(this);
+    about.setObjectName(QStringLiteral("frmAbout"));
+    about.setWindowTitle(QStringLiteral("About"));
+    auto* layout = new QVBoxLayout(&about);
+    auto* label = new QLabel(QStringLiteral("Quorvel QC Monitor Version 3.1"), &about);
+    label->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(label);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    layout->addWidget(buttons);
+    prompter().runModal(about);
+}
+
+void MDIForm8700::mnuExit_Click() { close(); }
+
+void MDIForm8700::shutDown()
+{
+    if (shutDownDone_)
+        return;
+    shutDownDone_ = true;
+    monitor_->closeSerialLink();
+    if (fStatusFrm_ != nullptr) {
+        for (int i = 0; i < 6; ++i) {
+            QWidget* window = layoutWindow(i);
+            // A minimised or maximised window is saved at its normal position;
+            // a closed one at the position it had when it was closed.
+            if (QMdiSubWindow* sub = subWindowOf(window); sub && (sub->isMinimized() || sub->isMaximized()))
+                sub->showNormal();
+            monitor_->iniFile().writeText(kWindows, QString::fromLatin1(kWindowLayouts[i].key),
+                                          GetWindowLayout(window));
+        }
+    }
+    monitor_->closeDatabase();
+}
+
+void MDIForm8700::closeEvent(QCloseEvent* event)
+{
+    if (startingUp_) {
+        // A close request during start-up (a signal) runs once start-up ends.
+        closeAfterStartUp_ = true;
+        event->ignore();
+        return;
+    }
+    shutDown();
+    event->accept();
+}
+
+} // namespace qqc

@@ -1,0 +1,120 @@
+#pragma once
+// MDIForm8700: the program's frame. It owns the Monitor (all shared state and
+// the handlers of unit and window events) and one instance of each child
+// window, shown as MDI children. Start-up runs the numbered steps below in
+// order; closing the frame (the Exit command, the window's close button,
+// SIGTERM/SIGINT) runs shutdown: close the port, save WIN_1..WIN_6, close
+// the database. Nothing asks for confirmation and closing is never cancelled.
+//
+// Child-window layout: WIN_n holds left, top, width and height as fractions
+// of the MDI area's client width (left, width) and height (top, height),
+// joined by "|" when written; "," is accepted when reading.
+
+#include "app/monitor.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace qqc {
+
+class MDIForm8700 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MDIForm8700(QWidget* parent = nullptr);
+    ~MDIForm8700() override;
+
+    Monitor& monitor() { return *monitor_; }
+    QMdiArea* mdiArea() const { return mdiArea_; }
+
+    // Start-up steps 1 to 14, once, after the frame is shown.
+    void startUp();
+
+    // Lays out and shows one child window. With `useDefault` false the
+    // layout comes from WINDOWS/`layoutKey` (default `defaultLayout`); a
+    // minimised window is then only restored. With `useDefault` true
+    // `defaultLayout` is applied as given.
+    void ShowChildWindow(QWidget* window, const QString& layoutKey, const QString& defaultLayout, bool useDefault);
+    // The layout text of a window's current position (fractions joined by "|").
+    QString GetWindowLayout(QWidget* window) const;
+
+    // The child windows (the widget inside each MDI sub-window).
+    QWidget* fAlarmFrm() const { return fAlarmFrm_; }
+    QWidget* fChartFrm() const { return fChartFrm_; }
+    QWidget* fDataFrm() const { return fDataFrm_; }
+    QWidget* fReferenceFrm() const { return fReferenceFrm_; }
+    QWidget* fReportFrm() const { return fReportFrm_; }
+    QWidget* fCustomerFrm() const { return fCustomerFrm_; }
+    QWidget* fStatusFrm() const { return fStatusFrm_; }
+    QWidget* fCalFrm() const { return fCalFrm_; }
+    QMdiSubWindow* subWindowOf(QWidget* window) const;
+
+    // The six layout keys with their file defaults and "Defaults" values.
+    struct LayoutKey {
+        const char* key;
+        const char* fileDefault;
+        const char* defaultsCommand;
+    };
+    static const LayoutKey kWindowLayouts[6];  // WIN_1 .. WIN_6
+
+    // Menu commands (also used by tests).
+    void mnuDefault_Click();
+    void mnuAlarms_Click();
+    void mnuData_Click();
+    void mnuReference_Click();
+    void mnuReport_Click();
+    void mnuCustomers_Click();
+    void mnuStatus_Click();
+    // Shows the calibration history window (after the "Cal History" command).
+    void showCalHistory();
+    void mnuAbout_Click();
+    void mnuExit_Click();
+
+    QAction* menuAction(const QString& name) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    // Start-up step 7: every child window is created here, in one place.
+    void createChildWindows();
+    QWidget* addChild(QWidget* window, const QString& caption, Monitor::ChildWindow flag);
+    QWidget* layoutWindow(int index) const;  // WIN_1..WIN_6 order
+    void showLayoutWindows(bool useDefaults);
+    void shutDown();
+    QSize layoutArea() const;
+
+    Monitor* monitor_ = nullptr;
+    QMdiArea* mdiArea_ = nullptr;
+    QAction* mnuTestTime_ = nullptr;
+    QAction* mnuDiag_ = nullptr;
+
+    QWidget* fAlarmFrm_ = nullptr;
+    QWidget* fChartFrm_ = nullptr;
+    QWidget* fDataFrm_ = nullptr;
+    QWidget* fReferenceFrm_ = nullptr;
+    QWidget* fReportFrm_ = nullptr;
+    QWidget* fCustomerFrm_ = nullptr;
+    QWidget* fStatusFrm_ = nullptr;
+    QWidget* fCalFrm_ = nullptr;
+
+    bool startingUp_ = false;
+    bool closeAfterStartUp_ = false;
+    bool shutDownDone_ = false;
+};
+
+// Keeps one saved fraction in range: below 0 gives "1E-01", above 1 gives
+// "9E-01"; anything else (0 and 1 included) is returned unchanged.
+QString ClampLayoutFraction(const QString& text);
+
+// Parses a layout text: "|"-separated when it holds a "|", otherwise
+// ","-separated. Returns false unless there are four finite numbers.
+bool ParseWindowLayout(const QString& text, double fractions[4]);
+
+} // namespace qqc
