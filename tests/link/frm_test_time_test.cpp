@@ -1,0 +1,101 @@
+// The test time dialog and the test time download over a pseudo-terminal.
+#include "link/frm_test_time.h"
+#include "link/serial_port.h"
+#include "sim/pty_unit.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace qqc;
+
+TEST(FrmTestTime, OffersFiveChoicesWithTheirSettingBytes)
+{
+    frmTestTime dialog;
+    EXPECT_EQ(dialog.windowTitle(), "Test Time");
+    const char* captions[] = {"50 seconds", "100 seconds", "200 seconds", "500 seconds", "700 seconds"};
+    const int seconds[] = {50, 100, 200, 500, 700};
+    const int bytes[] = {1, 5, 10, 28, 40};
+    EXPECT_TRUE(dialog.rbTestTime(0)->isChecked());
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(dialog.rbTestTime(i)->text(), captions[i]);
+        dialog.rbTestTime(i)->click();
+        EXPECT_EQ(dialog.TotalTestTime(), seconds[i]);
+        EXPECT_EQ(dialog.TestTimeIncrement(), bytes[i]);
+    }
+    EXPECT_EQ(dialog.cmdDownloadCal()->text(), "Save && Download");
+    EXPECT_EQ(dialog.chkDownloadTestTime()->text(), "Download Test Time when Swiftcheck starts");
+}
+
+TEST(FrmTestTime, StoredTimeWithoutAButtonOpensOnFiftySeconds)
+{
+    frmTestTime dialog;
+    dialog.setTotalTestTime(500);
+    EXPECT_TRUE(dialog.rbTestTime(3)->isChecked());
+    dialog.setTotalTestTime(300);
+    EXPECT_TRUE(dialog.rbTestTime(0)->isChecked());
+    EXPECT_EQ(dialog.TotalTestTime(), 50);
+    EXPECT_EQ(dialog.TestTimeIncrement(), 1);
+    // 70 is the start of "700 seconds" but not its number.
+    dialog.setTotalTestTime(70);
+    EXPECT_TRUE(dialog.rbTestTime(0)->isChecked());
+}
+
+TEST(FrmTestTime, OkAndCancelSetTheResultAndSaveKeepsTheDialogOpen)
+{
+    frmTestTime dialog;
+    dialog.show();
+    EXPECT_FALSE(dialog.OkCancel());
+    QSignalSpy spy(&dialog, &frmTestTime::NewTestTime);
+    QTest::mouseClick(dialog.cmdDownloadCal(), Qt::LeftButton);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_TRUE(dialog.isVisible());
+
+    dialog.setTestTimeDownload(1);
+    EXPECT_EQ(dialog.TestTimeDownload(), 1);
+    QTest::mouseClick(dialog.cmdOkCancel(0), Qt::LeftButton);
+    EXPECT_TRUE(dialog.OkCancel());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+    frmTestTime other;
+    other.show();
+    QTest::mouseClick(other.cmdOkCancel(1), Qt::LeftButton);
+    EXPECT_FALSE(other.OkCancel());
+}
+
+TEST(DownloadTestTime, SendsJTheSettingByteAndS)
+{
+    sim::PtyUnit unit;
+    ASSERT_TRUE(unit.ok());
+    QtSerialPort port;
+    port.setDeviceName(unit.device());
+    ASSERT_TRUE(port.open()) << qPrintable(port.errorString());
+
+    EXPECT_EQ(DownloadTestTime(port, 10), 3);
+    EXPECT_EQ(unit.received(), QByteArray::fromHex("4a0a53"));
+    EXPECT_EQ(unit.testTimeSetting(), 10);
+}
+
+TEST(DownloadTestTime, SilentUnitCostsTwoSecondsPerByteAndNothingElse)
+{
+    sim::PtyUnit unit;
+    ASSERT_TRUE(unit.ok());
+    unit.configure([](sim::CommandResponder& r) { r.setSilent(true); });
+    QtSerialPort port;
+    port.setDeviceName(unit.device());
+    ASSERT_TRUE(port.open());
+
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(DownloadTestTime(port, 28), 0);
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_GE(elapsed, 5900);
+    EXPECT_LE(elapsed, 7500);
+    // Every byte still went out.
+    EXPECT_TRUE(unit.waitForReceived(3, 1000));
+    EXPECT_EQ(unit.received(), QByteArray::fromHex("4a1c53"));
+}
