@@ -6,6 +6,16 @@ namespace qqc {
 
 namespace {
 
+bool isMessageCode(std::uint8_t c)
+{
+    switch (c) {
+    case 'K': case 'S': case 'C': case 'D': case 'F': case 'I': case 'X': case 'J':
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Runs `step` until it succeeds or the handler lets it go; returns false when
 // the step finally failed (ignored or aborted) and sets `abort` on Abort.
 template <typename Step>
@@ -34,6 +44,30 @@ int get_ov_data(const std::uint8_t* frame, std::size_t length, TestRecord& recor
                 const DecodeFailureHandler& onFailure)
 {
     bool abort = false;
+    if (frame != nullptr) {
+        // A start tag followed by a message code inside the payload means the
+        // test frame was cut by a line fault and another frame began there.
+        // When that other frame is a whole test record, it is decoded; the cut
+        // one is reported either way.
+        std::size_t restart = 0;
+        for (std::size_t i = 1; i + 3 < length; ++i) {
+            if (frame[i] == '<' && frame[i + 1] == 'S' && frame[i + 2] == '>' && isMessageCode(frame[i + 3]))
+                restart = i + 3;
+        }
+        if (restart) {
+            const QString description =
+                QStringLiteral("Test record cut short after %1 bytes by the start of another frame").arg(restart - 3);
+            if (frame[restart] != 'D' || length - restart < std::size_t(TestFrameLength)) {
+                if (onFailure)
+                    onFailure(description);
+                return DecodeResult::Failed;
+            }
+            if (onFailure && onFailure(description) == Answer::Abort)
+                return DecodeResult::Failed;
+            frame += restart;
+            length -= restart;
+        }
+    }
     if (frame == nullptr || length < std::size_t(TestFrameLength)) {
         const QString description =
             QStringLiteral("Test record too short: %1 of %2 bytes received").arg(frame ? length : 0).arg(TestFrameLength);

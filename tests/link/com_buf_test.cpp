@@ -1,0 +1,86 @@
+#include "link/com_buf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using qqc::clsComBuf;
+
+namespace {
+void store(clsComBuf& b, const std::string& bytes)
+{
+    for (char c : bytes)
+        b.StoreByte(std::uint8_t(c));
+}
+} // namespace
+
+TEST(ComBuf, GrowsByFiftyAtTheFiftyFirstAndHundredFirstByte)
+{
+    clsComBuf b;
+    EXPECT_EQ(b.GetCapacity(), 50);
+    store(b, std::string(50, 'a'));
+    EXPECT_EQ(b.GetCapacity(), 50);
+    store(b, "b");   // the 51st byte
+    EXPECT_EQ(b.GetCapacity(), 100);
+    store(b, std::string(49, 'c'));
+    EXPECT_EQ(b.GetCapacity(), 100);
+    store(b, "d");   // the 101st byte
+    EXPECT_EQ(b.GetCapacity(), 150);
+    EXPECT_EQ(b.GetLength(), 101);
+    EXPECT_EQ(b.GetByte(50), 'b');
+    EXPECT_EQ(b.GetAll().size(), 151u);
+    b.Init();
+    EXPECT_EQ(b.GetCapacity(), 50);
+    EXPECT_EQ(b.GetLength(), 0);
+    EXPECT_EQ(b.GetByte(50), 0);
+}
+
+TEST(ComBuf, JunkBeforeTheStartTagIsTrimmedWithIt)
+{
+    clsComBuf b;
+    store(b, "xy<S>K\xFC<E>");
+    ASSERT_TRUE(b.CheckForEnd());
+    ASSERT_EQ(b.LocateStart(), 2);
+    b.FrontTrim(2 + 3);
+    EXPECT_EQ(b.GetByte(0), 'K');
+    EXPECT_EQ(b.GetByte(1), 0xFC);
+    EXPECT_EQ(b.LocateEnd() + 2, 1);   // one payload byte
+    // The freed tail is zeroed.
+    EXPECT_EQ(b.GetByte(b.GetLength()), 0);
+}
+
+TEST(ComBuf, LocatesTagsOnlyWithinTheLength)
+{
+    clsComBuf b;
+    EXPECT_EQ(b.LocateEnd(), -1);
+    EXPECT_EQ(b.LocateStart(), -1);
+    store(b, "K<E>");
+    EXPECT_EQ(b.LocateEnd(), -2);   // payload length 0
+    EXPECT_EQ(b.LocateStart(), -1);
+    store(b, "<S");
+    EXPECT_FALSE(b.CheckForEnd());
+    EXPECT_EQ(b.LocateStart(), -1);   // "<S" without ">" is no tag
+}
+
+TEST(ComBuf, FrontTrimOfTheWholeLengthChangesNothing)
+{
+    clsComBuf b;
+    store(b, "abc");
+    EXPECT_FALSE(b.FrontTrim(3));
+    EXPECT_EQ(b.GetLength(), 3);
+    EXPECT_EQ(b.GetByte(0), 'a');
+    b.FrontTrim(10);
+    EXPECT_EQ(b.GetLength(), 3);
+    b.FrontTrim(1);
+    EXPECT_EQ(b.GetLength(), 2);
+    EXPECT_EQ(b.GetByte(0), 'b');
+    EXPECT_EQ(b.GetByte(2), 0);
+}
+
+TEST(ComBuf, GetByteOutsideTheArrayReadsZero)
+{
+    clsComBuf b;
+    EXPECT_EQ(b.GetByte(-1), 0);
+    EXPECT_EQ(b.GetByte(51), 0);
+    EXPECT_EQ(b.GetByte(1 << 30), 0);
+}
