@@ -294,7 +294,7 @@ bool frmDiag::pollOnce(DiagLink& link)
             setValue(RowStatus, QStringLiteral("Grid Unplugged"));
     };
 
-    if (cbMag_->isVisible() && cbMag_->isChecked()) {
+    if (!cbMag_->isHidden() && cbMag_->isChecked()) {
         // Magnet positions 1, 2, then 0 (away); the ferrous reading is how far
         // each magnet position pulls the frequency down from the rest value.
         int f[3] = {0, 0, 0};

@@ -1,0 +1,264 @@
+// The diagnostics window: its figures, the poll over a port, the magnet
+// reading, and what a silent unit, an unplugged grid and a lost port show.
+#include "link/frm_diag.h"
+#include "link/serial_port.h"
+#include "sim/command_responder.h"
+#include "sim/pty_unit.h"
+#include "support/scripted_prompter.h"
+
+#include "fake_port.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace qqc;
+
+namespace {
+
+// A diagnostics window on an in-memory port answered by the unit's responder.
+struct DiagOnFakePort {
+    sim::CommandResponder unit;
+    test::FakePort* port = nullptr;
+    std::unique_ptr<frmDiag> window;
+
+    explicit DiagOnFakePort(int pollSeconds = 0)
+    {
+        auto fake = std::make_unique<test::FakePort>();
+        port = fake.get();
+        port->close();
+        port->responder = [this](unsigned char byte, test::FakePort& p) { p.queue(unit.receive(byte)); };
+        window = std::make_unique<frmDiag>(std::move(fake));
+        window->setDevice(QStringLiteral("/dev/fake"));
+        window->PollScroll()->setValue(pollSeconds);
+    }
+    void start() { QTest::mouseClick(window->CmdButton(), Qt::LeftButton); }
+    QString row(int r) const { return window->value(r); }
+};
+
+} // namespace
+
+TEST(DiagFigures, TemperatureFollowsTheUnitsPolynomial)
+{
+    EXPECT_NEAR(DiagTemperature(100), 13.96, 1e-9);
+    EXPECT_NEAR(DiagTemperature(0), -45.82, 1e-12);
+    // Monotonic over the range the unit sends.
+    for (int t = 1; t < 256; ++t)
+        EXPECT_GT(DiagTemperature(t), DiagTemperature(t - 1)) << t;
+}
+
+TEST(DiagFigures, AJumpOf256OrMoreCountsAsASpike)
+{
+    SpikeCounter spikes;
+    EXPECT_EQ(spikes.add(10000), 0);   // the first poll has nothing to compare with
+    EXPECT_EQ(spikes.add(10300), 300);
+    EXPECT_EQ(spikes.count, 1);
+    EXPECT_EQ(spikes.size, 300);
+    EXPECT_EQ(spikes.add(10045), 255);  // below the threshold: nothing changes
+    EXPECT_EQ(spikes.count, 1);
+    EXPECT_EQ(spikes.size, 300);
+    EXPECT_EQ(spikes.add(10301), 256);  // downward or upward, 256 is a spike
+    EXPECT_EQ(spikes.count, 2);
+    EXPECT_EQ(spikes.size, 256);
+}
+
+TEST(FrmDiag, ShowsItsCaptionsAndRowTitles)
+{
+    frmDiag window(std::make_unique<test::FakePort>());
+    EXPECT_EQ(window.windowTitle(), "Diagnostics");
+    EXPECT_EQ(window.CmdButton()->text(), "Start");
+    EXPECT_EQ(window.Cancel()->text(), "Cancel");
+    EXPECT_FALSE(window.Cancel()->isEnabled());
+    const char* titles[] = {"", "Status", "Frequency", "Hex Freq.", "Temperature", "Spikes", "Delta", "Fe"};
+    for (int r = 0; r < frmDiag::RowCount; ++r)
+        EXPECT_EQ(window.DiagFlex()->item(r, 0)->text(), titles[r]);
+    EXPECT_EQ(window.DiagFlex()->item(0, 1)->text(), "Left Grid");
+    window.setMagnetVisible(false);
+    EXPECT_TRUE(window.cbMag()->isHidden());
+}
+
+TEST(FrmDiag, OnePollShowsFrequencyHexAndTemperatureThenStopsAtIntervalZero)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(0);
+    diag.unit.grid().frequency = 10000;   // low 0x10, high 0x27
+    diag.unit.grid().temperatureByte = 100;
+    diag.start();
+
+    EXPECT_EQ(diag.port->written, QByteArray("D"));
+    EXPECT_EQ(diag.row(frmDiag::RowStatus), "");
+    EXPECT_EQ(diag.row(frmDiag::RowFrequency), "10000");
+    EXPECT_EQ(diag.row(frmDiag::RowHex), "2710");
+    // 13.96 degrees in "####.#": rounded to one place, and a zero place is not shown.
+    EXPECT_EQ(diag.row(frmDiag::RowTemperature), "14.");
+    EXPECT_EQ(diag.row(frmDiag::RowSpikes), "");   // "#####" shows nothing for 0
+    EXPECT_EQ(diag.row(frmDiag::RowDelta), "");
+    EXPECT_EQ(diag.window->DiagOper()->text(), "Waiting to Poll");
+    // Interval 0: one poll, then idle again.
+    EXPECT_FALSE(diag.window->DiagTimer()->isActive());
+    EXPECT_TRUE(diag.window->CmdButton()->isEnabled());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(FrmDiag, PollsAgainAtTheIntervalAndCountsSpikesAcrossPolls)
+{
+    DiagOnFakePort diag(1);
+    diag.unit.grid().sequence = {10000, 10300, 10045};
+    diag.start();
+    EXPECT_TRUE(diag.window->DiagTimer()->isActive());
+    EXPECT_EQ(diag.window->DiagTimer()->interval(), 1000);
+    EXPECT_FALSE(diag.window->CmdButton()->isEnabled());
+    EXPECT_TRUE(diag.window->Cancel()->isEnabled());
+
+    diag.window->Poll();
+    EXPECT_EQ(diag.row(frmDiag::RowFrequency), "10300");
+    EXPECT_EQ(diag.row(frmDiag::RowSpikes), "1");
+    EXPECT_EQ(diag.row(frmDiag::RowDelta), "300");
+    diag.window->Poll();
+    EXPECT_EQ(diag.row(frmDiag::RowFrequency), "10045");
+    EXPECT_EQ(diag.row(frmDiag::RowSpikes), "1");
+    EXPECT_EQ(diag.row(frmDiag::RowDelta), "300");
+
+    QTest::mouseClick(diag.window->Cancel(), Qt::LeftButton);
+    EXPECT_FALSE(diag.window->DiagTimer()->isActive());
+    EXPECT_TRUE(diag.window->CmdButton()->isEnabled());
+    // A poll outside the timer's life does nothing.
+    diag.window->Poll();
+    EXPECT_EQ(diag.unit.frequencyReads(), 3);
+}
+
+TEST(FrmDiag, GridUnpluggedShowsTheStatusAndNoFrequency)
+{
+    DiagOnFakePort diag(0);
+    diag.unit.grid().unplugged = true;
+    diag.start();
+    EXPECT_EQ(diag.row(frmDiag::RowStatus), "Grid Unplugged");
+    EXPECT_EQ(diag.row(frmDiag::RowFrequency), "");
+    EXPECT_EQ(diag.row(frmDiag::RowHex), "");
+    EXPECT_EQ(diag.row(frmDiag::RowSpikes), "");
+}
+
+TEST(FrmDiag, SilentUnitShowsCommunicationsErrorWithoutABox)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(0);
+    diag.unit.setSilent(true);
+    diag.start();
+    EXPECT_EQ(diag.row(frmDiag::RowStatus), "Communications Error");
+    EXPECT_EQ(diag.row(frmDiag::RowFrequency), "");
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(diag.window->DiagOper()->text(), "Waiting to Poll");
+}
+
+TEST(FrmDiag, MagnetReadingMovesTheMagnetThroughOneTwoAndZero)
+{
+    DiagOnFakePort diag(0);
+    diag.unit.grid().frequency = 10000;
+    diag.unit.grid().magnetDrop = {0, 120, 80};
+    diag.window->setMagnetVisible(true);
+    diag.window->cbMag()->setChecked(true);
+    diag.start();
+    EXPECT_EQ(diag.port->written, QByteArray::fromHex("4d01444d02444d004444"));
+    EXPECT_EQ(diag.row(frmDiag::RowFe), "200");
+    EXPECT_EQ(diag.row(frmDiag::RowFrequency), "10000");
+}
+
+TEST(FrmDiag, MagnetIsNotReadForOlderFirmware)
+{
+    DiagOnFakePort diag(0);
+    diag.window->setMagnetVisible(false);
+    diag.window->cbMag()->setChecked(true);
+    diag.start();
+    EXPECT_EQ(diag.port->written, QByteArray("D"));
+    EXPECT_EQ(diag.row(frmDiag::RowFe), "");
+}
+
+TEST(FrmDiag, PortThatWillNotOpenIsReportedAndPollingDoesNotStart)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(1);
+    diag.port->openSucceeds = false;
+    diag.start();
+    ASSERT_EQ(prompts.texts(), QStringList{"Error opening comm port: No such device"});
+    EXPECT_FALSE(diag.window->DiagTimer()->isActive());
+    EXPECT_TRUE(diag.window->CmdButton()->isEnabled());
+}
+
+TEST(FrmDiag, LostPortIsReportedOnceThroughTheModuleReport)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(1);
+    diag.start();
+    ASSERT_TRUE(diag.window->DiagTimer()->isActive());
+
+    diag.port->close();                 // the adapter went away
+    diag.port->openSucceeds = false;
+    prompts.answers = {Answer::Ignore};
+    diag.window->Poll();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("Module: Diag8700\r\nProcedure: frmDiag\r\n"));
+    EXPECT_EQ(prompts.messages[0].style, MsgStyle::AbortRetryIgnore | MsgStyle::Critical);
+    EXPECT_EQ(diag.row(frmDiag::RowStatus), "Communications Error");
+    // Ignore keeps polling, without a storm of boxes.
+    EXPECT_TRUE(diag.window->DiagTimer()->isActive());
+    diag.window->Poll();
+    EXPECT_EQ(prompts.messages.size(), 1u);
+
+    // Retry reopens the port when it is back.
+    diag.port->openSucceeds = true;
+    prompts.answers = {Answer::Retry};
+    diag.port->close();
+    diag.window->Poll();   // still the same run of failures: no box
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST(FrmDiag, RetryReopensTheLineAndAbortEndsTheWindow)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(1);
+    diag.start();
+    diag.port->close();
+    prompts.answers = {Answer::Retry};
+    diag.window->Poll();
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(diag.port->isOpen());
+    EXPECT_EQ(diag.row(frmDiag::RowFrequency), "10000");
+
+    QSignalSpy abort(diag.window.get(), &frmDiag::abortRequested);
+    diag.port->close();
+    diag.port->openSucceeds = false;
+    prompts.answers = {Answer::Abort};
+    diag.window->Poll();
+    EXPECT_EQ(abort.count(), 1);
+    EXPECT_FALSE(diag.window->DiagTimer()->isActive());
+    EXPECT_EQ(diag.window->result(), QDialog::Rejected);
+}
+
+TEST(FrmDiag, PollsTheUnitOverAPseudoTerminalAndClosesItsPortWithTheWindow)
+{
+    sim::PtyUnit unit;
+    ASSERT_TRUE(unit.ok());
+    unit.configure([](sim::CommandResponder& r) {
+        r.grid().frequency = 0x1234;
+        r.grid().temperatureByte = 100;
+    });
+    auto port = std::make_unique<QtSerialPort>();
+    QtSerialPort* raw = port.get();
+    frmDiag window(std::move(port));
+    window.setDevice(unit.device());
+    window.PollScroll()->setValue(0);
+    window.show();
+    QTest::mouseClick(window.CmdButton(), Qt::LeftButton);
+    EXPECT_EQ(window.value(frmDiag::RowFrequency), "4660");
+    EXPECT_EQ(window.value(frmDiag::RowHex), "1234");
+    EXPECT_EQ(unit.received(), QByteArray("D"));
+    EXPECT_TRUE(raw->isOpen());
+    window.reject();
+    EXPECT_FALSE(raw->isOpen());
+}
