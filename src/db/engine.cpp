@@ -807,8 +807,13 @@ void Recordset::addNew()
     checkOpen();
     if (table_.isEmpty())
         throw DbError(DbErr::ReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
-    if (query_ && !loaded_ && layout_.isEmpty())
-        ensureLoaded();
+    if (query_ && !loaded_ && layout_.isEmpty()) {
+        // The query's fields without reading its rows.
+        QSqlQuery& q = conn_->run(QStringLiteral("SELECT * FROM (%1) qqc_fields WHERE 1 = 0").arg(query_->sql_),
+                                  query_->params_);
+        layout_ = q.record();
+        q.finish();
+    }
     if (mode_ != Mode::None)
         cancelUpdate();
     buffer_ = layout_;

@@ -1,0 +1,145 @@
+#pragma once
+// The open sample database with the main window's shared cursors and the
+// parameter catalogue, and the routines that store tests, judge them against
+// alarm sets and change a sample's assignments.
+//
+// Every routine throws RoutineFailure (the routine's name and the engine's
+// number and text) so that the caller shows "Error n(text) in routine: name".
+// The routines themselves take no transaction: the caller wraps each whole
+// command (one test, one assignment, one recalculation) in a db::Transaction,
+// so a failure never leaves half of it stored.
+
+#include "db/engine.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+namespace qqc {
+struct TestRecord;
+}
+
+namespace qqc::db {
+
+constexpr int CurrentLayoutVersion = 300;
+constexpr float NoValue = -999.0f;   // no value for parameters 56 and 73
+
+// Parameter numbers this program writes.
+namespace Parm {
+constexpr short DielectricChange = 56;
+constexpr short Dielectric = 58;
+constexpr short Ferrous = 59;
+constexpr short Water = 60;
+constexpr short LargeWater = 65;
+constexpr short LargeFerrous = 66;
+constexpr short LargeNonFerrous = 67;
+constexpr short ViscosityChange = 73;
+constexpr short Viscosity = 132;
+} // namespace Parm
+
+struct RoutineFailure {
+    QString routine;
+    int number = 0;
+    QString description;
+};
+
+// The parameter catalogue: texts of ParmID 50..132.
+struct ParameterCatalogue {
+    static constexpr int First = 50;
+    static constexpr int Last = 132;
+    std::array<QString, Last - First + 1> generic, format, description;
+    bool has(int parmId) const { return parmId >= First && parmId <= Last; }
+    const QString& Generic(int parmId) const { return generic.at(size_t(parmId - First)); }
+    const QString& Format(int parmId) const { return format.at(size_t(parmId - First)); }
+    const QString& Description(int parmId) const { return description.at(size_t(parmId - First)); }
+};
+
+struct CompareResult {
+    float dielectricChange = NoValue;
+    float viscosityChange = NoValue;
+};
+
+class SampleDatabase {
+public:
+    enum class OpenStatus { Opened, NeedsUpgrade };
+
+    // Opens `path` and checks its layout. NeedsUpgrade (nothing kept open)
+    // when Databaseversion is below 300; throws DbError for every other
+    // failure (missing, locked or foreign file, missing table or query, a
+    // parameter number outside the catalogue).
+    static std::unique_ptr<SampleDatabase> open(const QString& path, OpenStatus& status,
+                                                const OpenOptions& options = {});
+
+    Database& database() { return *db_; }
+    const QString& path() const { return db_->path(); }
+    const ParameterCatalogue& catalogue() const { return catalogue_; }
+    int layoutVersion() const { return version_; }
+
+    // --- Sample store ---
+    // Adds a sample with the default reference oil and alarm set; returns
+    // its SampleID. The sample date is `now`.
+    qint32 AddNewSample(const QDateTime& now);
+    // Stores one parameter value with its level (see the rules in the .cpp);
+    // `value` may be changed (negative values of most parameters become 0).
+    void SaveParameterData(qint32 sampleId, float& value, short parmId);
+    CompareResult CompareToReference(qint32 sampleId, float dielectric, float viscosity);
+    // TransferTestRecord in its two directions: saves the seven test tables
+    // into the sample's text fields, or loads them (false when the sample
+    // does not exist; empty fields leave their table unchanged).
+    void SaveTestRecord(qint32 sampleId, const TestRecord& record);
+    bool LoadTestRecord(qint32 sampleId, TestRecord& record);
+    // Steps 1 to 8 of storing a test: the new sample, its test tables, the
+    // parameter values with their levels and the Trifold values. Returns the
+    // new SampleID. The caller commits it as one transaction.
+    qint32 StoreTestResult(const TestRecord& record, const QDateTime& now);
+
+    // --- Alarm evaluation ---
+    short GetSeverity(qint32 sampleId, float value, short parmId);
+    void UpdateTriFold(qint32 sampleId);
+    // Re-evaluates every stored value of the sample, then UpdateTriFold.
+    void RecalculateAlarms(qint32 sampleId);
+
+    // --- Assignments (after the user confirmed) ---
+    struct SampleRef {
+        bool found = false;
+        QString number;      // SampleNum, or the decimal SampleID when empty
+        qint32 refId = 0, alarmId = 0;
+        QVariant customerId; // null when empty
+    };
+    SampleRef FindSample(qint32 sampleId);
+    void SetAlarm(qint32 sampleId, qint32 alarmId);           // then RecalculateAlarms
+    void SetReference(qint32 sampleId, qint32 refId, float refDielectric);  // then the follow-up
+    void SetCustomer(qint32 sampleId, qint32 customerId);
+    // fDataFrm_ViscChg: stores the viscosity change as parameter 73.
+    void ViscosityChanged(qint32 sampleId, float dielectric, float viscosity);
+
+    // Value of a stored detail row; 0 when there is none.
+    float DetailValue(qint32 sampleId, short parmId);
+
+private:
+    SampleDatabase() = default;
+    void loadCatalogue();
+
+    std::unique_ptr<Database> db_;
+    int version_ = 0;
+    std::unique_ptr<Recordset> systemData_, samples_, references_, parameters_, sampleDetails_,
+        alarmSets_, alarmData_, defaults_;
+    std::shared_ptr<QueryDef> sampleNumberQuery_, parmListQuery_, sampleDetailsQuery_, alarmDataQuery_;
+    std::unique_ptr<Recordset> sampleNumberRs_, parmListRs_, sampleDetailsRs_, alarmDataRs_;
+    ParameterCatalogue catalogue_;
+};
+
+// The template "DBquorqc.tpl": the program folder's copy when there is one,
+// else the one installed beside the executable.
+QString templatePath();
+
+// Stored samples as text, one line each, oldest first: number, date,
+// dielectric, ferrous index, water, Wear/Contamination/Chemistry values.
+// At most `limit` lines (the newest ones) when limit > 0.
+QString ListSamples(Database& db, int limit = 0);
+// Opens `path` for the listing; the text of the failure when it cannot.
+QString ListSamplesInFile(const QString& path, int limit = 0);
+
+} // namespace qqc::db

@@ -1,0 +1,50 @@
+#pragma once
+// A fresh copy of the built template in a temporary program folder.
+#include "db/sample_database.h"
+#include "support/temp_home.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+namespace qqc::test {
+
+inline QString builtTemplate() { return binDir() + "/DBquorqc.tpl"; }
+
+// Runs plain SQL on a database file through a connection of its own.
+inline void runSql(const QString& path, const QStringList& statements)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fixture-sql");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const QString& s : statements)
+            ASSERT_TRUE(q.exec(s)) << s.toStdString();
+    }
+    QSqlDatabase::removeDatabase("fixture-sql");
+}
+
+class TemplateCopy : public ::testing::Test {
+protected:
+    TempHome home;
+    QString path = home.file("samples.mdb");
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::exists(builtTemplate())) << "template not built";
+        ASSERT_TRUE(QFile::copy(builtTemplate(), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    std::unique_ptr<db::SampleDatabase> openStore()
+    {
+        auto status = db::SampleDatabase::OpenStatus::NeedsUpgrade;
+        auto s = db::SampleDatabase::open(path, status);
+        EXPECT_EQ(db::SampleDatabase::OpenStatus::Opened, status);
+        return s;
+    }
+};
+
+} // namespace qqc::test

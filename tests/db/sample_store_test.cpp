@@ -1,0 +1,302 @@
+// The template, the layout check on open, storing tests and assignments.
+#include "db_fixture.h"
+
+#include "link/test_record.h"
+
+using namespace qqc;
+using namespace qqc::db;
+using qqc::test::runSql;
+
+namespace {
+
+TestRecord sampleRecord(int diel, int iron, int water, int lcont)
+{
+    TestRecord r;
+    for (int i = 0; i < TestRecord::RawCount; ++i)
+        r.raw8700[size_t(i)] = 30000 + i;
+    r.Temp.fill(25);
+    r.Rslt8700[Rslt::diel] = diel;
+    r.Rslt8700[Rslt::iron] = iron;
+    r.Rslt8700[Rslt::water] = water;
+    r.Rslt8700[Rslt::lcont] = lcont;
+    r.CalData = {3500, 2900, 220, 300};
+    return r;
+}
+
+struct Detail {
+    float value;
+    int severity;
+};
+
+std::map<int, Detail> details(SampleDatabase& s, qint32 id)
+{
+    std::map<int, Detail> out;
+    QSqlQuery q(s.database().connection());
+    q.exec(QString("SELECT ParmID, Value, Severity FROM SampleDetails WHERE SampleID = %1").arg(id));
+    while (q.next())
+        out[q.value(0).toInt()] = {float(q.value(1).toDouble()), q.value(2).toInt()};
+    return out;
+}
+
+int count(SampleDatabase& s, const QString& table)
+{
+    return s.database().openTable(table)->recordCount();
+}
+
+QVariant sampleField(SampleDatabase& s, qint32 id, const QString& field)
+{
+    auto rs = s.database().openTable("Samples");
+    return rs->seek({id}) ? rs->value(field) : QVariant();
+}
+
+} // namespace
+
+class Store : public test::TemplateCopy {};
+
+TEST_F(Store, TemplateHoldsTheLayoutCatalogueAndReadyDefaults)
+{
+    auto s = openStore();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(300, s->layoutVersion());
+    const auto& c = s->catalogue();
+    EXPECT_EQ("OVCORR", c.Generic(56));
+    EXPECT_EQ("OVFERR", c.Generic(59));
+    EXPECT_EQ("OVWATER", c.Generic(60));
+    EXPECT_EQ("OVDVIS", c.Generic(73));
+    EXPECT_EQ("OVVISC", c.Generic(132));
+    for (int p : {56, 58, 59, 60, 65, 66, 67, 73, 132}) {
+        EXPECT_FALSE(c.Description(p).isEmpty()) << p;
+        EXPECT_FALSE(c.Format(p).isEmpty()) << p;
+    }
+    for (const char* q : {"SampleNumberQuery", "ParmListQuery", "SampleDetailsQuery", "AlarmDataQuery",
+                          "SampleTrendQuery", "CalDataQuery"})
+        EXPECT_NO_THROW(s->database().queryDef(q)) << q;
+    auto alarmData = s->database().queryDef("AlarmDataQuery");
+    alarmData->setParameter(0, 1);
+    auto rs = alarmData->openRecordset();
+    EXPECT_EQ(4, rs->recordCount()) << "one limit row per alarmed parameter";
+    for (const char* f : {"ParmID", "ParmDescription", "HighNormal", "Alert", "Alarm", "Extreme"})
+        EXPECT_TRUE(rs->hasField(f)) << f;
+    auto trend = s->database().queryDef("SampleTrendQuery");
+    EXPECT_EQ(2, trend->parameterCount());
+}
+
+TEST_F(Store, OpenRefusesBrokenLayoutsAndAsksForUpgradeOfOldOnes)
+{
+    auto status = SampleDatabase::OpenStatus::Opened;
+    auto failsWith = [&](int number) {
+        try {
+            SampleDatabase::open(path, status);
+            ADD_FAILURE() << "opened";
+        } catch (const DbError& e) {
+            EXPECT_EQ(number, e.number()) << e.what();
+        }
+    };
+    runSql(path, {"INSERT INTO Parameters (ParmID, ParmDescription) VALUES (1500, 'Lab only')"});
+    EXPECT_TRUE(SampleDatabase::open(path, status)) << "ParmID 1000 and above is skipped";
+    runSql(path, {"INSERT INTO Parameters (ParmID, ParmDescription) VALUES (40, 'Out of range')"});
+    failsWith(9);
+    runSql(path, {"DELETE FROM Parameters WHERE ParmID = 40", "DELETE FROM StoredQueries WHERE QueryName = 'AlarmDataQuery'"});
+    failsWith(DbErr::ObjectNotFound);
+    runSql(path, {"DROP TABLE SystemData"});
+    failsWith(DbErr::ObjectNotFound);
+
+    QFile::remove(path);
+    QFile::copy(test::builtTemplate(), path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    runSql(path, {"UPDATE SystemData SET Databaseversion = 299"});
+    EXPECT_EQ(nullptr, SampleDatabase::open(path, status));
+    EXPECT_EQ(SampleDatabase::OpenStatus::NeedsUpgrade, status);
+}
+
+TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
+{
+    auto s = openStore();
+    const QDateTime now(QDate(2026, 12, 6), QTime(8, 0, 0));
+    Transaction t(s->database());
+    const qint32 id = s->StoreTestResult(sampleRecord(231, 12, 150, 5), now);
+    t.commit();
+
+    EXPECT_EQ(QString::number(id), sampleField(*s, id, "SampleNum").toString());
+    EXPECT_EQ(now, sampleField(*s, id, "SampleDate").toDateTime());
+    EXPECT_EQ(1, sampleField(*s, id, "RefID").toInt());
+    EXPECT_EQ(1, sampleField(*s, id, "AlarmID").toInt());
+    EXPECT_FLOAT_EQ(2.2f, sampleField(*s, id, "RefDielectric").toFloat());
+    EXPECT_EQ("3500,2900,220,300", sampleField(*s, id, "CalData").toString());
+
+    auto d = details(*s, id);
+    ASSERT_EQ(7u, d.size());
+    EXPECT_FLOAT_EQ((2.31f - 2.2f) * 100.0f, d[56].value);
+    EXPECT_EQ(2, d[56].severity);
+    EXPECT_FLOAT_EQ(2.31f, d[58].value);
+    EXPECT_EQ(0, d[58].severity) << "dielectric itself is not alarmed";
+    EXPECT_FLOAT_EQ(12, d[59].value);
+    EXPECT_EQ(2, d[59].severity);
+    EXPECT_FLOAT_EQ(1.5f, d[60].value);
+    EXPECT_EQ(2, d[60].severity);
+    // LCont 5: droplets and non-ferrous particles set, ferrous not.
+    EXPECT_EQ(1, d[65].value);
+    EXPECT_EQ(4, d[65].severity);
+    EXPECT_EQ(0, d[66].value);
+    EXPECT_EQ(1, d[66].severity);
+    EXPECT_EQ(1, d[67].value);
+    EXPECT_EQ(4, d[67].severity);
+
+    EXPECT_FLOAT_EQ(10, sampleField(*s, id, "WearSev").toFloat());    // 59 at 2, 66 at 1
+    EXPECT_FLOAT_EQ(55, sampleField(*s, id, "ContamSev").toFloat());  // 65 and 67 at 4
+    EXPECT_FLOAT_EQ(10, sampleField(*s, id, "ChemSev").toFloat());    // 56 at 2
+
+    TestRecord loaded;
+    ASSERT_TRUE(s->LoadTestRecord(id, loaded));
+    EXPECT_EQ(sampleRecord(231, 12, 150, 5), loaded);
+    EXPECT_FALSE(s->LoadTestRecord(id + 100, loaded));
+}
+
+TEST_F(Store, NegativeAndMissingValueRules)
+{
+    auto s = openStore();
+    Transaction t(s->database());
+    const qint32 id = s->AddNewSample(QDateTime::currentDateTime());
+
+    float v = -0.5f;
+    s->SaveParameterData(id, v, 59);
+    EXPECT_EQ(0.0f, v) << "the caller's value is changed too";
+    EXPECT_EQ(0.0f, details(*s, id)[59].value);
+
+    v = -0.5f;
+    s->SaveParameterData(id, v, 56);
+    EXPECT_EQ(-0.5f, details(*s, id)[56].value);
+    EXPECT_EQ(1, details(*s, id)[56].severity) << "|-0.5| is below HighNormal";
+    v = -25.0f;
+    s->SaveParameterData(id, v, 56);
+    EXPECT_EQ(3, details(*s, id)[56].severity) << "the absolute value is judged";
+
+    v = NoValue;
+    s->SaveParameterData(id, v, 73);
+    EXPECT_EQ(0u, details(*s, id).count(73)) << "-999 with no row does nothing";
+    v = 12.0f;
+    s->SaveParameterData(id, v, 73);
+    EXPECT_EQ(3, details(*s, id)[73].severity);
+    v = NoValue;
+    s->SaveParameterData(id, v, 73);
+    EXPECT_EQ(0u, details(*s, id).count(73)) << "-999 removes the row";
+    t.commit();
+}
+
+TEST_F(Store, ReferenceComparisonFigures)
+{
+    runSql(path, {"INSERT INTO \"References\" (RefID, RefDielectric, RefVisc40) VALUES (7, 0, 100)",
+                  "UPDATE Defaults SET Ref = 7"});
+    auto s = openStore();
+    Transaction t(s->database());
+    const qint32 id = s->StoreTestResult(sampleRecord(231, 0, 0, 0), QDateTime::currentDateTime());
+    EXPECT_EQ(0u, details(*s, id).count(56)) << "a reference without dielectric gives no row 56";
+    EXPECT_EQ(6u, details(*s, id).size());
+
+    const CompareResult r = s->CompareToReference(id, 2.3f, 110.0f);
+    EXPECT_NEAR(10.0f * 100.0f / 210.0f, r.viscosityChange, 1e-4);
+    EXPECT_EQ(NoValue, r.dielectricChange);
+    EXPECT_EQ(NoValue, s->CompareToReference(id, 2.3f, -1.0f).viscosityChange);
+    EXPECT_EQ(NoValue, s->CompareToReference(id + 50, 2.3f, 110.0f).viscosityChange) << "unknown sample";
+
+    s->ViscosityChanged(id, 2.3f, 110.0f);
+    EXPECT_NEAR(4.7619f, details(*s, id)[73].value, 1e-3);
+    t.commit();
+}
+
+TEST_F(Store, AnErrorMidStoreLeavesNoSampleBehind)
+{
+    runSql(path, {"CREATE TRIGGER injected BEFORE INSERT ON SampleDetails WHEN NEW.ParmID = 60"
+                  " BEGIN SELECT RAISE(ABORT, 'injected failure'); END"});
+    auto s = openStore();
+    try {
+        Transaction t(s->database());
+        s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+        t.commit();
+        ADD_FAILURE() << "stored";
+    } catch (const RoutineFailure& f) {
+        EXPECT_EQ("SaveParameterData ", f.routine);
+        EXPECT_TRUE(f.description.contains("injected failure"));
+    }
+    EXPECT_EQ(0, count(*s, "Samples"));
+    EXPECT_EQ(0, count(*s, "SampleDetails"));
+    EXPECT_EQ(0, s->database().transactionDepth());
+
+    // The store works again afterwards, on the same cursors.
+    runSql(path, {"DROP TRIGGER injected"});
+    Transaction t(s->database());
+    s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    t.commit();
+    EXPECT_EQ(1, count(*s, "Samples"));
+}
+
+TEST_F(Store, AssignmentsRecalculateLevels)
+{
+    auto s = openStore();
+    Transaction t(s->database());
+    const qint32 id = s->StoreTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
+    EXPECT_EQ(4, details(*s, id)[59].severity);
+
+    s->SetAlarm(id, 0);
+    auto d = details(*s, id);
+    for (int p : {56, 58, 59, 60})
+        EXPECT_EQ(0, d[p].severity) << p;
+    EXPECT_EQ(4, d[66].severity) << "flags are always judged";
+    EXPECT_EQ(1, d[65].severity);
+    EXPECT_FLOAT_EQ(55, sampleField(*s, id, "WearSev").toFloat());
+    EXPECT_FLOAT_EQ(0, sampleField(*s, id, "ContamSev").toFloat());
+    EXPECT_FLOAT_EQ(-1, sampleField(*s, id, "ChemSev").toFloat()) << "only level-0 rows on the axis";
+
+    s->SetAlarm(id, 1);
+    EXPECT_EQ(4, details(*s, id)[59].severity);
+
+    // A new reference oil: 56 follows it; with a viscosity, 73 appears.
+    s->database().execute("INSERT INTO \"References\" (RefID, RefDielectric, RefVisc40) VALUES (9, 2.0, 40)");
+    float visc = 50.0f;
+    s->SaveParameterData(id, visc, 132);
+    s->SetReference(id, 9, 2.0f);
+    d = details(*s, id);
+    EXPECT_FLOAT_EQ((2.31f - 2.0f) * 100.0f, d[56].value);
+    EXPECT_EQ(3, d[56].severity);
+    EXPECT_NEAR(10.0f * 100.0f / 90.0f, d[73].value, 1e-4);
+    EXPECT_EQ(3, d[73].severity);
+    EXPECT_FLOAT_EQ(30, sampleField(*s, id, "ChemSev").toFloat());
+
+    s->SetCustomer(id, 3);
+    EXPECT_EQ(3, s->FindSample(id).customerId.toInt());
+    EXPECT_EQ(QString::number(id), s->FindSample(id).number);
+    EXPECT_FALSE(s->FindSample(id + 1).found);
+    s->SetAlarm(id + 1, 1);   // a deleted sample: nothing happens
+    t.commit();
+}
+
+TEST_F(Store, DeletingASampleRemovesItsDetailsAndImages)
+{
+    auto s = openStore();
+    Transaction t(s->database());
+    const qint32 keep = s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    const qint32 gone = s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    s->database().execute("INSERT INTO Images (SampleID, ReportSlot, ImageFile) VALUES (?, 1, 'a.jpg')", {gone});
+    t.commit();
+    auto samples = s->database().openTable("Samples");
+    ASSERT_TRUE(samples->seek({gone}));
+    samples->deleteRecord();
+    EXPECT_TRUE(details(*s, gone).empty());
+    EXPECT_EQ(7u, details(*s, keep).size());
+    EXPECT_EQ(0, count(*s, "Images"));
+}
+
+TEST_F(Store, ListingShowsStoredSamples)
+{
+    auto s = openStore();
+    Transaction t(s->database());
+    s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime(QDate(2026, 12, 6), QTime(8, 1, 2)));
+    t.commit();
+    const QString text = ListSamples(s->database());
+    EXPECT_TRUE(text.startsWith("Sample#")) << text.toStdString();
+    EXPECT_TRUE(text.contains("2026-12-06 08:01:02")) << text.toStdString();
+    EXPECT_TRUE(text.contains("2.31")) << text.toStdString();
+    EXPECT_TRUE(text.contains("12.0")) << text.toStdString();
+    EXPECT_TRUE(text.contains("1.50")) << text.toStdString();
+    EXPECT_EQ(2, text.count('\n'));
+}
