@@ -3,6 +3,7 @@
 #include "db/sample_database.h"
 #include "support/temp_home.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -10,7 +11,12 @@
 
 namespace qqc::test {
 
-inline QString builtTemplate() { return binDir() + "/DBquorqc.tpl"; }
+// The test programs are built into <build>/bin, beside the template.
+inline QString builtTemplate()
+{
+    const QString dir = binDir().isEmpty() ? QCoreApplication::applicationDirPath() : binDir();
+    return dir + "/DBquorqc.tpl";
+}
 
 // Runs plain SQL on a database file through a connection of its own.
 inline void runSql(const QString& path, const QStringList& statements)
