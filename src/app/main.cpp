@@ -1,7 +1,105 @@
+// quorvelqc: the monitor program. Options: --home DIR (also QUORVELQC_HOME)
+// sets the program folder; --unattended answers every prompt without a
+// person (see app/prompters.h); --version; --help. SIGTERM and SIGINT shut
+// down like "File" > "Exit".
+
+#include "app/mdi_form_8700.h"
+#include "app/program_options.h"
+#include "app/prompters.h"
+#include "app/shutdown_signals.h"
+#include "util/program_folder.h"
+#include "util/prompter.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct Options {
+    QString home;
+    bool unattended = false;
+};
+
+// Parses the command line before any window system is touched, so --help
+// and --version work on a machine without a display.
+Options parseCommandLine(int argc, char** argv)
+{
+    QCoreApplication parsing(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quorvelqc"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.1"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("QuorvelQC Monitor: collects, stores and reports the tests of a model 8700 oil analyzer."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption homeOption(
+        QStringLiteral("home"),
+        QStringLiteral("Program folder holding quorvelqc.ini, quorvelqc.log, QuorQCcal.def, DBquorqc.tpl and Img "
+                       "(default: $QUORVELQC_HOME, else the program's own folder when writable, else the "
+                       "per-user data folder)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption unattendedOption(
+        QStringLiteral("unattended"),
+        QStringLiteral("Run without anyone at the station: every message goes to the log and standard error and "
+                       "is answered with the button that changes least; file dialogs are cancelled and other "
+                       "dialogs closed as if cancelled."));
+    parser.addOption(homeOption);
+    parser.addOption(unattendedOption);
+    parser.process(parsing);  // exits after --help, --version or an unknown option
+    return {parser.value(homeOption), parser.isSet(unattendedOption)};
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    const Options options = parseCommandLine(argc, argv);
+
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("quorvelqc"));
+    QApplication::setOrganizationName(QStringLiteral("QuorvelQC"));
+    QApplication::setApplicationVersion(QStringLiteral("3.1"));
+
+    const QString folder = qqc::ChooseProgramFolder(
+        options.home, qEnvironmentVariable("QUORVELQC_HOME"), QApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "quorvelqc: cannot create the program folder %s\n", qPrintable(folder));
+        return 1;
+    }
+    qqc::setProgramFolder(folder);
+
+    std::unique_ptr<qqc::Prompter> prompts;
+    qqc::WidgetPrompter* widgetPrompter = nullptr;
+    if (options.unattended) {
+        prompts = std::make_unique<qqc::UnattendedPrompter>(qqc::programFile(QStringLiteral("quorvelqc.log")));
+    } else {
+        auto widgets = std::make_unique<qqc::WidgetPrompter>();
+        widgetPrompter = widgets.get();
+        prompts = std::move(widgets);
+    }
+    qqc::setPrompter(prompts.get());
+
+    int status = 0;
+    {
+        qqc::MDIForm8700 form;
+        if (widgetPrompter != nullptr)
+            widgetPrompter->setParent(&form);
+
+        qqc::ShutdownSignals unixSignals;
+        unixSignals.install();
+        QObject::connect(&unixSignals, &qqc::ShutdownSignals::shutdownRequested, &form, &QWidget::close);
+
+        form.show();
+        QTimer::singleShot(0, &form, &qqc::MDIForm8700::startUp);
+        status = app.exec();
+    }
+    qqc::setPrompter(nullptr);
+    return status;
 }

@@ -1,0 +1,49 @@
+#pragma once
+// The two Prompters the program installs: WidgetPrompter shows real message
+// boxes, file dialogs and modal dialogs; UnattendedPrompter (--unattended)
+// writes every message to the log file and standard error and answers with
+// the button that changes least, cancels file dialogs and closes every other
+// modal dialog at once as if cancelled.
+
+#include "util/prompter.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace qqc {
+
+class WidgetPrompter : public Prompter {
+public:
+    explicit WidgetPrompter(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    int message(const QString& text, int style, const QString& title) override;
+    QString openFileName(const FileDialogRequest& request) override;
+    QString saveFileName(const FileDialogRequest& request) override;
+    int runModal(QDialog& dialog) override;
+    void beep() override;
+
+private:
+    QWidget* parent_ = nullptr;
+};
+
+class UnattendedPrompter : public Prompter {
+public:
+    // Lines go to `logPath` (appended, CR LF) and to standard error.
+    explicit UnattendedPrompter(QString logPath) : logPath_(std::move(logPath)) {}
+
+    int message(const QString& text, int style, const QString& title) override;
+    QString openFileName(const FileDialogRequest& request) override;
+    QString saveFileName(const FileDialogRequest& request) override;
+    int runModal(QDialog& dialog) override;
+
+private:
+    void record(const QString& text) const;
+    QString logPath_;
+};
+
+// The name of an Answer value ("OK", "Cancel", "Abort", ...).
+QString AnswerName(int answer);
+
+} // namespace qqc
