@@ -1,0 +1,150 @@
+#pragma once
+// The table model behind the sample grid (vsFlexData): one row per sample,
+// newest first, N + 12 columns (hidden SampleID, ten header columns, one
+// column per Parameters record, Comments).
+//
+// It scales to large databases by reading lazily: it holds only the ordered
+// list of SampleIDs (sorting happens in the database) and a bounded cache of
+// rows, each fetched in pages of neighbouring rows together with its detail
+// rows pivoted into the parameter columns. Nothing per row lives in widgets.
+//
+// Model rows count from 0; the window's "grid rows" count from 1 (row 0 is the
+// header), so grid row = model row + 1.
+//
+// The highlight (the rows whose Sample # and Date cells are painted in the
+// system highlight colours) is kept here by SampleID, so it follows its rows
+// through sorts and inserts; multi-sample commands act on exactly these rows.
+
+#include "views/sample_grid_store.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
+#include <QSet>
+
+#include <optional>
+#include <vector>
+
+namespace qqc {
+
+class SampleGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column {
+        ColSampleId = 0,
+        ColSampleNum = 1,
+        ColDate = 2,
+        ColEquipment = 3,
+        ColUnitUsage = 4,
+        ColOilUsage = 5,
+        ColOilAdded = 6,
+        ColWear = 7,
+        ColContam = 8,
+        ColChem = 9,
+        ColRefDiel = 10,
+        FirstParmColumn = 11,
+    };
+    static constexpr int kViscosityParmId = 132;
+    static constexpr int kDielectricParmId = 58;
+
+    explicit SampleGridModel(QObject* parent = nullptr);
+
+    // Forgets everything shown and uses `store` from now on (no reads yet).
+    void setStore(const SampleGridStore& store);
+    const SampleGridStore& store() const { return store_; }
+
+    // Rebuilds the parameter columns from Parameters (when `parameters` is
+    // true) and the row order, newest first; clears highlight and caches.
+    // Throws db::DbError.
+    void reload(bool parameters);
+    // Re-reads the row order sorted by `column`; throws db::DbError.
+    void sortByColumn(int column, bool descending);
+
+    // --- layout ---
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // An edit is not stored here: it is handed to the window as cellEdited.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    int parameterCount() const { return int(parameters_.size()); }
+    int commentsColumn() const { return FirstParmColumn + parameterCount(); }
+    int viscosityColumn() const { return viscosityColumn_; }    // -1 when absent
+    int dielectricColumn() const { return dielectricColumn_; }  // -1 when absent
+    // The ParmID of a parameter column, -1 for any other column.
+    int parmIdOfColumn(int column) const;
+    const std::vector<GridParameter>& parameters() const { return parameters_; }
+    // Per-ParmID texts of the catalogue (empty for an unknown ParmID).
+    QString parmGeneric(int parmId) const;
+    QString parmFormat(int parmId) const;
+    QString parmDescription(int parmId) const;
+    bool isEditableColumn(int column) const;
+    // The tip for a cell of a data row in `column`.
+    QString columnToolTip(int column) const;
+    // The exact header text of a column (trailing blanks included).
+    QString headerText(int column) const;
+
+    // --- rows ---
+    qint32 sampleIdAt(int row) const;
+    // The first row showing `sampleId`, -1 when none.
+    int rowOfSample(qint32 sampleId) const;
+    const std::vector<qint32>& sampleIds() const { return ids_; }
+    // Inserts the sample as the first row (or refreshes its row when shown).
+    void insertSampleAtTop(qint32 sampleId);
+    // Re-reads the row from the store; false when no row shows the sample.
+    bool refreshSample(qint32 sampleId);
+    void refreshRow(int row);
+    // Removes every row that shows one of `sampleIds`.
+    void removeSamples(const QSet<qint32>& sampleIds);
+    // Shows `column` of `row` blank until the row is next refreshed (an edit
+    // whose text was not stored).
+    void blankCell(int row, int column);
+
+    // The text a cell shows, and the stored value behind a parameter cell.
+    QString cellText(int row, int column) const;
+    std::optional<float> parameterValue(int row, int parmId) const;
+    // The alarm level a coloured cell is painted with, -1 for other cells.
+    int cellLevel(int row, int column) const;
+
+    // --- highlight ---
+    bool isHighlighted(int row) const;
+    void setHighlighted(int row, bool on);
+    void highlightRange(int firstRow, int lastRow);
+    void clearHighlights();
+    // Highlighted rows in grid order (top to bottom).
+    std::vector<int> highlightedRows() const;
+    int highlightedCount() const { return int(highlight_.size()); }
+
+    // Rows held in the cache (for tests and the benchmark).
+    int cachedRowCount() const { return int(cache_.size()); }
+    static constexpr int kPageSize = 128;
+    static constexpr int kCacheLimit = 4096;
+
+signals:
+    // A cell editor committed `text` in a data row.
+    void cellEdited(int row, int column, const QString& text);
+
+private:
+    const GridSampleRow* rowData(int row) const;
+    void emitRowChanged(int row);
+    QString fixedCellText(const GridSampleRow& r, int column) const;
+
+    SampleGridStore store_;
+    std::vector<GridParameter> parameters_;
+    QHash<int, int> parmIndex_;  // ParmID -> index into parameters_
+    int viscosityColumn_ = -1;
+    int dielectricColumn_ = -1;
+
+    std::vector<qint32> ids_;
+    QSet<qint32> highlight_;
+    QSet<QPair<qint32, int>> blanked_;
+    mutable QHash<qint32, GridSampleRow> cache_;
+};
+
+// The grid's text of a stored date: the default date/time form, blank for
+// null or 0.
+QString GridDateText(const QVariant& stored);
+
+} // namespace qqc

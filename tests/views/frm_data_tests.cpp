@@ -1,0 +1,523 @@
+// The sample grid window on a small database, driven the way a user drives
+// it (mouse on the viewport, cell edits through the model, the buttons) with
+// every question answered by a scripted prompter.
+
+#include "grid_fixture.h"
+
+#include "support/scripted_prompter.h"
+#include "views/frm_data.h"
+#include "views/sample_grid_view.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace qqc;
+using qqc::test::GridFixtureDb;
+
+namespace {
+
+class GridTest : public ::testing::Test {
+protected:
+    void open()
+    {
+        form.resize(900, 500);
+        form.SetDB(fixture.get());
+        form.UpdateForm();
+        form.show();
+        QCoreApplication::processEvents();
+    }
+    SampleGridModel& model() { return form.model(); }
+    QString text(int gridRow, int column) { return model().cellText(gridRow - 1, column); }
+    QColor back(int gridRow, int column)
+    {
+        return model().data(model().index(gridRow - 1, column), Qt::BackgroundRole).value<QColor>();
+    }
+    QColor fore(int gridRow, int column)
+    {
+        return model().data(model().index(gridRow - 1, column), Qt::ForegroundRole).value<QColor>();
+    }
+    void edit(int gridRow, int column, const QString& value)
+    {
+        ASSERT_TRUE(model().setData(model().index(gridRow - 1, column), value, Qt::EditRole));
+    }
+    QPoint cellCentre(int gridRow, int column)
+    {
+        return form.grid().visualRect(model().index(gridRow - 1, column)).center();
+    }
+    void click(int gridRow, int column)
+    {
+        QTest::mouseClick(form.grid().viewport(), Qt::LeftButton, {}, cellCentre(gridRow, column));
+    }
+    // Clicks a row's Sample # cell: highlights it and sets both anchors.
+    void select(int gridRow) { click(gridRow, SampleGridModel::ColSampleNum); }
+    int viscCol() { return model().viscosityColumn(); }
+    int dielCol() { return model().dielectricColumn(); }
+
+    test::ScriptedPrompter prompter;
+    GridFixtureDb fixture;
+    frmData form;
+};
+
+TEST_F(GridTest, EmptyDatabaseShowsOnlyTheHeaderAndDeleteSaysThereIsNothing)
+{
+    open();
+    EXPECT_EQ(model().rowCount(), 0);
+    EXPECT_EQ(model().columnCount(), 5 + 12);
+    form.button(1)->click();
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, QStringLiteral("There are no samples to delete!"));
+    EXPECT_EQ(prompter.messages[0].title, QString());
+}
+
+TEST_F(GridTest, ColumnsCarryTheirExactHeadersTipsAndEditability)
+{
+    fixture.addSample();
+    open();
+    const QStringList expected = {"",           "Sample #  ", "Date      ", "Equip. ID",   "Unit Usage",
+                                  "Oil Usage",  "Oil Added",  "Wear Sev ",  "Contam Sev ", "Chem Sev ",
+                                  "Ref Diel ",  "Dielectric", "Ferrous Index", "Water Droplets", "Visc Change",
+                                  "Viscosity 40C", "Comments "};
+    for (int c = 0; c < expected.size(); ++c)
+        EXPECT_EQ(model().headerData(c, Qt::Horizontal).toString(), expected[c]) << c;
+    EXPECT_TRUE(form.grid().isColumnHidden(0));
+    EXPECT_EQ(viscCol(), 15);
+    EXPECT_EQ(dielCol(), 11);
+    EXPECT_EQ(model().commentsColumn(), 16);
+
+    std::vector<int> editable;
+    for (int c = 0; c < model().columnCount(); ++c)
+        if (model().flags(model().index(0, c)) & Qt::ItemIsEditable)
+            editable.push_back(c);
+    EXPECT_EQ(editable, (std::vector<int>{1, 3, 4, 5, 6, 15, 16}));
+
+    auto tip = [&](int c) { return model().data(model().index(0, c), Qt::ToolTipRole).toString(); };
+    EXPECT_EQ(tip(1), QStringLiteral("  Sample Number "));
+    EXPECT_EQ(tip(10), QStringLiteral("  Dielectric of assigned Reference Oil  "));
+    EXPECT_EQ(tip(11), QStringLiteral("  Dielectric of the oil  "));
+    EXPECT_EQ(tip(13), QStringLiteral("  Parameter not Alarmed  "));
+    EXPECT_EQ(tip(16), QString());
+    EXPECT_EQ(model().parmGeneric(132), QStringLiteral("OVVISC"));
+    EXPECT_EQ(model().parmFormat(58), QStringLiteral("0.000"));
+}
+
+TEST_F(GridTest, RowsShowNewestFirstWithTheDisplayRulesOfEachColumn)
+{
+    GridFixtureDb::Sample zero;
+    zero.sampleNum = QStringLiteral("0");
+    zero.unitUsage = 0;
+    zero.oilUsage = -1;
+    zero.oilAdded = 12.5;
+    zero.refDiel = 0;
+    zero.date = QVariant();
+    const qint32 a = fixture.addSample(zero);
+    GridFixtureDb::Sample named;
+    named.sampleNum = QStringLiteral("LAB-7");
+    named.equipment = QStringLiteral("PUMP 3");
+    named.refDiel = 2.25;
+    named.comments = QStringLiteral("dark oil");
+    const qint32 b = fixture.addSample(named);
+    fixture.addDetail(b, 58, 2.31234f, 1);
+    open();
+
+    ASSERT_EQ(model().rowCount(), 2);
+    EXPECT_EQ(text(1, 0).toInt(), b);  // newest first
+    EXPECT_EQ(text(1, 1), QStringLiteral("LAB-7"));
+    EXPECT_FALSE(text(1, 2).isEmpty());
+    EXPECT_EQ(text(1, 3), QStringLiteral("PUMP 3"));
+    EXPECT_EQ(text(1, 10), QStringLiteral("2.25"));
+    EXPECT_EQ(text(1, dielCol()), QStringLiteral("2.312"));  // the parameter's Format
+    EXPECT_EQ(text(1, 16), QStringLiteral("dark oil"));
+
+    EXPECT_EQ(text(2, 1), QString::number(a));  // SampleNum 0 shows the SampleID
+    EXPECT_EQ(text(2, 2), QString());           // no date
+    EXPECT_EQ(text(2, 4), QStringLiteral("0"));  // usage 0 shows, -1 is blank
+    EXPECT_EQ(text(2, 5), QString());
+    EXPECT_EQ(text(2, 6), QStringLiteral("12.5"));
+    EXPECT_EQ(text(2, 10), QString());  // no reference dielectric
+    EXPECT_EQ(text(2, dielCol()), QString());
+}
+
+TEST_F(GridTest, SeverityColumnsAreBandedAndRedCellsHaveWhiteText)
+{
+    struct Band {
+        double value;
+        QString text;
+        QColor colour;
+    };
+    const std::vector<Band> bands = {
+        {-1, " ", QColor(0xFF, 0xFF, 0xFF)}, {0, "0", QColor(0x00, 0xFF, 0x00)},
+        {20, "20", QColor(0x00, 0xFF, 0xFF)}, {20.5, "", QColor(0xFF, 0xFF, 0xFF)},
+        {21, "21", QColor(0xFF, 0xFF, 0x00)}, {70, "70", QColor(0xFF, 0x00, 0xFF)},
+        {71, "71", QColor(0xFF, 0x00, 0x00)},
+    };
+    for (const Band& b : bands) {
+        GridFixtureDb::Sample s;
+        s.wear = b.value;
+        s.contam = b.value;
+        s.chem = b.value;
+        fixture.addSample(s);
+    }
+    open();
+    for (size_t i = 0; i < bands.size(); ++i) {
+        const int row = int(bands.size() - i);  // newest first
+        for (int c : {7, 8, 9}) {
+            if (!bands[i].text.isEmpty()) {
+                EXPECT_EQ(text(row, c).trimmed(), bands[i].text.trimmed()) << bands[i].value;
+            }
+            EXPECT_EQ(back(row, c), bands[i].colour) << bands[i].value;
+            const QColor expectedText = bands[i].value == 71 ? QColor(Qt::white) : QColor(Qt::black);
+            EXPECT_EQ(fore(row, c), expectedText) << bands[i].value;
+        }
+    }
+}
+
+TEST_F(GridTest, ParameterCellsAreColouredByTheirStoredLevel)
+{
+    const qint32 id = fixture.addSample();
+    fixture.addDetail(id, 58, 2.5f, 5);
+    fixture.addDetail(id, 59, 12.0f, 3);
+    fixture.addDetail(id, 999, 1.0f, 4);  // no column: skipped
+    open();
+    EXPECT_EQ(back(1, dielCol()), QColor(0xFF, 0x00, 0x00));
+    EXPECT_EQ(fore(1, dielCol()), QColor(Qt::white));
+    EXPECT_EQ(back(1, 12), QColor(0xFF, 0xFF, 0x00));
+    EXPECT_EQ(text(1, 12), QStringLiteral("12"));
+    EXPECT_FALSE(back(1, viscCol()).isValid());  // no detail: not painted
+}
+
+TEST_F(GridTest, UsageCellsAcceptOnlyNumbersAndNeverStoreAnEmptyText)
+{
+    GridFixtureDb::Sample s;
+    s.unitUsage = 1200;
+    const qint32 id = fixture.addSample(s);
+    open();
+    edit(1, 4, QStringLiteral("abc"));
+    EXPECT_EQ(text(1, 4), QString());  // blanked
+    EXPECT_EQ(fixture.sampleField(id, "UnitUsage").toString(), QStringLiteral("1200"));
+    EXPECT_EQ(prompter.beeps, 1);
+
+    edit(1, 4, QString());
+    EXPECT_EQ(fixture.sampleField(id, "UnitUsage").toString(), QStringLiteral("1200"));
+
+    edit(1, 5, QStringLiteral(" 350 "));
+    EXPECT_EQ(fixture.sampleField(id, "OilUsage").toString(), QStringLiteral("350"));
+    EXPECT_EQ(text(1, 5), QStringLiteral("350"));
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(GridTest, ClearingSampleNumberEquipmentOrCommentsStoresNull)
+{
+    GridFixtureDb::Sample s;
+    s.equipment = QStringLiteral("GEARBOX");
+    s.comments = QStringLiteral("keep an eye on it");
+    const qint32 id = fixture.addSample(s);
+    open();
+    edit(1, 1, QString());
+    edit(1, 3, QString());
+    edit(1, 16, QString());
+    EXPECT_TRUE(fixture.sampleField(id, "SampleNum").isNull());
+    EXPECT_TRUE(fixture.sampleField(id, "EquipmentID").isNull());
+    EXPECT_TRUE(fixture.sampleField(id, "Comments").isNull());
+    EXPECT_EQ(text(1, 1), QString::number(id));  // falls back to the SampleID
+
+    edit(1, 1, QStringLiteral("A-17"));
+    edit(1, 3, QStringLiteral("X").repeated(40));
+    EXPECT_EQ(fixture.sampleField(id, "SampleNum").toString(), QStringLiteral("A-17"));
+    EXPECT_EQ(fixture.sampleField(id, "EquipmentID").toString().size(), 26);
+}
+
+TEST_F(GridTest, EquipmentEditorIsLimitedTo26Characters)
+{
+    fixture.addSample();
+    open();
+    const QModelIndex cell = model().index(0, SampleGridModel::ColEquipment);
+    form.grid().setCurrentIndex(cell);
+    form.grid().edit(cell);
+    auto* editor = qobject_cast<QLineEdit*>(form.grid().indexWidget(cell) ? form.grid().indexWidget(cell)
+                                                                          : QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->maxLength(), 26);
+    form.grid().commitOpenEditor();
+    EXPECT_EQ(form.grid().state(), QAbstractItemView::NoState);
+}
+
+TEST_F(GridTest, ViscosityEditCreatesTheDetailThenRaisesViscChgBeforeRecalculate)
+{
+    const qint32 id = fixture.addSample();
+    fixture.addDetail(id, 58, 2.5f, 1);
+    open();
+    std::vector<QString> events;
+    float diel = 0, visc = 0;
+    QObject::connect(&form, &frmData::ViscChg, [&](qint32 s, float d, float v) {
+        events.push_back(QStringLiteral("ViscChg %1").arg(s));
+        diel = d;
+        visc = v;
+    });
+    QObject::connect(&form, &frmData::RecalculateAlarms,
+                     [&](qint32 s) { events.push_back(QStringLiteral("RecalculateAlarms %1").arg(s)); });
+    edit(1, viscCol(), QStringLiteral("46.5"));
+    EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 46.5f);
+    EXPECT_EQ(events, (std::vector<QString>{QStringLiteral("ViscChg %1").arg(id),
+                                            QStringLiteral("RecalculateAlarms %1").arg(id)}));
+    EXPECT_FLOAT_EQ(diel, 2.5f);
+    EXPECT_FLOAT_EQ(visc, 46.5f);
+    EXPECT_EQ(text(1, viscCol()), QStringLiteral("46.50"));
+
+    edit(1, viscCol(), QStringLiteral("48"));  // an existing detail is updated
+    EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 48.0f);
+    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM SampleDetails WHERE ParmID = 132"), 1);
+
+    edit(1, viscCol(), QStringLiteral("thick"));  // not a number: blanked, stored value stays
+    EXPECT_EQ(text(1, viscCol()), QString());
+    EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 48.0f);
+    EXPECT_EQ(events.size(), 4u);
+}
+
+TEST_F(GridTest, ViscosityWithoutDielectricIsStoredButReportedAndRaisesNothing)
+{
+    const qint32 id = fixture.addSample();
+    open();
+    QSignalSpy visc(&form, &frmData::ViscChg);
+    QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
+    edit(1, viscCol(), QStringLiteral("40"));
+    EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 40.0f);
+    EXPECT_EQ(visc.count(), 0);
+    EXPECT_EQ(recalc.count(), 0);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.endsWith(QStringLiteral("in routine: vsFlexData_AfterEdit ")))
+        << prompter.messages[0].text.toStdString();
+}
+
+TEST_F(GridTest, EditsOfASampleDeletedMeanwhileAreSkippedSilently)
+{
+    const qint32 id = fixture.addSample();
+    fixture.addDetail(id, 58, 2.5f, 1);
+    open();
+    fixture.db().execute(QStringLiteral("DELETE FROM SampleDetails WHERE SampleID = ?"), {id});
+    fixture.db().execute(QStringLiteral("DELETE FROM Samples WHERE SampleID = ?"), {id});
+    QSignalSpy visc(&form, &frmData::ViscChg);
+    edit(1, 1, QStringLiteral("99"));
+    edit(1, 4, QStringLiteral("10"));
+    edit(1, viscCol(), QStringLiteral("40"));
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(visc.count(), 0);
+    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM SampleDetails"), 0);  // no orphan detail
+    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM Samples"), 0);
+}
+
+TEST_F(GridTest, ClickHighlightsTheRowAndMakesItTheCurrentSample)
+{
+    fixture.addSample();
+    const qint32 newest = fixture.addSample();
+    open();
+    QSignalSpy sel(&form, &frmData::SelFromGrid);
+    select(1);
+    ASSERT_EQ(sel.count(), 1);
+    EXPECT_EQ(sel.at(0).at(0).toInt(), newest);
+    EXPECT_TRUE(model().isHighlighted(0));
+    EXPECT_EQ(back(1, 1), QApplication::palette().color(QPalette::Highlight));
+    EXPECT_EQ(form.firstAnchor(), 1);
+    EXPECT_EQ(form.lastAnchor(), 1);
+
+    select(2);  // a new click replaces the highlight
+    EXPECT_FALSE(model().isHighlighted(0));
+    EXPECT_TRUE(model().isHighlighted(1));
+}
+
+TEST_F(GridTest, DraggingHighlightsEveryRowBetweenPressAndRelease)
+{
+    for (int i = 0; i < 6; ++i)
+        fixture.addSample();
+    open();
+    QWidget* vp = form.grid().viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, cellCentre(5, 1));
+    QMouseEvent move(QEvent::MouseMove, cellCentre(1, 1), vp->mapToGlobal(cellCentre(1, 1)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, cellCentre(1, 1));
+    EXPECT_EQ(model().highlightedRows(), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_GE(form.firstAnchor(), 1);
+    EXPECT_GE(form.lastAnchor(), 1);
+}
+
+TEST_F(GridTest, CommandsWithNothingSelectedSayThatNothingIsSelected)
+{
+    fixture.addSample();
+    open();
+    QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
+    form.button(2)->click();
+    form.button(1)->click();
+    EXPECT_EQ(prompter.texts(), (QStringList{QStringLiteral("Please select Sample(s) to Recalculate "),
+                                             QStringLiteral("You have not selected a Sample!\r\nClick on a Sample to select it. ")}));
+    EXPECT_EQ(prompter.messages[1].title, QStringLiteral("Deleting Samples"));
+    EXPECT_EQ(recalc.count(), 0);
+}
+
+TEST_F(GridTest, RecalculateRaisesOncePerHighlightedRowTopDownThenSaysFinished)
+{
+    std::vector<qint32> ids;
+    for (int i = 0; i < 4; ++i)
+        ids.push_back(fixture.addSample());
+    open();
+    select(2);
+    form.vsFlexData_MouseMove(3, true);  // drag on to row 3
+    form.vsFlexData_MouseUp(3);
+    QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
+    form.button(2)->click();
+    ASSERT_EQ(recalc.count(), 2);
+    EXPECT_EQ(recalc.at(0).at(0).toInt(), ids[2]);
+    EXPECT_EQ(recalc.at(1).at(0).toInt(), ids[1]);
+    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Finished"));
+}
+
+TEST_F(GridTest, AnsweringNoToDeleteClearsTheAnchorsButKeepsTheHighlight)
+{
+    fixture.addSample();
+    open();
+    select(1);
+    prompter.answers.push_back(Answer::No);
+    form.button(1)->click();
+    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Are you sure you want to DELETE the selected Sample(s)?"));
+    EXPECT_EQ(prompter.messages.back().style & MsgStyle::ButtonMask, MsgStyle::YesNo);
+    EXPECT_EQ(form.firstAnchor(), -1);
+    EXPECT_EQ(form.lastAnchor(), -1);
+    EXPECT_TRUE(model().isHighlighted(0));
+    EXPECT_EQ(model().rowCount(), 1);
+
+    form.button(2)->click();  // the anchors are gone, so nothing is selected
+    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Please select Sample(s) to Recalculate "));
+}
+
+TEST_F(GridTest, DeleteRemovesHighlightedSamplesWithTheirDetailsAndSkipsVanishedOnes)
+{
+    std::vector<qint32> ids;
+    for (int i = 0; i < 5; ++i) {
+        ids.push_back(fixture.addSample());
+        fixture.addDetail(ids.back(), 58, 2.0f + i, 1);
+        fixture.addDetail(ids.back(), 59, 10.0f + i, 1);
+    }
+    fixture.db().execute(QStringLiteral("INSERT INTO Images VALUES (?, 1, 'a.jpg')"), {ids[3]});
+    open();
+    select(1);  // ids[4]
+    form.vsFlexData_MouseMove(3, true);
+    form.vsFlexData_MouseUp(3);  // rows 1..3: ids[4], ids[3], ids[2]
+    // Someone else removed ids[4] meanwhile.
+    fixture.db().execute(QStringLiteral("DELETE FROM Samples WHERE SampleID = ?"), {ids[4]});
+    prompter.answers.push_back(Answer::Yes);
+    form.button(1)->click();
+
+    EXPECT_EQ(prompter.messages.size(), 1u);  // only the question
+    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{ids[4], ids[1], ids[0]}));
+    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM Samples"), 2);
+    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM SampleDetails WHERE SampleID NOT IN (SELECT SampleID FROM Samples)"),
+              2);  // only the rows of the sample removed by someone else remain orphaned
+    EXPECT_EQ(fixture.count(QStringLiteral("SELECT COUNT(*) FROM SampleDetails WHERE SampleID IN (%1, %2)")
+                                .arg(ids[2])
+                                .arg(ids[3])),
+              0);
+    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM Images"), 0);
+    EXPECT_EQ(form.firstAnchor(), -1);
+    EXPECT_EQ(form.lastAnchor(), -1);
+}
+
+TEST_F(GridTest, HeaderClicksSortDescendingFirstThenAlternate)
+{
+    const std::vector<int> usages = {30, 5, 200, -1};
+    std::vector<qint32> ids;
+    for (int u : usages) {
+        GridFixtureDb::Sample s;
+        s.unitUsage = u;
+        ids.push_back(fixture.addSample(s));
+    }
+    open();
+    select(2);
+    QHeaderView* header = form.grid().horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(4) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(form.sortState(4), 2);
+    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{ids[2], ids[0], ids[1], ids[3]}));  // 200, 30, 5, blank
+    EXPECT_EQ(model().highlightedCount(), 0);  // pressing the header clears the highlight
+    EXPECT_EQ(form.firstAnchor(), 0);
+
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(form.sortState(4), 1);
+    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{ids[3], ids[1], ids[0], ids[2]}));
+    EXPECT_EQ(text(1, 4), QString());
+    EXPECT_EQ(text(4, 4), QStringLiteral("200"));
+
+    form.vsFlexData_Click(0, 4);
+    EXPECT_EQ(form.sortState(4), 2);
+}
+
+TEST_F(GridTest, SortsByParameterValuesAndSampleNumbersAsNumbers)
+{
+    GridFixtureDb::Sample s;
+    s.sampleNum = QStringLiteral("9");
+    const qint32 a = fixture.addSample(s);
+    s.sampleNum = QStringLiteral("100");
+    const qint32 b = fixture.addSample(s);
+    s.sampleNum = QStringLiteral("B-1");
+    const qint32 c = fixture.addSample(s);
+    fixture.addDetail(a, 59, 50.0f, 1);
+    fixture.addDetail(b, 59, 7.0f, 1);
+    open();
+    form.vsFlexData_Click(0, 1);  // descending: text after numbers
+    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{c, b, a}));
+    form.vsFlexData_Click(0, 12);  // ferrous, descending; no value last
+    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{a, b, c}));
+}
+
+TEST_F(GridTest, NewSampleAppearsAsFirstRowAndRefreshRereadsOneRow)
+{
+    const qint32 old = fixture.addSample();
+    open();
+    form.vsFlexData_Click(0, 1);
+    form.vsFlexData_Click(0, 1);  // ascending sample numbers
+    const qint32 fresh = fixture.addSample();
+    form.AddDataToGrid(fresh);
+    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{fresh, old}));
+    EXPECT_EQ(text(1, 1), QString::number(fresh));
+
+    fixture.db().execute(QStringLiteral("UPDATE Samples SET WearSev = 85 WHERE SampleID = ?"), {old});
+    EXPECT_EQ(text(2, 7), QString(" "));
+    form.RefreshSampleDisplay(old);
+    EXPECT_EQ(text(2, 7), QStringLiteral("85"));
+    EXPECT_EQ(back(2, 7), QColor(0xFF, 0x00, 0x00));
+}
+
+TEST_F(GridTest, LargeDatabaseIsReadOnlyAroundTheVisibleRows)
+{
+    fixture.db().beginTrans();
+    for (int i = 0; i < 3000; ++i)
+        fixture.addSample();
+    fixture.db().commitTrans();
+    open();
+    EXPECT_EQ(model().rowCount(), 3000);
+    EXPECT_LE(model().cachedRowCount(), SampleGridModel::kPageSize);
+    form.grid().scrollToBottom();
+    QCoreApplication::processEvents();
+    EXPECT_LE(model().cachedRowCount(), 2 * SampleGridModel::kPageSize);
+    EXPECT_EQ(text(3000, 0).toInt(), 1);
+}
+
+TEST_F(GridTest, ImportButtonIsHiddenUnlessEnabledAndLoadRaisesInitCtl)
+{
+    frmData fresh;
+    QSignalSpy init(&fresh, &frmData::InitCtl);
+    QSignalSpy unload(&fresh, &frmData::Unload);
+    fresh.show();
+    EXPECT_EQ(init.count(), 1);
+    EXPECT_FALSE(fresh.button(5)->isVisible());
+    fresh.SetImport(true);
+    EXPECT_TRUE(fresh.button(5)->isVisible());
+    EXPECT_EQ(fresh.button(5)->text(), QStringLiteral("Import VQM"));
+    fresh.close();
+    EXPECT_EQ(unload.count(), 1);
+}
+
+} // namespace

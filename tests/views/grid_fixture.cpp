@@ -1,0 +1,83 @@
+#include "grid_fixture.h"
+
+#include <QFile>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+namespace qqc::test {
+
+GridFixtureDb::GridFixtureDb() : path_(home_.file(QStringLiteral("grid.mdb")))
+{
+    QFile empty(path_);
+    EXPECT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    db_ = db::Database::open(path_);
+    const char* const schema[] = {
+        "CREATE TABLE Samples (SampleID INTEGER PRIMARY KEY AUTOINCREMENT, SampleNum TEXT, SampleDate DATETIME,"
+        " EquipmentID TEXT, UnitUsage TEXT, OilUsage TEXT, OilAdded TEXT, RefID INTEGER, RefDielectric REAL,"
+        " AlarmID INTEGER, CustomerID INTEGER, WearSev REAL, ContamSev REAL, ChemSev REAL, Comments TEXT)",
+        "CREATE TABLE SampleDetails (SampleID INTEGER NOT NULL, ParmID INTEGER NOT NULL, Value REAL,"
+        " Severity INTEGER, PRIMARY KEY (SampleID, ParmID))",
+        "CREATE TABLE Parameters (ParmID INTEGER PRIMARY KEY, ParmDescription TEXT, Format TEXT, Generic TEXT,"
+        " ParmType INTEGER, ParmAlarm INTEGER, ParmText TEXT)",
+        "CREATE TABLE Images (SampleID INTEGER, ReportSlot INTEGER, ImageFile TEXT)",
+        "INSERT INTO Parameters VALUES (58, 'Dielectric', '0.000', 'OVDIEL', 3, 1, 'Dielectric of the oil')",
+        "INSERT INTO Parameters VALUES (59, 'Ferrous Index', '0', 'OVFERR', 1, 1, 'Ferrous wear index')",
+        "INSERT INTO Parameters VALUES (65, 'Water Droplets', '0', 'OVLCW', 2, 0, '')",
+        "INSERT INTO Parameters VALUES (73, 'Visc Change', '0.0', 'OVDVIS', 3, 1, 'Viscosity change')",
+        "INSERT INTO Parameters VALUES (132, 'Viscosity 40C', '0.00', 'OVVISC', 0, 0, 'Viscosity at 40 C')",
+    };
+    for (const char* sql : schema)
+        db_->execute(QString::fromLatin1(sql));
+}
+
+qint32 GridFixtureDb::addSample(const Sample& s)
+{
+    db_->execute(QStringLiteral("INSERT INTO Samples (SampleNum, SampleDate, EquipmentID, UnitUsage, OilUsage,"
+                                " OilAdded, WearSev, ContamSev, ChemSev, RefDielectric, Comments)"
+                                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                 {s.sampleNum, s.date, s.equipment, s.unitUsage, s.oilUsage, s.oilAdded, s.wear, s.contam, s.chem,
+                  s.refDiel, s.comments});
+    const qint32 id = count(QStringLiteral("SELECT MAX(SampleID) FROM Samples"));
+    if (s.sampleNum.toString() == QLatin1String("auto"))
+        db_->execute(QStringLiteral("UPDATE Samples SET SampleNum = ? WHERE SampleID = ?"), {QString::number(id), id});
+    return id;
+}
+
+void GridFixtureDb::addDetail(qint32 sampleId, int parmId, float value, int severity)
+{
+    db_->execute(QStringLiteral("INSERT INTO SampleDetails (SampleID, ParmID, Value, Severity) VALUES (?, ?, ?, ?)"),
+                 {sampleId, parmId, double(value), severity});
+}
+
+QVariant GridFixtureDb::sampleField(qint32 sampleId, const QString& field)
+{
+    QSqlQuery q(db_->connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM Samples WHERE SampleID = ?").arg(field));
+    q.addBindValue(sampleId);
+    if (!q.exec() || !q.next())
+        return QVariant();
+    return q.value(0);
+}
+
+QVariant GridFixtureDb::detailValue(qint32 sampleId, int parmId)
+{
+    QSqlQuery q(db_->connection());
+    q.prepare(QStringLiteral("SELECT Value FROM SampleDetails WHERE SampleID = ? AND ParmID = ?"));
+    q.addBindValue(sampleId);
+    q.addBindValue(parmId);
+    if (!q.exec() || !q.next())
+        return QVariant();
+    return q.value(0);
+}
+
+int GridFixtureDb::count(const QString& sql)
+{
+    QSqlQuery q(db_->connection());
+    if (!q.exec(sql) || !q.next())
+        return -1;
+    return q.value(0).toInt();
+}
+
+} // namespace qqc::test
