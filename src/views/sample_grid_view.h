@@ -33,6 +33,7 @@ public:
     int gridRowAt(const QPoint& viewportPos) const;
     // Commits and closes an open cell editor (as after an edit).
     void commitOpenEditor();
+    bool isEditing() const { return state() == EditingState; }
     // Sizes the columns 1..N+10 to their header and the rows now visible, and
     // the Comments column to 12000 twips.
     void sizeColumns();

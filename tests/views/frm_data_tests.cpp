@@ -243,7 +243,7 @@ TEST_F(GridTest, EquipmentEditorIsLimitedTo26Characters)
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->maxLength(), 26);
     form.grid().commitOpenEditor();
-    EXPECT_EQ(form.grid().state(), QAbstractItemView::NoState);
+    EXPECT_FALSE(form.grid().isEditing());
 }
 
 TEST_F(GridTest, ViscosityEditCreatesTheDetailThenRaisesViscChgBeforeRecalculate)
