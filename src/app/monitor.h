@@ -21,6 +21,8 @@
 
 namespace qqc {
 
+class frmTestTime;
+
 class Monitor : public QObject {
     Q_OBJECT
 public:
@@ -71,6 +73,13 @@ public:
     void runTestTimeCommand();
     // "Diag" menu command.
     void runDiagCommand();
+    // The test time dialog's "Save && Download": stores the dialog's choice,
+    // gives the status window the new total and sends it to the unit.
+    void fTestTimeFrm_NewTestTime(frmTestTime& dialog);
+    // Sends the stored test time setting to the unit ("J", the setting byte,
+    // "S"); silent on failure. Also the answer to a unit reset when
+    // settings().downloadTestTime is on.
+    void DownloadTestTime();
 
     // --- link: receive buffer, frames, unit messages (monitor_link.cpp) ---
     // Start-up step 8: opens the configured port; on failure shows

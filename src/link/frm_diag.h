@@ -97,13 +97,12 @@ public:
 
     // One poll; runs only while the poll timer is enabled.
     void Poll();
+    // Closing the window stops polling and closes its port.
+    void done(int result) override;
 
 signals:
     // The user chose Abort in an error report: the program should end.
     void abortRequested();
-
-protected:
-    void done(int result) override;
 
 private:
     void CmdButton_Click();

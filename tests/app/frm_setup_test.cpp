@@ -1,0 +1,197 @@
+// The setup dialog on its own: the port list, the fluid dielectric checks,
+// the buttons and the logo browse.
+#include "app/frm_setup.h"
+#include "support/scripted_prompter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace qqc;
+
+namespace {
+
+QList<SystemPortEntry> usbPort() { return {{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("USB Serial")}}; }
+
+QStringList entries(const QComboBox* box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+
+} // namespace
+
+TEST(FrmSetup, ShowsItsCaptions)
+{
+    frmSetup dialog({});
+    EXPECT_EQ(dialog.windowTitle(), "Setup");
+    EXPECT_EQ(dialog.cmdDownloadCal()->text(), "Save && Download");
+    EXPECT_EQ(dialog.chkDownloadCal()->text(), "Download Calibration when Swiftcheck starts");
+    EXPECT_EQ(dialog.cmdOkCancel(0)->text(), "Ok");
+    EXPECT_EQ(dialog.cmdOkCancel(1)->text(), "Cancel");
+    EXPECT_EQ(dialog.Dlec(0), "2.20");
+    EXPECT_EQ(dialog.Dlec(1), "3.00");
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label_Rep5")->text(), "Logo Bitmap");
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label_Rep7")->text(), "Report Colors");
+    EXPECT_EQ(dialog.findChild<QLabel*>("Label_Rep8")->text(), "Report Footer");
+    EXPECT_EQ(dialog.findChild<QLabel*>("L_dlec0")->text(), "Fluid 220");
+}
+
+TEST(FrmSetup, PortListHasNoneTheFourNumberedPortsThenTheSystemsPorts)
+{
+    frmSetup dialog(usbPort());
+    EXPECT_EQ(entries(dialog.cboPort()),
+              (QStringList{"None", "Comm 1", "Comm 2", "Comm 3", "Comm 4", "/dev/ttyUSB0 - USB Serial"}));
+
+    dialog.setComPort(3);
+    EXPECT_EQ(dialog.cboPort()->currentText(), "Comm 3");
+    EXPECT_EQ(dialog.ComPort(), 3);
+    dialog.setComPort(0);
+    EXPECT_EQ(dialog.cboPort()->currentText(), "None");
+    EXPECT_EQ(dialog.ComPort(), 0);   // showing "None" is not choosing it
+    // A number without an entry gets one, so "Ok" keeps it.
+    dialog.setComPort(7);
+    EXPECT_EQ(dialog.cboPort()->currentText(), "Comm 7");
+    EXPECT_EQ(dialog.ComPort(), 7);
+}
+
+TEST(FrmSetup, ChoosingAnEntrySetsPortAndDevice)
+{
+    frmSetup dialog(usbPort());
+    dialog.setComPort(2);
+    dialog.cboPort()->setCurrentIndex(5);   // the USB adapter
+    EXPECT_EQ(dialog.ComPort(), kNamedDevicePort);
+    EXPECT_EQ(dialog.Device(), "/dev/ttyUSB0");
+    dialog.cboPort()->setCurrentIndex(4);   // "Comm 4" clears the device
+    EXPECT_EQ(dialog.ComPort(), 4);
+    EXPECT_EQ(dialog.Device(), "");
+    dialog.cboPort()->setCurrentIndex(0);   // "None"
+    EXPECT_EQ(dialog.ComPort(), -1);
+}
+
+TEST(FrmSetup, StoredDeviceIsSelectedEvenWhenItIsNotPluggedIn)
+{
+    frmSetup dialog(usbPort());
+    dialog.setComPort(kNamedDevicePort);
+    dialog.setDevice("/dev/ttyUSB0");
+    EXPECT_EQ(dialog.cboPort()->currentIndex(), 5);
+    dialog.setDevice("/dev/ttyACM3");
+    EXPECT_EQ(dialog.cboPort()->currentText(), "/dev/ttyACM3");
+    EXPECT_EQ(dialog.Device(), "/dev/ttyACM3");
+    EXPECT_EQ(dialog.ComPort(), kNamedDevicePort);
+}
+
+TEST(FluidDielectric, AcceptsOnlyNumbersInTheFluidsRange)
+{
+    EXPECT_TRUE(IsValidFluidDielectric(0, "1.9"));
+    EXPECT_TRUE(IsValidFluidDielectric(0, "2.4"));
+    EXPECT_TRUE(IsValidFluidDielectric(0, " 2.20 "));
+    EXPECT_FALSE(IsValidFluidDielectric(0, "2.45"));
+    EXPECT_FALSE(IsValidFluidDielectric(0, "1.89"));
+    EXPECT_FALSE(IsValidFluidDielectric(0, "2.2x"));
+    EXPECT_FALSE(IsValidFluidDielectric(0, ""));
+    EXPECT_TRUE(IsValidFluidDielectric(1, "2.5"));
+    EXPECT_TRUE(IsValidFluidDielectric(1, "3.5"));
+    EXPECT_FALSE(IsValidFluidDielectric(1, "2.4"));
+    EXPECT_FALSE(IsValidFluidDielectric(1, "3.51"));
+}
+
+TEST(FrmSetup, InvalidDielectricBeepsAndKeepsTheFocus)
+{
+    test::ScriptedPrompter prompts;
+    frmSetup dialog({});
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+
+    QLineEdit* fluid220 = dialog.f_dlec(0);
+    fluid220->setFocus();
+    fluid220->selectAll();
+    QTest::keyClicks(fluid220, "2.45");
+    dialog.f_Rep(0)->setFocus();
+    QTest::qWait(20);
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_TRUE(fluid220->hasFocus());
+
+    for (const char* good : {"1.9", "2.4"}) {
+        fluid220->selectAll();
+        QTest::keyClicks(fluid220, good);
+        dialog.f_Rep(0)->setFocus();
+        QTest::qWait(20);
+        EXPECT_EQ(prompts.beeps, 1) << good;
+        EXPECT_TRUE(dialog.f_Rep(0)->hasFocus()) << good;
+        fluid220->setFocus();
+    }
+}
+
+TEST(FrmSetup, OkAndSaveRefuseAnInvalidDielectric)
+{
+    test::ScriptedPrompter prompts;
+    frmSetup dialog({});
+    dialog.show();
+    QSignalSpy save(&dialog, &frmSetup::NewDielectric);
+    dialog.setDlec(1, "4.0");
+    QTest::mouseClick(dialog.cmdDownloadCal(), Qt::LeftButton);
+    QTest::mouseClick(dialog.cmdOkCancel(0), Qt::LeftButton);
+    EXPECT_EQ(save.count(), 0);
+    EXPECT_FALSE(dialog.OkCancel());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(prompts.beeps, 2);
+
+    dialog.setDlec(1, "3.1");
+    QTest::mouseClick(dialog.cmdDownloadCal(), Qt::LeftButton);
+    EXPECT_EQ(save.count(), 1);
+    EXPECT_TRUE(dialog.isVisible());   // saving does not close the dialog
+    QTest::mouseClick(dialog.cmdOkCancel(0), Qt::LeftButton);
+    EXPECT_TRUE(dialog.OkCancel());
+}
+
+TEST(FrmSetup, DisabledDielectricsNeitherBlockOkNorCanBeSent)
+{
+    test::ScriptedPrompter prompts;
+    frmSetup dialog({});
+    dialog.setDlec(0, "9");
+    dialog.DlecEnable(false);
+    EXPECT_FALSE(dialog.f_dlec(0)->isEnabled());
+    EXPECT_FALSE(dialog.f_dlec(1)->isEnabled());
+    EXPECT_FALSE(dialog.cmdDownloadCal()->isEnabled());
+    dialog.show();
+    QTest::mouseClick(dialog.cmdOkCancel(0), Qt::LeftButton);
+    EXPECT_TRUE(dialog.OkCancel());
+    EXPECT_EQ(prompts.beeps, 0);
+}
+
+TEST(FrmSetup, LogoBrowseStartsInTheLogosFolderAndTakesTheChosenPath)
+{
+    test::ScriptedPrompter prompts;
+    frmSetup dialog({});
+    dialog.setRepLabel(5, "/srv/lab/logos/old.bmp");
+    prompts.fileNames = {"/srv/lab/logos/new.jpg", ""};
+    QTest::mouseClick(dialog.CmdBrowseFile(), Qt::LeftButton);
+    ASSERT_EQ(prompts.fileRequests.size(), 1u);
+    EXPECT_EQ(prompts.fileRequests[0].title, "Logo Bitmap");
+    EXPECT_EQ(prompts.fileRequests[0].folder, "/srv/lab/logos");
+    EXPECT_EQ(prompts.fileRequests[0].filter, "Bitmap File (*.bmp);;JPG file (*.jpg)");
+    EXPECT_EQ(dialog.RepLabel(5), "/srv/lab/logos/new.jpg");
+    // Cancelling the file dialog keeps the path.
+    QTest::mouseClick(dialog.CmdBrowseFile(), Qt::LeftButton);
+    EXPECT_EQ(dialog.RepLabel(5), "/srv/lab/logos/new.jpg");
+}
+
+TEST(FrmSetup, LabelBoxesHoldWhatTheSettingsFileKeepsButTheLogoPathIsWhole)
+{
+    frmSetup dialog({});
+    const QString longText(80, QLatin1Char('x'));
+    dialog.setRepLabel(0, longText);
+    EXPECT_EQ(dialog.RepLabel(0).size(), 63);
+    dialog.setRepLabel(5, "/" + longText);
+    EXPECT_EQ(dialog.RepLabel(5).size(), 81);
+}
