@@ -96,6 +96,12 @@ int main(int argc, char** argv)
         unixSignals.install();
         QObject::connect(&unixSignals, &qqc::ShutdownSignals::shutdownRequested, &form, &QWidget::close);
 
+        if (options.unattended) {
+            QObject::connect(&form, &qqc::MDIForm8700::startUpFinished, [] {
+                std::fprintf(stderr, "quorvelqc: start-up finished\n");
+                std::fflush(stderr);
+            });
+        }
         form.show();
         QTimer::singleShot(0, &form, &qqc::MDIForm8700::startUp);
         status = app.exec();

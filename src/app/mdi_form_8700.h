@@ -76,6 +76,10 @@ public:
 
     QAction* menuAction(const QString& name) const;
 
+signals:
+    // Start-up step 14 has run.
+    void startUpFinished();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,0 +1,217 @@
+#include "app/mdi_form_8700.h"
+
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "util/program_wide.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+TEST(ClampLayoutFraction, OutOfRangeValuesAreReplaced)
+{
+    EXPECT_EQ(ClampLayoutFraction("-0.2"), "1E-01");
+    EXPECT_EQ(ClampLayoutFraction("1.3"), "9E-01");
+    EXPECT_EQ(ClampLayoutFraction("1"), "1");
+    EXPECT_EQ(ClampLayoutFraction("0"), "0");
+    EXPECT_EQ(ClampLayoutFraction("0.41"), "0.41");
+}
+
+TEST(ParseWindowLayout, BarsOrCommasAndInvalidTexts)
+{
+    double f[4];
+    ASSERT_TRUE(ParseWindowLayout("4E-03|41E-02|38E-02|22E-02", f));
+    EXPECT_DOUBLE_EQ(f[0], 0.004);
+    EXPECT_DOUBLE_EQ(f[1], 0.41);
+    ASSERT_TRUE(ParseWindowLayout("0.12,0.20,0.59,0.65", f));
+    EXPECT_DOUBLE_EQ(f[1], 0.20);
+    EXPECT_DOUBLE_EQ(f[3], 0.65);
+    ASSERT_TRUE(ParseWindowLayout(".004,0,0.98,0.40", f));
+    EXPECT_DOUBLE_EQ(f[0], 0.004);
+    EXPECT_FALSE(ParseWindowLayout("0.1|0.2|0.3", f));
+    EXPECT_FALSE(ParseWindowLayout("0.1|x|0.3|0.4", f));
+    EXPECT_FALSE(ParseWindowLayout("0.1|inf|0.3|0.4", f));
+    EXPECT_FALSE(ParseWindowLayout("", f));
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    std::unique_ptr<MDIForm8700> form;
+
+    void startUp()
+    {
+        form = std::make_unique<MDIForm8700>();
+        form->startUp();
+    }
+    QMdiSubWindow* sub(QWidget* w) const { return form->subWindowOf(w); }
+    QSize area() const { return form->mdiArea()->viewport()->size(); }
+    // Expected geometry of `fractions` in the MDI area.
+    QRect expected(double l, double t, double w, double h) const
+    {
+        const QSize a = area();
+        return QRect(int(std::lround(l * a.width())), int(std::lround(t * a.height())),
+                     int(std::lround(w * a.width())), int(std::lround(h * a.height())));
+    }
+};
+
+TEST_F(MainWindowTest, NoSettingsFileAsksForThePortAndOpensTheSixWindowsAtTheDefaults)
+{
+    startUp();
+    ASSERT_FALSE(prompts.messages.empty());
+    EXPECT_EQ(prompts.messages[0].text, "Please specify serial port for Quorvel unit.");
+    EXPECT_EQ(prompts.messages[0].style, MsgStyle::Ok);
+
+    EXPECT_EQ(sub(form->fAlarmFrm())->geometry(), expected(0.004, 0.41, 0.38, 0.22));
+    EXPECT_EQ(sub(form->fDataFrm())->geometry(), expected(0.004, 0, 0.98, 0.40));
+    EXPECT_EQ(sub(form->fReferenceFrm())->geometry(), expected(0.004, 0.64, 0.36, 0.27));
+    EXPECT_EQ(sub(form->fReportFrm())->geometry(), expected(0.12, 0.02, 0.59, 0.65));
+    EXPECT_EQ(sub(form->fCustomerFrm())->geometry(), expected(0.42, 0.62, 0.52, 0.30));
+    EXPECT_EQ(sub(form->fStatusFrm())->geometry(), expected(0.75, 0.38, 0.15, 0.30));
+    for (auto w : {Monitor::AlarmWindow, Monitor::DataWindow, Monitor::ReferenceWindow, Monitor::ReportWindow,
+                   Monitor::CustomerWindow, Monitor::StatusWindow})
+        EXPECT_TRUE(form->monitor().windowOpen(w)) << w;
+    EXPECT_FALSE(form->monitor().windowOpen(Monitor::ChartWindow));
+    // The status window, shown last, is in front.
+    EXPECT_EQ(form->mdiArea()->subWindowList(QMdiArea::StackingOrder).last(), sub(form->fStatusFrm()));
+
+    EXPECT_EQ(form->monitor().settings().totalTestTime, 50);
+    EXPECT_EQ(form->monitor().settings().testTimeIncrement, 1);
+    EXPECT_EQ(programWide().reportLabels, builtInReportLabels());
+    EXPECT_EQ(form->windowTitle(), "Quorvel QC");
+}
+
+TEST_F(MainWindowTest, SavedLayoutWithCommasReadsLikeBars)
+{
+    home.write("quorvelqc.ini", "[COMM]\nPORT=1\n[WINDOWS]\nWIN_4=0.12,0.20,0.59,0.65\nWIN_1=0.5|0.5|0.25|0.25\n"
+                                "WIN_3=garbled\n");
+    startUp();
+    EXPECT_EQ(prompts.texts().filter("Please specify").size(), 0);
+    EXPECT_EQ(sub(form->fReportFrm())->geometry(), expected(0.12, 0.20, 0.59, 0.65));
+    EXPECT_EQ(sub(form->fAlarmFrm())->geometry(), expected(0.5, 0.5, 0.25, 0.25));
+    // A layout that does not parse leaves the window where it was and shown.
+    EXPECT_TRUE(sub(form->fReferenceFrm())->isVisible());
+}
+
+TEST_F(MainWindowTest, DefaultsCommandUsesItsOwnValues)
+{
+    startUp();
+    sub(form->fReportFrm())->setGeometry(1, 1, 200, 150);
+    form->mnuDefault_Click();
+    // "Defaults" puts the report at top 0.20, not the file default 0.02.
+    EXPECT_EQ(sub(form->fReportFrm())->geometry(), expected(0.12, 0.20, 0.59, 0.65));
+    EXPECT_EQ(sub(form->fDataFrm())->geometry(), expected(0.004, 0, 0.98, 0.40));
+}
+
+TEST_F(MainWindowTest, WindowCommandOnAMinimisedWindowOnlyRestoresIt)
+{
+    startUp();
+    QMdiSubWindow* alarms = sub(form->fAlarmFrm());
+    alarms->setGeometry(10, 20, 300, 200);
+    alarms->showMinimized();
+    form->mnuAlarms_Click();
+    EXPECT_FALSE(alarms->isMinimized());
+    EXPECT_EQ(alarms->geometry(), QRect(10, 20, 300, 200));
+}
+
+TEST_F(MainWindowTest, ClosingAChildClearsItsFlagAndTheMenuShowsItAgain)
+{
+    startUp();
+    sub(form->fDataFrm())->close();
+    EXPECT_FALSE(form->monitor().windowOpen(Monitor::DataWindow));
+    EXPECT_FALSE(sub(form->fDataFrm())->isVisible());
+    form->mnuData_Click();
+    EXPECT_TRUE(form->monitor().windowOpen(Monitor::DataWindow));
+    EXPECT_TRUE(sub(form->fDataFrm())->isVisible());
+
+    sub(form->fStatusFrm())->close();
+    EXPECT_FALSE(form->monitor().windowOpen(Monitor::StatusWindow));
+    form->mnuStatus_Click();
+    EXPECT_TRUE(form->monitor().windowOpen(Monitor::StatusWindow));
+    EXPECT_EQ(sub(form->fStatusFrm())->pos(), QPoint(int(std::lround(0.8 * area().width())), 0));
+}
+
+TEST_F(MainWindowTest, ShutdownWritesTheSixLayoutsClampedAndKeepsOtherLines)
+{
+    home.write("quorvelqc.ini", "; lab station 3\r\n[COMM]\r\nPORT=2\r\n");
+    startUp();
+    sub(form->fAlarmFrm())->move(-int(0.2 * area().width()), 0);  // partly outside: left -0.2
+    sub(form->fCustomerFrm())->showMinimized();
+    form->close();
+    form.reset();
+
+    const QString ini = QString::fromUtf8(home.read("quorvelqc.ini"));
+    EXPECT_TRUE(ini.startsWith("; lab station 3\r\n[COMM]\r\nPORT=2\r\n")) << ini.toStdString();
+    IniFile file(home.file("quorvelqc.ini"));
+    EXPECT_TRUE(file.readText("WINDOWS", "WIN_1", "").startsWith("1E-01|")) << ini.toStdString();
+    // A minimised window is saved at its normal position.
+    const QStringList win5 = file.readText("WINDOWS", "WIN_5", "").split('|');
+    ASSERT_EQ(win5.size(), 4);
+    EXPECT_NEAR(win5[0].toDouble(), 0.42, 0.01);
+    EXPECT_NEAR(win5[2].toDouble(), 0.52, 0.01);
+    for (int i = 1; i <= 6; ++i)
+        EXPECT_EQ(file.readText("WINDOWS", QString("WIN_%1").arg(i), "").split('|').size(), 4) << i;
+}
+
+TEST_F(MainWindowTest, MenuBarCaptionsNamesAndHiddenEntries)
+{
+    startUp();
+    QStringList top;
+    for (QAction* a : form->menuBar()->actions())
+        top << a->text();
+    EXPECT_EQ(top, (QStringList{"File", "Edit", "Windows", "Setup", "Test Time", "Cal History", "Diag", "Help"}));
+
+    const struct {
+        const char* name;
+        const char* caption;
+        bool visible;
+    } entries[] = {
+        {"mnuDBOpen", "Open Database", true},     {"mnuCreateDB", "Create New Database", true},
+        {"mnuExportCSV", "Export .CSV File", false}, {"mnuExportGeneric", "Export VQM GENERIC File", false},
+        {"mnuExit", "Exit", true},                {"mnuEdit", "Edit", true},
+        {"mnuDefault", "Defaults", true},         {"mnuAlarms", "Alarms", true},
+        {"mnuData", "Data", true},                {"mnuReference", "Reference Oil", true},
+        {"mnuReport", "Report", true},            {"mnuCustomers", "Customers", true},
+        {"mnuStatus", "Status", true},            {"mnuSetup", "Setup", true},
+        {"mnuTestTime", "Test Time", false},      {"mnuCal", "Cal History", true},
+        {"mnuDiag", "Diag", true},                {"mnuAbout", "About", true},
+    };
+    for (const auto& e : entries) {
+        QAction* a = form->menuAction(e.name);
+        ASSERT_NE(a, nullptr) << e.name;
+        EXPECT_EQ(a->text(), e.caption) << e.name;
+        EXPECT_EQ(a->isVisible(), e.visible) << e.name;
+    }
+    emit form->monitor().testTimeAvailable(true);
+    EXPECT_TRUE(form->menuAction("mnuTestTime")->isVisible());
+}
+
+TEST_F(MainWindowTest, DiagIsHiddenUntilStartUp)
+{
+    MDIForm8700 fresh;
+    EXPECT_FALSE(fresh.menuAction("mnuDiag")->isVisible());
+}
+
+TEST_F(MainWindowTest, AboutBoxIsModalThroughThePrompter)
+{
+    startUp();
+    QString label;
+    prompts.onModal = [&](QDialog& d) {
+        if (auto* l = d.findChild<QLabel*>())
+            label = l->text();
+        return int(QDialog::Accepted);
+    };
+    form->mnuAbout_Click();
+    EXPECT_EQ(label, "Quorvel QC Monitor Version 3.1");
+}
+
+} // namespace
+} // namespace qqc

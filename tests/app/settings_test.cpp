@@ -1,0 +1,147 @@
+#include "app/monitor.h"
+#include "app/program_options.h"
+#include "app/prompters.h"
+#include "app/settings.h"
+
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "util/program_wide.h"
+
+#include <QDialog>
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+TEST(Settings, MissingFileGivesEveryDefault)
+{
+    test::TempHome home;
+    IniFile ini(home.file("quorvelqc.ini"));
+    Settings s;
+    s.readMisc(ini);
+    s.readLabelsAndPort(ini);
+    s.readImageFlag(ini);
+    s.readDebugFlag(ini);
+    EXPECT_FALSE(s.iAmQux || s.chart || s.vqmImport || s.img || s.debug);
+    EXPECT_EQ(s.totalTestTime, 50);
+    EXPECT_EQ(s.testTimeIncrement, 1);
+    EXPECT_EQ(s.downloadTestTime, 0);
+    EXPECT_EQ(s.downloadCal, 0);
+    EXPECT_EQ(s.port, 0);
+    EXPECT_FALSE(s.portIsSet());
+    EXPECT_EQ(programWide().colorReduction, 0);
+    EXPECT_EQ(programWide().reportLabels, builtInReportLabels());
+    EXPECT_EQ(builtInReportLabels()[6], "QuorvelQC Analyzer");
+    EXPECT_EQ(builtInReportLabels()[7], "Trend Report");
+    EXPECT_EQ(Settings::readDatabaseFile(ini), home.path());
+}
+
+TEST(Settings, LabelsPathsAndPortFromTheFile)
+{
+    test::TempHome home;
+    const QString logo = "/srv/lab/shared/pictures/" + QString(50, 'l') + "/logo.bmp";  // > 63 characters
+    const QString db = "/srv/lab/databases/" + QString(60, 'd') + "/oil.mdb";
+    home.write("quorvelqc.ini", ("[OVLABELS]\nREPORT0= Acme Lab \nREPORT5=" + logo + "\nREPORT6=" + QString(70, 'h')
+                                 + "\nREPORT7=ignored\nCOLORREDUCTION=95\nDOWNLOADCAL=1\n[COMM]\nPORT=3\n"
+                                   "DEVICE= /dev/ttyUSB0 \n[Database]\nFile="
+                                 + db + "\n[MISC]\nCHART=1\nIMG= 1 \nDEBUG=01\nTOTALTESTTIME=100\n")
+                                    .toUtf8());
+    IniFile ini(home.file("quorvelqc.ini"));
+    Settings s;
+    s.readMisc(ini);
+    s.readLabelsAndPort(ini);
+    s.readImageFlag(ini);
+    s.readDebugFlag(ini);
+    const ProgramWide& wide = programWide();
+    EXPECT_EQ(wide.reportLabels[0], "Acme Lab");
+    EXPECT_EQ(wide.reportLabels[1], "Address");
+    EXPECT_EQ(wide.reportLabels[5], logo);                // a path is read whole
+    EXPECT_EQ(wide.reportLabels[6], QString(63, 'h'));    // text is cut at 63
+    EXPECT_EQ(wide.reportLabels[7], "Trend Report");      // never read from the file
+    EXPECT_EQ(wide.colorReduction, 95);
+    EXPECT_EQ(s.downloadCal, 1);
+    EXPECT_EQ(s.port, 3);
+    EXPECT_EQ(s.device, "/dev/ttyUSB0");
+    EXPECT_EQ(s.serialDevice(), "/dev/ttyUSB0");
+    EXPECT_TRUE(s.chart);
+    EXPECT_TRUE(s.img);
+    EXPECT_TRUE(wide.imageFlag);
+    EXPECT_FALSE(s.debug);
+    EXPECT_EQ(s.totalTestTime, 100);
+    EXPECT_EQ(Settings::readDatabaseFile(ini), db);
+    programWide() = ProgramWide{};
+}
+
+TEST(Settings, PortNumberMapsToThePlatformsPort)
+{
+    Settings s;
+    s.port = 2;
+#ifdef Q_OS_WIN
+    EXPECT_EQ(s.serialDevice(), "COM2");
+#else
+    EXPECT_EQ(s.serialDevice(), "/dev/ttyS1");
+#endif
+    s.port = 0;
+    EXPECT_EQ(s.serialDevice(), "");
+    s.device = "COM7";
+    EXPECT_TRUE(s.portIsSet());
+    EXPECT_EQ(s.serialDevice(), "COM7");
+}
+
+TEST(MonitorShell, PathsComeFromTheProgramFolderAndPortPromptOnlyWhenUnset)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    {
+        Monitor m;
+        EXPECT_EQ(m.settingsPath(), home.file("quorvelqc.ini"));
+        EXPECT_EQ(m.calDefPath(), home.file("QuorQCcal.def"));
+        EXPECT_EQ(m.logPath(), home.file("quorvelqc.log"));
+        EXPECT_FALSE(m.ReadSettings());
+        EXPECT_EQ(prompts.texts().value(0), "Please specify serial port for Quorvel unit.");
+    }
+    prompts.messages.clear();
+    home.write("quorvelqc.ini", "[comm]\nport= 4\n");
+    Monitor m;
+    EXPECT_TRUE(m.ReadSettings());
+    EXPECT_EQ(m.settings().port, 4);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(ProgramFolder, OptionThenEnvironmentThenWritableProgramFolderThenUserFolder)
+{
+    test::TempHome exe;
+    EXPECT_EQ(ChooseProgramFolder("/opt/a", "/opt/b", exe.path(), "/home/u/.local"), "/opt/a");
+    EXPECT_EQ(ChooseProgramFolder("", "/opt/b", exe.path(), "/home/u/.local"), "/opt/b");
+    EXPECT_EQ(ChooseProgramFolder("", "", exe.path(), "/home/u/.local"), QDir(exe.path()).absolutePath());
+    EXPECT_EQ(ChooseProgramFolder("", "", "/no/such/folder", "/home/u/.local"), "/home/u/.local");
+}
+
+TEST(UnattendedPrompter, LogsAndAnswersWithTheLeastChangingButton)
+{
+    test::TempHome home;
+    UnattendedPrompter p(home.file("quorvelqc.log"));
+    EXPECT_EQ(p.message("Retry?", MsgStyle::AbortRetryIgnore | MsgStyle::Critical, ""), Answer::Ignore);
+    EXPECT_EQ(p.message("Delete?", MsgStyle::YesNo, "Deleting"), Answer::No);
+    EXPECT_EQ(p.message("Go on?", MsgStyle::OkCancel, ""), Answer::Cancel);
+    EXPECT_EQ(p.message("line one\r\nline two", MsgStyle::Ok, ""), Answer::Ok);
+    EXPECT_EQ(p.openFileName({"Open Database", home.path(), "", "*.mdb"}), "");
+    QDialog dialog;
+    dialog.setWindowTitle("Setup");
+    bool rejected = false;
+    QObject::connect(&dialog, &QDialog::rejected, [&] { rejected = true; });
+    EXPECT_EQ(p.runModal(dialog), int(QDialog::Rejected));
+    EXPECT_TRUE(rejected);
+
+    const QStringList lines = QString::fromUtf8(home.read("quorvelqc.log")).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_TRUE(lines[0].endsWith(",Message: Retry? [answered Ignore]")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(",Message \"Deleting\": Delete? [answered No]"));
+    EXPECT_TRUE(lines[3].endsWith(",Message: line one / line two [answered OK]"));
+    EXPECT_TRUE(lines[4].endsWith(",File dialog \"Open Database\" cancelled"));
+    EXPECT_TRUE(lines[5].endsWith(",Dialog \"Setup\" cancelled"));
+}
+
+} // namespace
+} // namespace qqc

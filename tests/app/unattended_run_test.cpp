@@ -1,0 +1,143 @@
+// Runs the real program the way a station without anyone at it does:
+// quorvelqc --home T --unattended, then SIGTERM.
+#include "app/mdi_form_8700.h"
+
+#include "support/temp_home.h"
+#include "util/ini_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
+namespace qqc {
+namespace {
+
+// The program under test sits beside the test executable in <build>/bin.
+QString programPath()
+{
+    const QString dir = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
+    return QDir(dir).filePath("quorvelqc");
+}
+
+class UnattendedRun : public ::testing::Test {
+protected:
+    test::TempHome home;
+    QProcess process;
+    QByteArray errors;
+
+    void start(const QStringList& extra = {})
+    {
+        const QString program = programPath();
+        ASSERT_TRUE(QFile::exists(program)) << program.toStdString();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.remove("QUORVELQC_HOME");
+        process.setProcessEnvironment(env);
+        process.start(program, QStringList{"--home", home.path(), "--unattended"} + extra);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    // Reads standard error until `text` shows up or the time runs out.
+    bool waitForError(const QByteArray& text, int msecs = 30000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!errors.contains(text) && timer.elapsed() < msecs) {
+            process.waitForReadyRead(200);
+            errors += process.readAllStandardError();
+            if (process.state() == QProcess::NotRunning) {
+                errors += process.readAllStandardError();
+                break;
+            }
+        }
+        return errors.contains(text);
+    }
+
+    void TearDown() override
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+};
+
+double fraction(const QString& layout, int index) { return layout.split('|').value(index).toDouble(); }
+
+TEST_F(UnattendedRun, StartsWithoutSettingsAndSavesTheLayoutOnSigterm)
+{
+#ifndef Q_OS_UNIX
+    GTEST_SKIP() << "needs SIGTERM";
+#else
+    start();
+    ASSERT_TRUE(waitForError("quorvelqc: start-up finished")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Please specify serial port for Quorvel unit.")) << errors.toStdString();
+    EXPECT_TRUE(home.read("quorvelqc.log").contains("Please specify serial port for Quorvel unit."));
+
+    ::kill(pid_t(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+
+    // The six windows were opened at the file defaults, so that is what
+    // shutdown writes back (within a pixel of rounding).
+    IniFile ini(home.file("quorvelqc.ini"));
+    for (const auto& k : MDIForm8700::kWindowLayouts) {
+        const QString saved = ini.readText("WINDOWS", k.key, "");
+        ASSERT_EQ(saved.split('|').size(), 4) << k.key << " " << saved.toStdString();
+        const QString expected = k.fileDefault;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(fraction(saved, i), fraction(expected, i), 0.01) << k.key << " " << saved.toStdString();
+    }
+#endif
+}
+
+TEST_F(UnattendedRun, SigintShutsDownLikeExit)
+{
+#ifndef Q_OS_UNIX
+    GTEST_SKIP() << "needs SIGINT";
+#else
+    home.write("quorvelqc.ini", "[COMM]\r\nDEVICE=/dev/null-no-such-port\r\n[WINDOWS]\r\nWIN_2=0.1,0.1,0.5,0.3\r\n");
+    start();
+    ASSERT_TRUE(waitForError("quorvelqc: start-up finished")) << errors.toStdString();
+    // A named device counts as a chosen port: no port prompt.
+    EXPECT_FALSE(errors.contains("Please specify serial port")) << errors.toStdString();
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QByteArray ini = home.read("quorvelqc.ini");
+    EXPECT_TRUE(ini.startsWith("[COMM]\r\nDEVICE=/dev/null-no-such-port\r\n[WINDOWS]\r\nWIN_2=")) << ini.toStdString();
+    IniFile file(home.file("quorvelqc.ini"));
+    const QString win2 = file.readText("WINDOWS", "WIN_2", "");
+    EXPECT_NEAR(fraction(win2, 0), 0.1, 0.01) << win2.toStdString();
+    EXPECT_NEAR(fraction(win2, 3), 0.3, 0.01) << win2.toStdString();
+#endif
+}
+
+TEST_F(UnattendedRun, VersionAndHelpNeedNoDisplay)
+{
+    const QString program = programPath();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "no-such-platform");
+    p.setProcessEnvironment(env);
+    p.start(program, {"--version"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("quorvelqc 3.1"));
+    p.start(program, {"--help"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QByteArray help = p.readAllStandardOutput();
+    EXPECT_TRUE(help.contains("--home <DIR>")) << help.toStdString();
+    EXPECT_TRUE(help.contains("--unattended"));
+}
+
+} // namespace
+} // namespace qqc
