@@ -1,5 +1,7 @@
 #include "app/mdi_form_8700.h"
 
+#include "app/data_window.h"
+
 #include "util/common.h"
 #include "util/prompter.h"
 #include "util/vb_format.h"
@@ -171,7 +173,7 @@ void MDIForm8700::createChildWindows()
     // Monitor's handlers.
     fAlarmFrm_ = addChild(new QWidget, QStringLiteral("Alarms"), Monitor::AlarmWindow);
     fChartFrm_ = addChild(new QWidget, QStringLiteral("Chart"), Monitor::ChartWindow);
-    fDataFrm_ = addChild(new QWidget, QStringLiteral("Sample Data"), Monitor::DataWindow);
+    fDataFrm_ = addChild(createDataWindow(*monitor_), QStringLiteral("Sample Data"), Monitor::DataWindow);
     fReferenceFrm_ = addChild(new QWidget, QStringLiteral("Reference"), Monitor::ReferenceWindow);
     fReportFrm_ = addChild(new QWidget, QStringLiteral("Report"), Monitor::ReportWindow);
     fCustomerFrm_ = addChild(new QWidget, QStringLiteral("Customer"), Monitor::CustomerWindow);

@@ -101,6 +101,7 @@ private:
     db::Database* database_ = nullptr;
     bool reopen_ = false;
     bool loaded_ = false;
+    bool shownBefore_ = false;
     int anchorFirst_ = -1;
     int anchorLast_ = -1;
     std::vector<int> sortState_;

@@ -1,0 +1,28 @@
+#include "app/data_window.h"
+
+#include "app/monitor.h"
+#include "views/frm_data.h"
+
+namespace qqc {
+
+frmData* createDataWindow(Monitor& monitor)
+{
+    auto* form = new frmData;
+    Monitor* m = &monitor;
+    QObject::connect(form, &frmData::InitCtl, form, [m, form] {
+        form->SetImport(m->iniFile().readFlag(QStringLiteral("MISC"), QStringLiteral("VQMIMPORT")));
+    });
+    QObject::connect(form, &frmData::Unload, m, [m] { m->setWindowOpen(Monitor::DataWindow, false); });
+    QObject::connect(form, &frmData::SelFromGrid, m, &Monitor::fDataFrm_SelFromGrid);
+    QObject::connect(form, &frmData::RecalculateAlarms, m, &Monitor::fDataFrm_RecalculateAlarms);
+    QObject::connect(form, &frmData::ViscChg, m, &Monitor::fDataFrm_ViscChg);
+    QObject::connect(m, &Monitor::databaseOpened, form, [form](db::Database* database) {
+        form->SetDB(database);
+        form->UpdateForm();
+    });
+    QObject::connect(m, &Monitor::sampleAdded, form, &frmData::AddDataToGrid);
+    QObject::connect(m, &Monitor::sampleChanged, form, &frmData::RefreshSampleDisplay);
+    return form;
+}
+
+} // namespace qqc
