@@ -21,6 +21,8 @@
 
 namespace qqc {
 
+class SerialPort;
+class frmStatus;
 class frmTestTime;
 
 class Monitor : public QObject {
@@ -143,6 +145,9 @@ private:
 
     // calibration
     CalRecord calRecord_;
+    SerialPort* calibrationPort();            // the unit's open port, or nullptr
+    frmStatus* calibrationStatusWindow();     // the status window while it is open
+    void appendCalibrationRow(const CalRecord& record);  // CalData row, when a database is open
 };
 
 } // namespace qqc
