@@ -3,6 +3,10 @@
 #include <QMetaObject>
 #include <QSerialPort>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace qqc {
 
 QString SerialPort::deviceNameForPortNumber(int number)
@@ -125,11 +129,24 @@ void QtSerialPort::announceMissedData()
     }
 }
 
+bool QtSerialPort::hungUp() const
+{
+#ifdef Q_OS_UNIX
+    if (!port_->isOpen())
+        return false;
+    pollfd p{int(port_->handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    return false;
+#endif
+}
+
 void QtSerialPort::onError(int qtError)
 {
     int code = 0;
     switch (QSerialPort::SerialPortError(qtError)) {
-    case QSerialPort::NoError:
+    case QSerialPort::NoError:  // clearError() itself announces NoError: nothing to do
+        return;
     case QSerialPort::UnsupportedOperationError:  // modem lines a pty refuses: harmless
         port_->clearError();
         return;
@@ -145,6 +162,10 @@ void QtSerialPort::onError(int qtError)
     case QSerialPort::NotOpenError: code = ErrNotOpen; break;
     default: code = ErrUnknown; break;
     }
+    // A device that went away often shows only as a failed read of nothing
+    // (a closed pty, some USB adapters); the descriptor then reports hang-up.
+    if (code == ErrRead && hungUp())
+        code = ErrResource;
     errorText_ = port_->errorString();
     port_->clearError();
     if (opening_)

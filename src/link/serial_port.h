@@ -100,6 +100,7 @@ public:
 private:
     void onError(int qtError);
     void announceMissedData();
+    bool hungUp() const;
 
     std::unique_ptr<QSerialPort> port_;
     QString device_;

@@ -4,6 +4,7 @@
 #include "link/unit_link.h"
 #include "sim/frames.h"
 #include "support/scripted_prompter.h"
+#include "sim_process.h"
 #include "support/temp_home.h"
 
 #include <QLabel>
@@ -176,7 +177,7 @@ TEST_F(LinkFixture, LostLineIsReportedOnceAndTheSameDeviceReopened)
     QTest::qWait(60);
     EXPECT_EQ(restored, 0);
     port->openSucceeds = true;
-    QTRY_COMPARE(restored, 1);
+    ASSERT_TRUE(test::waitUntil([&] { return (restored) == (1); }));
     EXPECT_EQ(port->deviceName(), QStringLiteral("/dev/ttyUSB7"));
     EXPECT_FALSE(link->lineLost());
     EXPECT_EQ(prompter.messages.size(), 1u);
