@@ -72,8 +72,9 @@ MDIForm8700::MDIForm8700(QWidget* parent) : QMainWindow(parent), monitor_(new Mo
     createMenus();
     resize(1024, 768);
 
-    connect(monitor_, &Monitor::databasePathChanged, this, [this](const QString& path) {
-        setWindowTitle(path.isEmpty() ? QStringLiteral("Quorvel QC") : QStringLiteral("QuorvelQC Monitor - ") + path);
+    // "QuorvelQC Monitor - " + the path, or "... - No Current Database" after a failed open.
+    connect(monitor_, &Monitor::databasePathChanged, this, [this](const QString&) {
+        setWindowTitle(monitor_->databaseTitle());
     });
     connect(monitor_, &Monitor::testTimeAvailable, this, [this](bool on) { mnuTestTime_->setVisible(on); });
     connect(monitor_, &Monitor::shutdownRequested, this, &QWidget::close, Qt::QueuedConnection);

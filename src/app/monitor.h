@@ -17,9 +17,15 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace qqc {
+
+namespace db {
+class Database;
+class SampleDatabase;
+} // namespace db
 
 class SerialPort;
 class frmStatus;
@@ -97,6 +103,30 @@ public:
     // File menu "Open Database" and "Create New Database".
     void mnuDBOpen_Click();
     void mnuCreateDB_Click();
+    // Makes `path` the open database: 0 on success, 1 after reporting why not.
+    int OpenSampleDatabase(const QString& path);
+    // The open database with the shared cursors; nullptr when none is open.
+    db::SampleDatabase* sampleDatabase() const { return sampleDb_.get(); }
+    const QString& databasePath() const { return dbPath_; }
+    // "QuorvelQC Monitor - " + the path, or + "No Current Database".
+    QString databaseTitle() const;
+    // The upgrade of a database older than the current layout (filled by the
+    // upgrade window): returns true when it could not run, which ends the
+    // program. Without one, an old database is reported and not opened.
+    using DatabaseUpgrader =
+        std::function<bool(const QString& templatePath, const QString& dbPath, const QString& dbFolder)>;
+    void setDatabaseUpgrader(DatabaseUpgrader upgrader) { upgrader_ = std::move(upgrader); }
+    // ProcessTestData step 6: stores the program-wide test record as a new
+    // sample in one transaction; false when nothing was stored.
+    bool StoreTestResult();
+    // Events of the sample grid, the editors and the report.
+    void fDataFrm_SelFromGrid(qint32 sampleId);
+    void fDataFrm_RecalculateAlarms(qint32 sampleId);
+    void fDataFrm_ViscChg(qint32 sampleId, float dielectric, float viscosity);
+    void fAlarmFrm_SetAlarm(qint32 alarmId);
+    void fReferenceFrm_SetRef(qint32 refId, float refDielectric);
+    void fCustomerFrm_SetCustomer(qint32 customerId);
+    void fReportFrm_RefreshData(qint32 sampleId);
 
     // --- calibration and recalculation (monitor_calibration.cpp) ---
     // The calibration record: the last one received from the unit or changed
@@ -130,6 +160,19 @@ signals:
     void shutdownRequested();
     // calibration: the "Cal History" command ran (the history window opens on it).
     void calHistoryRequested();
+    // database: a database became current (nullptr: none, or it is about to
+    // be released). Windows take it through SetDB and reload (UpdateForm).
+    void databaseOpened(qqc::db::Database* database);
+    // Sent only while the sample grid is open: AddDataToGrid and
+    // RefreshSampleDisplay.
+    void sampleAdded(qint32 sampleId);
+    void sampleChanged(qint32 sampleId);
+    // A sample was clicked; each is sent only while its window is open.
+    void markReference(qint32 refId);
+    void markAlarmSet(qint32 alarmId);
+    void markCustomer(qint32 customerId);
+    void showReportSample(qint32 sampleId);
+    void reloadChart();
 
 private:
     // shell
@@ -142,6 +185,12 @@ private:
     std::array<bool, ChildWindowCount> windowOpen_{};
     bool firmware31_ = false;
     qint32 sampleId_ = 0;
+
+    // database
+    std::shared_ptr<db::SampleDatabase> sampleDb_;
+    QString dbPath_;
+    DatabaseUpgrader upgrader_;
+    void releaseDatabase();
 
     // calibration
     CalRecord calRecord_;

@@ -1,10 +1,330 @@
+// The main window's database handlers: opening and creating databases,
+// storing a test as a sample, and the sample events of the grid and editors.
+// Each command that writes runs in one transaction, so a failure (reported
+// as "Error n(text) in routine: name") never leaves half of it stored.
 #include "app/monitor.h"
+
+#include "db/sample_database.h"
+#include "link/test_record.h"
+#include "util/common.h"
+#include "util/program_folder.h"
+#include "util/prompter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace qqc {
 
-void Monitor::openDatabaseAtStartup() {}
-void Monitor::closeDatabase() {}
-void Monitor::mnuDBOpen_Click() {}
-void Monitor::mnuCreateDB_Click() {}
+namespace {
+
+const QString kSelection = QStringLiteral("Database Selection");
+const QString kFilter = QStringLiteral("Databases (*.mdb);;All Files (*)");
+
+bool samePath(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists())
+        return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+}
+
+// Runs one database command in a transaction; failures are shown with the
+// routine name and roll the whole command back. Returns whether it committed.
+template <class F>
+bool inTransaction(db::SampleDatabase& s, const QString& routine, F&& work)
+{
+    try {
+        db::Transaction t(s.database());
+        work();
+        t.commit();
+        return true;
+    } catch (const db::RoutineFailure& f) {
+        ShowRoutineError(f.number, f.description, f.routine);
+    } catch (const db::DbError& e) {
+        ShowRoutineError(e.number(), e.description(), routine);
+    }
+    return false;
+}
+
+} // namespace
+
+QString Monitor::databaseTitle() const
+{
+    return QStringLiteral("QuorvelQC Monitor - ") + (sampleDb_ ? dbPath_ : QStringLiteral("No Current Database"));
+}
+
+void Monitor::releaseDatabase()
+{
+    if (!sampleDb_)
+        return;
+    // Windows drop their cursors before the file is released.
+    emit databaseOpened(nullptr);
+    sampleDb_.reset();
+}
+
+void Monitor::closeDatabase() { releaseDatabase(); }
+
+int Monitor::OpenSampleDatabase(const QString& path)
+{
+    setCurrentSampleId(-1);
+    QString folder, fileName;
+    SplitPath(path, folder, fileName);
+    releaseDatabase();
+    try {
+        auto status = db::SampleDatabase::OpenStatus::Opened;
+        auto opened = db::SampleDatabase::open(path, status);
+        if (status == db::SampleDatabase::OpenStatus::NeedsUpgrade) {
+            if (!upgrader_) {
+                // Old layouts are converted by the upgrade window; without it
+                // the file is left exactly as it is.
+                MessageBoxEx(QStringLiteral(" This Database has an older layout and must be upgraded before it "
+                                            "can be opened:| $ "),
+                             MsgStyle::Exclamation, path, kSelection);
+                dbPath_.clear();
+                emit databasePathChanged(QString());
+                return 1;
+            }
+            if (upgrader_(db::templatePath(), path, folder)) {
+                emit shutdownRequested();
+                return 1;
+            }
+            opened = db::SampleDatabase::open(path, status);
+            if (status != db::SampleDatabase::OpenStatus::Opened)
+                throw db::DbError(db::DbErr::Generic, QStringLiteral("The upgrade left an old layout."));
+        }
+        sampleDb_ = std::move(opened);
+        dbPath_ = path;
+        emit databasePathChanged(path);
+        emit databaseOpened(&sampleDb_->database());
+        return 0;
+    } catch (const db::DbError& e) {
+        stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: %2 %3").arg(path).arg(e.number()).arg(e.description()));
+    }
+    // Every failure takes the same path.
+    emit databasePathChanged(QString());
+    if (dbPath_.isEmpty()) {
+        MessageBoxEx(QStringLiteral(" Cannot open Database: $"), MsgStyle::Ok, path, kSelection);
+    } else {
+        MessageBoxEx(QStringLiteral(" This Database may not be opened! | Please select another, or create a new one. "),
+                     MsgStyle::Ok, QString(), kSelection);
+        dbPath_.clear();
+    }
+    Settings::writeDatabaseFile(iniFile(), QString());
+    return 1;
+}
+
+void Monitor::mnuDBOpen_Click()
+{
+    try {
+        FileDialogRequest request;
+        request.title = QStringLiteral("Select Database");
+        request.folder = programFolder();
+        request.filter = kFilter;
+        const QString name = prompter().openFileName(request);
+        if (name.isEmpty())
+            return;
+        if (sampleDb_ && samePath(name, dbPath_)) {
+            MessageBoxEx(QStringLiteral(" Database already open! "));
+            return;
+        }
+        if (OpenSampleDatabase(name) == 0)
+            Settings::writeDatabaseFile(iniFile(), dbPath_);
+    } catch (const std::exception& e) {
+        ShowRoutineError(5, QString::fromLocal8Bit(e.what()), QStringLiteral("mnuDBOpen_Click"));
+    }
+}
+
+void Monitor::mnuCreateDB_Click()
+{
+    static const QString routine = QStringLiteral("mnuCreatNewDataBase");
+    try {
+        FileDialogRequest request;
+        request.title = QStringLiteral("Select Name for New Database");
+        request.folder = programFolder();
+        request.filter = kFilter;
+        const QString name = prompter().saveFileName(request);
+        if (name.isEmpty())
+            return;
+        if (QFileInfo::exists(name)) {
+            MessageBoxEx(QStringLiteral("Database already exists! "));
+            return;
+        }
+        if (sampleDb_ && samePath(name, dbPath_))
+            return;
+        const QString templ = db::templatePath();
+        if (samePath(name, templ) || samePath(name, programFile(QStringLiteral("DBquorqc.tpl")))) {
+            MessageBoxEx(QStringLiteral(" This Database may not be opened!|Please select another, or create a new one. "),
+                         MsgStyle::Ok, QString(), kSelection);
+            return;
+        }
+        if (!QFileInfo::exists(templ)) {
+            ShowRoutineError(53, QStringLiteral("File not found: ") + templ, routine);
+            return;
+        }
+        // The copy is made writable: an installed (read-only) template must
+        // still give a database the program can store tests in.
+        if (!QFile::copy(templ, name)) {
+            ShowRoutineError(75, QStringLiteral("Path/File access error: ") + name, routine);
+            return;
+        }
+        QFile::setPermissions(name, QFile::permissions(name) | QFile::ReadOwner | QFile::WriteOwner);
+        if (OpenSampleDatabase(name) == 0)
+            Settings::writeDatabaseFile(iniFile(), name);
+        setCurrentSampleId(-1);
+    } catch (const std::exception& e) {
+        ShowRoutineError(5, QString::fromLocal8Bit(e.what()), routine);
+    }
+}
+
+void Monitor::openDatabaseAtStartup()
+{
+    const QString path = Settings::readDatabaseFile(iniFile());
+    if (path.isEmpty()) {
+        mnuDBOpen_Click();
+    } else if (QFileInfo(path).isFile()) {
+        OpenSampleDatabase(path);
+    } else if (!QDir(programFolder()).entryList({QStringLiteral("*.mdb")}, QDir::Files).isEmpty()) {
+        mnuDBOpen_Click();
+    } else {
+        mnuCreateDB_Click();
+    }
+}
+
+bool Monitor::StoreTestResult()
+{
+    if (!sampleDb_) {
+        MessageBoxEx(QStringLiteral("    Please open a Database!    "), MsgStyle::Ok, QString(),
+                     QStringLiteral("No Database Selected"));
+        return false;
+    }
+    setCurrentSampleId(-1);
+    qint32 id = -1;
+    if (!inTransaction(*sampleDb_, QStringLiteral("AddNewSample"),
+                       [&] { id = sampleDb_->StoreTestResult(testRecord(), QDateTime::currentDateTime()); }))
+        return false;
+    setCurrentSampleId(id);
+    if (windowOpen(DataWindow))
+        emit sampleAdded(id);
+    return true;
+}
+
+void Monitor::fDataFrm_SelFromGrid(qint32 sampleId)
+{
+    setCurrentSampleId(sampleId);
+    if (!sampleDb_)
+        return;
+    try {
+        const auto sample = sampleDb_->FindSample(sampleId);
+        if (!sample.found)
+            return;
+        if (windowOpen(ReferenceWindow))
+            emit markReference(sample.refId);
+        if (windowOpen(AlarmWindow))
+            emit markAlarmSet(sample.alarmId);
+        if (windowOpen(ReportWindow))
+            emit showReportSample(sampleId);
+        if (windowOpen(CustomerWindow))
+            emit markCustomer(sample.customerId.isNull() ? 0 : sample.customerId.toInt());
+        if (windowOpen(ChartWindow)) {
+            sampleDb_->LoadTestRecord(sampleId, testRecord());
+            emit reloadChart();
+        }
+    } catch (const db::RoutineFailure& f) {
+        ShowRoutineError(f.number, f.description, QStringLiteral("fDataFrm_SelFromGrid"));
+    }
+}
+
+void Monitor::fDataFrm_RecalculateAlarms(qint32 sampleId)
+{
+    if (!sampleDb_)
+        return;
+    if (inTransaction(*sampleDb_, QStringLiteral("RecalculateAlarms "), [&] { sampleDb_->RecalculateAlarms(sampleId); })
+        && windowOpen(DataWindow))
+        emit sampleChanged(sampleId);
+}
+
+void Monitor::fDataFrm_ViscChg(qint32 sampleId, float dielectric, float viscosity)
+{
+    if (!sampleDb_)
+        return;
+    inTransaction(*sampleDb_, QStringLiteral("SaveParameterData "),
+                  [&] { sampleDb_->ViscosityChanged(sampleId, dielectric, viscosity); });
+}
+
+void Monitor::fAlarmFrm_SetAlarm(qint32 alarmId)
+{
+    if (currentSampleId() < 1) {
+        MessageBoxEx(QStringLiteral("Please select a sample before assigning an Alarm Set. "));
+        return;
+    }
+    if (!sampleDb_)
+        return;
+    const qint32 id = currentSampleId();
+    db::SampleDatabase::SampleRef sample;
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sample = sampleDb_->FindSample(id); })
+        || !sample.found)
+        return;
+    const QString prompt = alarmId < 1 ? QStringLiteral("Clearing Alarm ID for Sample Number: ")
+                                       : QStringLiteral("Assigning Alarm ID for Sample Number: ");
+    if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
+        return;
+    if (inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sampleDb_->SetAlarm(id, alarmId); })
+        && windowOpen(DataWindow))
+        emit sampleChanged(id);
+}
+
+void Monitor::fReferenceFrm_SetRef(qint32 refId, float refDielectric)
+{
+    if (currentSampleId() < 1) {
+        MessageBoxEx(QStringLiteral("Please select a sample before assigning a reference oil. "), MsgStyle::Ok,
+                     QString(), QStringLiteral("Assigning a Reference Oil to a Sample"));
+        return;
+    }
+    if (!sampleDb_)
+        return;
+    const qint32 id = currentSampleId();
+    db::SampleDatabase::SampleRef sample;
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sample = sampleDb_->FindSample(id); })
+        || !sample.found)
+        return;
+    const QString prompt = refId < 1 ? QStringLiteral("Clearing Reference ID for Sample Number: ")
+                                     : QStringLiteral("Assigning Reference ID for Sample Number: ");
+    if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
+        return;
+    if (inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sampleDb_->SetReference(id, refId, refDielectric); })
+        && windowOpen(DataWindow))
+        emit sampleChanged(id);
+}
+
+void Monitor::fCustomerFrm_SetCustomer(qint32 customerId)
+{
+    if (currentSampleId() < 1) {
+        MessageBoxEx(QStringLiteral("Please select a sample before assigning a Customer. "));
+        return;
+    }
+    if (!sampleDb_)
+        return;
+    const qint32 id = currentSampleId();
+    db::SampleDatabase::SampleRef sample;
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sample = sampleDb_->FindSample(id); })
+        || !sample.found)
+        return;
+    const QString prompt = customerId < 1 ? QStringLiteral("Clearing Customer for Sample Number: ")
+                                          : QStringLiteral("Assigning Customer for Sample Number: ");
+    if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
+        return;
+    if (inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sampleDb_->SetCustomer(id, customerId); })
+        && windowOpen(ReportWindow))
+        emit showReportSample(id);
+}
+
+void Monitor::fReportFrm_RefreshData(qint32 sampleId)
+{
+    if (windowOpen(DataWindow))
+        emit sampleChanged(sampleId);
+}
 
 } // namespace qqc

@@ -1,0 +1,267 @@
+// The main window's database commands and sample events, driven headless
+// with scripted answers.
+#include "app/monitor.h"
+#include "db/sample_database.h"
+#include "link/test_record.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "util/ini_file.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace qqc;
+
+namespace {
+
+QString builtTemplate() { return QCoreApplication::applicationDirPath() + "/DBquorqc.tpl"; }
+
+void runSql(const QString& path, const QString& sql)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "monitor-test-sql");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(sql)) << sql.toStdString();
+    }
+    QSqlDatabase::removeDatabase("monitor-test-sql");
+}
+
+int countRows(Monitor& m, const QString& table)
+{
+    return m.sampleDatabase()->database().openTable(table)->recordCount();
+}
+
+class MonitorStore : public ::testing::Test {
+protected:
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+
+    QString iniDatabaseFile() { return IniFile(monitor.settingsPath()).readPath("Database", "File", "<none>"); }
+
+    QString newDatabase(const QString& name = "lab.mdb")
+    {
+        const QString path = home.file(name);
+        prompts.fileNames.push_back(path);
+        monitor.mnuCreateDB_Click();
+        return path;
+    }
+
+    void setTestResults(int diel, int iron, int water, int lcont)
+    {
+        testRecord() = TestRecord{};
+        testRecord().Rslt8700[Rslt::diel] = diel;
+        testRecord().Rslt8700[Rslt::iron] = iron;
+        testRecord().Rslt8700[Rslt::water] = water;
+        testRecord().Rslt8700[Rslt::lcont] = lcont;
+        testRecord().CalData = {3500, 2900, 220, 300};
+    }
+};
+
+} // namespace
+
+TEST_F(MonitorStore, CreateCopiesTheTemplateOpensItAndRemembersIt)
+{
+    std::vector<db::Database*> opened;
+    QObject::connect(&monitor, &Monitor::databaseOpened, [&](db::Database* d) { opened.push_back(d); });
+    const QString path = newDatabase();
+    ASSERT_EQ(1u, prompts.fileRequests.size());
+    EXPECT_EQ("Select Name for New Database", prompts.fileRequests[0].title);
+    EXPECT_EQ(home.path(), prompts.fileRequests[0].folder);
+    ASSERT_NE(nullptr, monitor.sampleDatabase());
+    EXPECT_EQ("QuorvelQC Monitor - " + path, monitor.databaseTitle());
+    EXPECT_EQ(path, iniDatabaseFile());
+    EXPECT_EQ(-1, monitor.currentSampleId());
+    ASSERT_EQ(1u, opened.size());
+    EXPECT_EQ(&monitor.sampleDatabase()->database(), opened[0]);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(MonitorStore, CreateRefusesExistingFilesAndTheTemplate)
+{
+    home.write("taken.mdb", "x");
+    prompts.fileNames = {home.file("taken.mdb")};
+    monitor.mnuCreateDB_Click();
+    EXPECT_EQ(QStringList{"Database already exists! "}, prompts.texts());
+    EXPECT_EQ(nullptr, monitor.sampleDatabase());
+
+    QFile::copy(builtTemplate(), home.file("DBquorqc.tpl"));
+    QFile::remove(home.file("DBquorqc.tpl"));   // a fresh name equal to the template path
+    prompts.messages.clear();
+    prompts.fileNames = {home.file("DBquorqc.tpl")};
+    monitor.mnuCreateDB_Click();
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_EQ(" This Database may not be opened!\r\nPlease select another, or create a new one. ",
+              prompts.messages[0].text);
+    EXPECT_EQ("Database Selection", prompts.messages[0].title);
+
+    prompts.messages.clear();
+    monitor.mnuCreateDB_Click();   // cancelled dialog
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(nullptr, monitor.sampleDatabase());
+}
+
+TEST_F(MonitorStore, FailedOpensTakeTheFailurePath)
+{
+    home.write("notadb.mdb", QByteArray(4096, 'J'));
+    EXPECT_EQ(1, monitor.OpenSampleDatabase(home.file("notadb.mdb")));
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_EQ(" Cannot open Database: " + home.file("notadb.mdb"), prompts.messages[0].text);
+    EXPECT_EQ("Database Selection", prompts.messages[0].title);
+    EXPECT_EQ("QuorvelQC Monitor - No Current Database", monitor.databaseTitle());
+    EXPECT_EQ("", iniDatabaseFile());
+
+    const QString good = newDatabase();
+    prompts.messages.clear();
+    EXPECT_EQ(1, monitor.OpenSampleDatabase(home.file("missing.mdb")));
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_EQ(" This Database may not be opened! \r\n Please select another, or create a new one. ",
+              prompts.messages[0].text);
+    EXPECT_EQ(nullptr, monitor.sampleDatabase());
+    EXPECT_TRUE(monitor.databasePath().isEmpty());
+    EXPECT_EQ("", iniDatabaseFile());
+
+    // Opening the database that is already open changes nothing.
+    ASSERT_EQ(0, monitor.OpenSampleDatabase(good));
+    prompts.messages.clear();
+    prompts.fileNames = {good};
+    monitor.mnuDBOpen_Click();
+    EXPECT_EQ(QStringList{" Database already open! "}, prompts.texts());
+    EXPECT_NE(nullptr, monitor.sampleDatabase());
+}
+
+TEST_F(MonitorStore, AnOldLayoutGoesToTheUpgradeOrIsLeftAlone)
+{
+    const QString path = newDatabase();
+    monitor.closeDatabase();
+    runSql(path, "UPDATE SystemData SET Databaseversion = 299");
+    EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_TRUE(prompts.messages[0].text.contains("must be upgraded"));
+    EXPECT_EQ(nullptr, monitor.sampleDatabase());
+
+    QSignalSpy shutdown(&monitor, &Monitor::shutdownRequested);
+    QString seenTemplate;
+    monitor.setDatabaseUpgrader([&](const QString& templ, const QString& db, const QString&) {
+        seenTemplate = templ;
+        runSql(db, "UPDATE SystemData SET Databaseversion = 300");
+        return false;
+    });
+    EXPECT_EQ(0, monitor.OpenSampleDatabase(path));
+    EXPECT_TRUE(seenTemplate.endsWith("DBquorqc.tpl"));
+
+    monitor.closeDatabase();
+    runSql(path, "UPDATE SystemData SET Databaseversion = 200");
+    monitor.setDatabaseUpgrader([](const QString&, const QString&, const QString&) { return true; });
+    EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
+    EXPECT_EQ(1, shutdown.count()) << "an upgrade that cannot run ends the program";
+}
+
+TEST_F(MonitorStore, StartupOpensTheLastDatabaseOrFallsBackToTheDialogs)
+{
+    monitor.openDatabaseAtStartup();   // nothing set, no *.mdb in the folder
+    ASSERT_EQ(1u, prompts.fileRequests.size());
+    EXPECT_EQ("Select Name for New Database", prompts.fileRequests[0].title);
+
+    home.write("old.mdb", "x");
+    monitor.openDatabaseAtStartup();
+    ASSERT_EQ(2u, prompts.fileRequests.size());
+    EXPECT_EQ("Select Database", prompts.fileRequests[1].title);
+
+    QFile::copy(builtTemplate(), home.file("lab.mdb"));
+    QFile::setPermissions(home.file("lab.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+    IniFile(monitor.settingsPath()).writeText("Database", "File", home.file("lab.mdb"));
+    monitor.openDatabaseAtStartup();
+    EXPECT_EQ(2u, prompts.fileRequests.size());
+    EXPECT_EQ(home.file("lab.mdb"), monitor.databasePath());
+}
+
+TEST_F(MonitorStore, ATestIsStoredOnlyWithADatabase)
+{
+    setTestResults(231, 12, 150, 5);
+    EXPECT_FALSE(monitor.StoreTestResult());
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_EQ("    Please open a Database!    ", prompts.messages[0].text);
+    EXPECT_EQ("No Database Selected", prompts.messages[0].title);
+
+    newDatabase();
+    monitor.setWindowOpen(Monitor::DataWindow, true);
+    QSignalSpy added(&monitor, &Monitor::sampleAdded);
+    ASSERT_TRUE(monitor.StoreTestResult());
+    EXPECT_EQ(1, monitor.currentSampleId());
+    ASSERT_EQ(1, added.count());
+    EXPECT_EQ(1, added[0][0].toInt());
+    EXPECT_EQ(7, countRows(monitor, "SampleDetails"));
+}
+
+TEST_F(MonitorStore, AFailedStoreIsReportedAndLeavesNothing)
+{
+    const QString path = newDatabase();
+    runSql(path, "CREATE TRIGGER injected BEFORE INSERT ON SampleDetails WHEN NEW.ParmID = 65"
+                 " BEGIN SELECT RAISE(ABORT, 'injected failure'); END");
+    setTestResults(231, 12, 150, 5);
+    EXPECT_FALSE(monitor.StoreTestResult());
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_TRUE(prompts.messages[0].text.contains("injected failure) in routine: SaveParameterData "))
+        << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(0, countRows(monitor, "Samples"));
+    EXPECT_EQ(0, countRows(monitor, "SampleDetails"));
+    EXPECT_EQ(-1, monitor.currentSampleId());
+}
+
+TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
+{
+    newDatabase();
+    monitor.setCurrentSampleId(-1);
+    monitor.fAlarmFrm_SetAlarm(1);
+    monitor.fCustomerFrm_SetCustomer(1);
+    monitor.fReferenceFrm_SetRef(1, 2.2f);
+    ASSERT_EQ(3u, prompts.messages.size());
+    EXPECT_EQ("Please select a sample before assigning an Alarm Set. ", prompts.messages[0].text);
+    EXPECT_EQ("", prompts.messages[0].title);
+    EXPECT_EQ("Please select a sample before assigning a Customer. ", prompts.messages[1].text);
+    EXPECT_EQ("Please select a sample before assigning a reference oil. ", prompts.messages[2].text);
+    EXPECT_EQ("Assigning a Reference Oil to a Sample", prompts.messages[2].title);
+
+    setTestResults(231, 60, 150, 0);
+    ASSERT_TRUE(monitor.StoreTestResult());
+    auto& store = *monitor.sampleDatabase();
+    EXPECT_EQ(1, store.FindSample(1).alarmId);
+    prompts.messages.clear();
+
+    prompts.answers = {Answer::Cancel};
+    monitor.fAlarmFrm_SetAlarm(0);
+    EXPECT_EQ("Clearing Alarm ID for Sample Number: 1", prompts.messages.back().text);
+    EXPECT_EQ(MsgStyle::OkCancel, prompts.messages.back().style);
+    EXPECT_EQ(1, store.FindSample(1).alarmId) << "Cancel changes nothing";
+
+    monitor.setWindowOpen(Monitor::DataWindow, true);
+    QSignalSpy changed(&monitor, &Monitor::sampleChanged);
+    prompts.answers = {Answer::Ok};
+    monitor.fAlarmFrm_SetAlarm(0);
+    EXPECT_EQ(0, store.FindSample(1).alarmId);
+    EXPECT_EQ(1, changed.count());
+    auto details = store.database().openTable("SampleDetails");
+    ASSERT_TRUE(details->seek({1, 59}));
+    EXPECT_EQ(0, details->value("Severity").toInt()) << "levels recalculated without an alarm set";
+
+    prompts.answers = {Answer::Ok};
+    monitor.fCustomerFrm_SetCustomer(4);
+    EXPECT_EQ("Assigning Customer for Sample Number: 1", prompts.messages.back().text);
+    EXPECT_EQ(4, store.FindSample(1).customerId.toInt());
+
+    // Selecting the sample marks its assignments in the open windows.
+    monitor.setWindowOpen(Monitor::CustomerWindow, true);
+    QSignalSpy customer(&monitor, &Monitor::markCustomer);
+    QSignalSpy alarm(&monitor, &Monitor::markAlarmSet);
+    monitor.fDataFrm_SelFromGrid(1);
+    ASSERT_EQ(1, customer.count());
+    EXPECT_EQ(4, customer[0][0].toInt());
+    EXPECT_EQ(0, alarm.count()) << "the alarm window is not open";
+}
