@@ -1,6 +1,7 @@
 #include "app/mdi_form_8700.h"
 
 #include "app/data_window.h"
+#include "link/frm_status.h"
 
 #include "util/common.h"
 #include "util/prompter.h"
@@ -178,7 +179,9 @@ void MDIForm8700::createChildWindows()
     fReferenceFrm_ = addChild(new QWidget, QStringLiteral("Reference"), Monitor::ReferenceWindow);
     fReportFrm_ = addChild(new QWidget, QStringLiteral("Report"), Monitor::ReportWindow);
     fCustomerFrm_ = addChild(new QWidget, QStringLiteral("Customer"), Monitor::CustomerWindow);
-    fStatusFrm_ = addChild(new QWidget, QStringLiteral("Status"), Monitor::StatusWindow);
+    auto* status = new frmStatus;
+    monitor_->setStatusWindow(status);
+    fStatusFrm_ = addChild(status, QStringLiteral("Status"), Monitor::StatusWindow);
     fCalFrm_ = addChild(new QWidget, QStringLiteral("Calibration History"), Monitor::ChildWindowCount);
     // The setup and test time dialogs are modal and created by their commands.
 }
@@ -286,8 +289,9 @@ void MDIForm8700::startUp()
     monitor_->openSerialLink();       // step 8: reports its own failure
     monitor_->settings().readImageFlag(monitor_->iniFile());  // step 9
     showLayoutWindows(false);         // step 10
-    // (step 10) the status window's owner passes it the total test time here
-    // when settings().downloadTestTime is non-zero.
+    // (step 10) the status window's count-down runs over the configured test time.
+    if (monitor_->settings().downloadTestTime != 0)
+        static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().totalTestTime);
     if (monitor_->settings().iAmQux || monitor_->settings().chart) {  // step 11
         // The chart window's owner passes it settings().chart here.
         if (QMdiSubWindow* sub = subWindowOf(fChartFrm_)) {
@@ -366,7 +370,7 @@ void MDIForm8700::mnuStatus_Click()
     if (sub->isMinimized())
         sub->showNormal();
     sub->move(int(std::lround(0.8 * layoutArea().width())), 0);
-    // The status window's owner passes it settings().totalTestTime here.
+    static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().totalTestTime);
     fStatusFrm_->show();
     sub->show();
     sub->raise();

@@ -1,5 +1,7 @@
 #include "app/monitor.h"
 
+#include "link/unit_link.h"
+
 #include "util/common.h"
 #include "util/program_folder.h"
 #include "util/prompter.h"

@@ -28,6 +28,7 @@ class SampleDatabase;
 } // namespace db
 
 class SerialPort;
+class UnitLink;
 class frmStatus;
 class frmTestTime;
 
@@ -92,8 +93,29 @@ public:
     // --- link: receive buffer, frames, unit messages (monitor_link.cpp) ---
     // Start-up step 8: opens the configured port; on failure shows
     // "Error opening comm port: " + the system's text and returns false.
+    // Without a configured port the status panel shows "Comm Port Not
+    // Defined" and nothing is opened.
     bool openSerialLink();
     void closeSerialLink();
+    // The link to the unit: serial port, receive buffer, message handlers
+    // (created on first use; a test may hand in its own port first).
+    UnitLink& unitLink();
+    void setLinkPort(std::unique_ptr<SerialPort> port);
+    // The unit's port while it is open, otherwise nullptr.
+    SerialPort* linkPort();
+    // The status window (owned by the frame) and, while its open flag is
+    // set, the same window; otherwise nullptr.
+    void setStatusWindow(frmStatus* window);
+    frmStatus* openStatusWindow();
+    // "D": decode, recalculate, show, store, check the calibration. A frame
+    // that does not decode is reported and stores nothing.
+    void ProcessTestData(const QByteArray& frame);
+    // Status 254 (the unit was reset) while the status window is open: the
+    // test time and calibration downloads, each when its flag is on.
+    void onUnitReset();
+    // The address the unit-error and calibration messages ask users to write
+    // to: MISC/SUPPORTEMAIL, or a built-in default.
+    QString supportEmail() const;
 
     // --- database: open/create, sample store, assignments (monitor_store.cpp) ---
     // Start-up step 14: reopens the last database or falls back to the open
@@ -191,6 +213,10 @@ private:
     QString dbPath_;
     DatabaseUpgrader upgrader_;
     void releaseDatabase();
+
+    // link
+    std::unique_ptr<UnitLink> link_;
+    frmStatus* status_ = nullptr;   // owned by the frame
 
     // calibration
     CalRecord calRecord_;

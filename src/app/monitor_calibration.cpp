@@ -158,8 +158,8 @@ bool Monitor::DownloadCalibration()
     return true;
 }
 
-SerialPort* Monitor::calibrationPort() { return nullptr; }
-frmStatus* Monitor::calibrationStatusWindow() { return nullptr; }
+SerialPort* Monitor::calibrationPort() { return linkPort(); }
+frmStatus* Monitor::calibrationStatusWindow() { return openStatusWindow(); }
 void Monitor::appendCalibrationRow(const CalRecord&) {}
 
 // The calibration history window arrives with the reporting windows; until

@@ -1,8 +1,163 @@
+// The Monitor's side of the unit link: opening the port named in the
+// settings, the status window's feed, the answers to a unit reset, and the
+// sequence that runs when a test record ("D") arrives.
+
 #include "app/monitor.h"
+
+#include "link/frm_status.h"
+#include "link/serial_port.h"
+#include "link/test_decoder.h"
+#include "link/test_record.h"
+#include "link/unit_link.h"
+#include "util/prompter.h"
+
+#include <QGuiApplication>
 
 namespace qqc {
 
-bool Monitor::openSerialLink() { return false; }
-void Monitor::closeSerialLink() {}
+namespace {
+// Error number logged for a test record that could not be decoded.
+constexpr int DecodeErrorNumber = 1010;
+} // namespace
+
+UnitLink& Monitor::unitLink()
+{
+    if (!link_)
+        setLinkPort(nullptr);
+    return *link_;
+}
+
+void Monitor::setLinkPort(std::unique_ptr<SerialPort> port)
+{
+    link_ = std::make_unique<UnitLink>(std::move(port));
+    UnitLink& link = *link_;
+    link.setStatusWindow(status_);
+    link.setStatusWindowOpenQuery([this] { return windowOpen(StatusWindow); });
+    connect(&link, &UnitLink::testDataFrame, this, &Monitor::ProcessTestData);
+    connect(&link, &UnitLink::calibrationFrame, this, &Monitor::ProcessNewCalibration);
+    connect(&link, &UnitLink::unitReset, this, &Monitor::onUnitReset);
+    connect(&link, &UnitLink::testTimeAvailable, this, [this] {
+        firmware31_ = link_->firmware31();
+        emit testTimeAvailable(true);
+    });
+}
+
+SerialPort* Monitor::linkPort()
+{
+    return link_ && link_->isOpen() ? &link_->port() : nullptr;
+}
+
+void Monitor::setStatusWindow(frmStatus* window)
+{
+    status_ = window;
+    if (link_)
+        link_->setStatusWindow(window);
+}
+
+frmStatus* Monitor::openStatusWindow() { return windowOpen(StatusWindow) ? status_ : nullptr; }
+
+QString Monitor::supportEmail() const
+{
+    return ini_->readText(QStringLiteral("MISC"), QStringLiteral("SUPPORTEMAIL"), SupportEmailAddress());
+}
+
+bool Monitor::openSerialLink()
+{
+    UnitLink& link = unitLink();
+    link.setDebugLog(settings_.debug);
+    link.setSupportEmail(supportEmail());
+    if (link.isOpen())
+        return true;
+    if (!settings_.portIsSet()) {
+        if (status_)
+            status_->panel()->ShowUnitStatus(UnitStatus::PortNotDefined);
+        return false;
+    }
+    if (!link.open(settings_.serialDevice())) {
+        prompter().message(QStringLiteral("Error opening comm port: ") + link.errorString(), MsgStyle::Ok, QString());
+        return false;
+    }
+    return true;
+}
+
+void Monitor::closeSerialLink()
+{
+    if (link_)
+        link_->close();
+}
+
+void Monitor::onUnitReset()
+{
+    if (settings_.downloadTestTime != 0)
+        DownloadTestTime();
+    if (settings_.downloadCal != 0)
+        DownloadCalibration();
+}
+
+void Monitor::ProcessTestData(const QByteArray& frame)
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    struct CursorBack {
+        bool active = true;
+        void restore()
+        {
+            if (active)
+                QGuiApplication::restoreOverrideCursor();
+            active = false;
+        }
+        ~CursorBack() { restore(); }
+    } cursor;
+
+    // 2. Decode. A failure goes through the error reporter (Abort, Retry,
+    // Ignore and a log line); a record that did not decode stores nothing:
+    // the program-wide record keeps the previous test, which must not be
+    // stored again as if it were this one.
+    TestRecord& record = testRecord();
+    bool aborted = false;
+    const int decoded = get_ov_data(reinterpret_cast<const std::uint8_t*>(frame.constData()), size_t(frame.size()),
+                                    record, [this, &aborted](const QString& description) {
+                                        stdError_->RecordError(QStringLiteral("MDIForm8700"),
+                                                               QStringLiteral("get_ov_data"), DecodeErrorNumber,
+                                                               description);
+                                        const int answer = stdError_->ReportError();
+                                        if (answer == Answer::Abort)
+                                            aborted = true;
+                                        return answer;
+                                    });
+    if (aborted) {
+        cursor.restore();
+        emit shutdownRequested();
+        return;
+    }
+    if (decoded < 0) {
+        cursor.restore();
+        prompter().message(QStringLiteral("Comm error"), MsgStyle::Ok, QString());
+        return;
+    }
+
+    // 3. The indices recomputed from the raw readings.
+    RecalculateTestIndices();
+
+    // 4. An open engineering chart shows the new test.
+    if (windowOpen(ChartWindow))
+        emit reloadChart();
+
+    // 5. The status window's readings (its "S" 28 display uses them).
+    if (frmStatus* status = openStatusWindow()) {
+        status->Diel(record.Rslt8700[Rslt::diel]);
+        status->Iron(record.Rslt8700[Rslt::iron]);
+        status->Water(record.Rslt8700[Rslt::water]);
+        status->LCont(record.Rslt8700[Rslt::lcont]);
+    }
+
+    // 6. The test becomes a new sample.
+    StoreTestResult();
+
+    // 7. Normal pointer before any message of the calibration check.
+    cursor.restore();
+
+    // 8. The calibration the test was made with.
+    CheckTestCalibration();
+}
 
 } // namespace qqc

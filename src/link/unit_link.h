@@ -10,6 +10,7 @@
 // reported once; the same device is then reopened as soon as it is back.
 
 #include "link/com_buf.h"
+#include "link/frm_status.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -17,12 +18,12 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace qqc {
 
 class SerialPort;
-class frmStatus;
 
 class UnitLink : public QObject {
     Q_OBJECT
@@ -40,8 +41,13 @@ public:
     // The status window (not owned) and its open flag: "K", "S" and "F" reach
     // it only while it is open.
     void setStatusWindow(frmStatus* window);
-    void setStatusWindowOpen(bool open) { statusOpen_ = open; }
-    bool statusWindowOpen() const { return statusOpen_ && status_; }
+    void setStatusWindowOpen(bool open)
+    {
+        statusOpen_ = [open] { return open; };
+    }
+    // The flag as the owner keeps it.
+    void setStatusWindowOpenQuery(std::function<bool()> query) { statusOpen_ = std::move(query); }
+    bool statusWindowOpen() const { return status_ && statusOpen_ && statusOpen_(); }
     frmStatus* statusWindow() const { return status_; }
     // How often a lost line is retried (default one second).
     void setReconnectInterval(int msecs) { reconnect_.setInterval(msecs); }
@@ -96,12 +102,12 @@ private:
     std::unique_ptr<SerialPort> port_;
     clsComBuf buffer_;
     QPointer<frmStatus> status_;
-    bool statusOpen_ = false;
+    std::function<bool()> statusOpen_;
     bool debugLog_ = false;
     bool firmware31_ = false;
     bool lost_ = false;
     int lastErrorShown_ = 0;   // an error code is shown again only after good data
-    QString supportEmail_ = QStringLiteral("support@quorvelqc.com");
+    QString supportEmail_ = QStringLiteral("support@quorvelqc.example");
     QTimer reconnect_;
 };
 
