@@ -177,10 +177,6 @@ void SampleGridModel::sortByColumn(int column, bool descending)
             return;
         }
     }
-    if (column == ColSampleId && !descending) {
-        // SampleID ascending: the reverse of the newest-first order.
-        key.kind = GridSortKey::NewestFirst;
-    }
     std::vector<qint32> ids = store_.loadSampleIds(key);
     if (column == ColSampleId && !descending)
         std::reverse(ids.begin(), ids.end());

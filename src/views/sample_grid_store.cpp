@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 
 namespace qqc {
 
@@ -51,32 +52,56 @@ QString numeric(const QString& field)
         .arg(field);
 }
 
-QString sortExpression(const GridSortKey& key)
+// The sort key of a grid column, written over the Samples columns alone so
+// that an index on the same expression serves the ORDER BY (the rows are
+// then read in index order: no sort, and the large test-record fields of
+// Samples are never touched). Empty for keys without an expression.
+QString sortExpression(GridSortKey::Kind kind)
 {
-    switch (key.kind) {
-    case GridSortKey::NewestFirst: return QString();
+    switch (kind) {
     case GridSortKey::SampleNumber: {
-        const QString n = numeric(QStringLiteral("s.SampleNum"));
-        return QStringLiteral("(CASE WHEN %1 IS NULL OR %1 = 0 THEN s.SampleID ELSE %1 END)").arg(n);
+        const QString n = numeric(QStringLiteral("SampleNum"));
+        return QStringLiteral("(CASE WHEN %1 IS NULL OR %1 = 0 THEN SampleID ELSE %1 END)").arg(n);
     }
-    case GridSortKey::Date: return QStringLiteral("s.SampleDate");
-    case GridSortKey::EquipmentId: return numeric(QStringLiteral("s.EquipmentID")) + QStringLiteral(" COLLATE NOCASE");
+    case GridSortKey::Date: return QStringLiteral("SampleDate");
+    case GridSortKey::EquipmentId: return numeric(QStringLiteral("EquipmentID")) + QStringLiteral(" COLLATE NOCASE");
     case GridSortKey::UnitUsage:
     case GridSortKey::OilUsage:
     case GridSortKey::OilAdded: {
-        const char* field = key.kind == GridSortKey::UnitUsage ? "s.UnitUsage"
-                            : key.kind == GridSortKey::OilUsage ? "s.OilUsage" : "s.OilAdded";
+        const char* field = kind == GridSortKey::UnitUsage ? "UnitUsage"
+                            : kind == GridSortKey::OilUsage ? "OilUsage" : "OilAdded";
         const QString n = numeric(QLatin1String(field));
         return QStringLiteral("(CASE WHEN %1 > -1 THEN %1 END)").arg(n);
     }
-    case GridSortKey::WearSev: return QStringLiteral("(CASE WHEN s.WearSev >= 0 THEN s.WearSev END)");
-    case GridSortKey::ContamSev: return QStringLiteral("(CASE WHEN s.ContamSev >= 0 THEN s.ContamSev END)");
-    case GridSortKey::ChemSev: return QStringLiteral("(CASE WHEN s.ChemSev >= 0 THEN s.ChemSev END)");
-    case GridSortKey::RefDielectric: return QStringLiteral("NULLIF(s.RefDielectric, 0)");
-    case GridSortKey::Parameter: return QStringLiteral("d.Value");
-    case GridSortKey::Comments: return numeric(QStringLiteral("s.Comments")) + QStringLiteral(" COLLATE NOCASE");
+    case GridSortKey::WearSev: return QStringLiteral("(CASE WHEN WearSev >= 0 THEN WearSev END)");
+    case GridSortKey::ContamSev: return QStringLiteral("(CASE WHEN ContamSev >= 0 THEN ContamSev END)");
+    case GridSortKey::ChemSev: return QStringLiteral("(CASE WHEN ChemSev >= 0 THEN ChemSev END)");
+    case GridSortKey::RefDielectric: return QStringLiteral("NULLIF(RefDielectric, 0)");
+    case GridSortKey::Comments: return numeric(QStringLiteral("Comments")) + QStringLiteral(" COLLATE NOCASE");
+    case GridSortKey::NewestFirst:
+    case GridSortKey::Parameter: break;
     }
     return QString();
+}
+
+const char* sortIndexName(GridSortKey::Kind kind)
+{
+    switch (kind) {
+    case GridSortKey::SampleNumber: return "GridSortSampleNum";
+    case GridSortKey::EquipmentId: return "GridSortEquipment";
+    case GridSortKey::UnitUsage: return "GridSortUnitUsage";
+    case GridSortKey::OilUsage: return "GridSortOilUsage";
+    case GridSortKey::OilAdded: return "GridSortOilAdded";
+    case GridSortKey::WearSev: return "GridSortWearSev";
+    case GridSortKey::ContamSev: return "GridSortContamSev";
+    case GridSortKey::ChemSev: return "GridSortChemSev";
+    case GridSortKey::RefDielectric: return "GridSortRefDielectric";
+    case GridSortKey::Comments: return "GridSortComments";
+    case GridSortKey::Parameter: return "GridSortDetailValue";
+    case GridSortKey::Date:  // the template's SamplesDate index serves
+    case GridSortKey::NewestFirst: break;
+    }
+    return nullptr;
 }
 
 QString idList(const std::vector<qint32>& ids, size_t from, size_t to)
@@ -130,23 +155,70 @@ std::vector<GridParameter> SampleGridStore::loadParameters() const
     return parms;
 }
 
+void SampleGridStore::ensureSortIndex(GridSortKey::Kind kind) const
+{
+    const char* name = sortIndexName(kind);
+    if (!name || !isValid() || database_->transactionDepth() > 0)
+        return;
+    const QString sql = kind == GridSortKey::Parameter
+        ? QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON SampleDetails (ParmID, Value, SampleID)").arg(QLatin1String(name))
+        : QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON Samples (%2)").arg(QLatin1String(name), sortExpression(kind));
+    try {
+        database_->execute(sql);
+    } catch (const db::DbError& e) {
+        // A read-only or locked file still sorts, only without the index.
+        qWarning("Sample grid: no sort index %s: %s", name, e.what());
+    }
+}
+
 std::vector<qint32> SampleGridStore::loadSampleIds(const GridSortKey& key) const
 {
-    QString sql = QStringLiteral("SELECT s.SampleID FROM Samples s");
-    if (key.kind == GridSortKey::Parameter)
-        sql += QStringLiteral(" LEFT JOIN SampleDetails d ON d.SampleID = s.SampleID AND d.ParmID = %1").arg(key.parmId);
-    const QString expr = sortExpression(key);
-    if (expr.isEmpty())
-        sql += QStringLiteral(" ORDER BY s.SampleID DESC");
-    else
-        sql += QStringLiteral(" ORDER BY %1 %2, s.SampleID DESC").arg(expr, key.descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));
-
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    exec(q, sql);
-    std::vector<qint32> ids;
+    // Every SampleID, newest first. Without ORDER BY the engine reads the
+    // smallest index that holds the key instead of the whole table.
+    exec(q, QStringLiteral("SELECT SampleID FROM Samples"));
+    std::vector<qint32> all;
     while (q.next())
-        ids.push_back(q.value(0).toInt());
+        all.push_back(q.value(0).toInt());
+    q.finish();
+    std::sort(all.begin(), all.end(), std::greater<qint32>());
+    if (key.kind == GridSortKey::NewestFirst)
+        return all;
+
+    // Read descending (ties newest first); ascending is the exact reverse,
+    // so blank values, which sort lowest, come first.
+    std::vector<qint32> ids;
+    ids.reserve(all.size());
+    ensureSortIndex(key.kind);
+    if (key.kind == GridSortKey::Parameter) {
+        // Samples with a value for the parameter, then those without.
+        prepare(q, QStringLiteral("SELECT SampleID FROM SampleDetails WHERE ParmID = ? ORDER BY Value DESC, SampleID DESC"));
+        q.addBindValue(key.parmId);
+        exec(q);
+        std::vector<qint32> sorted(all.rbegin(), all.rend());  // ascending, for lookups
+        std::vector<bool> taken(all.size(), false);
+        while (q.next()) {
+            const qint32 id = q.value(0).toInt();
+            const auto it = std::lower_bound(sorted.begin(), sorted.end(), id);
+            if (it == sorted.end() || *it != id)
+                continue;  // a detail without its sample
+            const size_t at = size_t(it - sorted.begin());
+            if (taken[at])
+                continue;
+            taken[at] = true;
+            ids.push_back(id);
+        }
+        for (size_t i = sorted.size(); i-- > 0;)
+            if (!taken[i])
+                ids.push_back(sorted[i]);
+    } else {
+        exec(q, QStringLiteral("SELECT SampleID FROM Samples ORDER BY %1 DESC, SampleID DESC").arg(sortExpression(key.kind)));
+        while (q.next())
+            ids.push_back(q.value(0).toInt());
+    }
+    if (!key.descending)
+        std::reverse(ids.begin(), ids.end());
     return ids;
 }
 

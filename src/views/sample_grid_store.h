@@ -55,7 +55,9 @@ struct GridSampleRow {
 };
 
 // What the row order is sorted by: a grid column's stored field or one
-// parameter's detail value. Ties keep the newest sample first.
+// parameter's detail value, compared as the grid shows it (blank lowest,
+// then numbers by value, then texts). Descending ties keep the newest sample
+// first; ascending is the exact reverse.
 struct GridSortKey {
     enum Kind { NewestFirst, SampleNumber, Date, EquipmentId, UnitUsage, OilUsage, OilAdded,
                 WearSev, ContamSev, ChemSev, RefDielectric, Parameter, Comments };
@@ -74,8 +76,11 @@ public:
 
     // Parameters in PrimaryKey (ParmID) order.
     std::vector<GridParameter> loadParameters() const;
-    // Every SampleID in the order of `key`.
+    // Every SampleID in the order of `key`. Sorting happens in the database,
+    // on an index of the sort key that is created on the first sort by that
+    // column (a file that cannot take it still sorts, more slowly).
     std::vector<qint32> loadSampleIds(const GridSortKey& key) const;
+    void ensureSortIndex(GridSortKey::Kind kind) const;
     // The rows of the given samples (a SampleID that no longer exists is
     // simply missing from the result).
     QHash<qint32, GridSampleRow> fetchRows(const std::vector<qint32>& ids) const;

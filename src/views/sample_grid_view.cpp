@@ -98,6 +98,19 @@ void SampleGridView::sizeColumns()
     setColumnWidth(comments, int(12000.0 / 1440.0 * logicalDpiX()));
 }
 
+void SampleGridView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    if (!topLeft.isValid() || !bottomRight.isValid() || topLeft.row() != bottomRight.row() || topLeft == bottomRight
+        || isEditing()) {
+        QTableView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    const int y = rowViewportPosition(topLeft.row());
+    const int h = rowHeight(topLeft.row());
+    if (y + h >= 0 && y < viewport()->height())
+        viewport()->update(QRect(0, y, viewport()->width(), h));
+}
+
 void SampleGridView::mousePressEvent(QMouseEvent* event)
 {
     pressed_ = indexAt(event->position().toPoint());

@@ -50,6 +50,10 @@ signals:
     void headerClick(int column);
 
 protected:
+    // A change within one row repaints that row only (QTableView repaints
+    // the whole viewport for any multi-cell change).
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

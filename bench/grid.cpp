@@ -1,0 +1,273 @@
+// Sample grid on a large database: time from UpdateForm to the first painted
+// rows, time to sort by a column (header click to painted rows), time to
+// refresh one row, and peak memory.
+//
+//   bench_grid [--db PATH] [--samples N] [--keep PATH]
+//
+// Without --db it first builds a database of N (100,000) samples from the
+// template through the store's own code (StoreTestResult, one transaction) in
+// a child process, so the memory figure is the grid's alone.
+
+#include "db/sample_database.h"
+#include "link/test_record.h"
+#include "views/frm_data.h"
+#include "views/sample_grid_view.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+long peakRssKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+long currentRssKb()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> parts = f.readAll().split(' ');
+    return parts.size() > 1 ? parts[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+}
+
+// Builds `path` from the template with `count` simulated tests.
+int buildDatabase(const QString& path, int count)
+{
+    const QString tpl = qqc::db::templatePath();
+    QFile::remove(path);
+    if (!QFile::copy(tpl, path)) {
+        std::fprintf(stderr, "cannot copy template %s\n", qPrintable(tpl));
+        return 1;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    try {
+        auto status = qqc::db::SampleDatabase::OpenStatus::NeedsUpgrade;
+        auto store = qqc::db::SampleDatabase::open(path, status);
+        if (!store)
+            return 1;
+        std::mt19937 rng(8700);
+        std::uniform_int_distribution<int> diel(215, 330), iron(0, 250), water(0, 400), lcont(0, 40), raw(9000, 60000);
+        qqc::TestRecord record;
+        QElapsedTimer timer;
+        timer.start();
+        QDateTime when = QDateTime::currentDateTime().addDays(-count / 20);
+        qqc::db::Transaction tx(store->database());
+        for (int i = 0; i < count; ++i) {
+            for (auto& r : record.raw8700)
+                r = raw(rng);
+            record.Rslt8700[qqc::Rslt::diel] = diel(rng);
+            record.Rslt8700[qqc::Rslt::iron] = iron(rng);
+            record.Rslt8700[qqc::Rslt::water] = water(rng);
+            const int l = lcont(rng);
+            record.Rslt8700[qqc::Rslt::lcont] = l < 8 ? l : 0;
+            store->StoreTestResult(record, when);
+            when = when.addSecs(20 * 60 + i % 600);
+        }
+        store->database().execute(QStringLiteral(
+            "UPDATE Samples SET EquipmentID = 'PUMP-' || (SampleID % 250), UnitUsage = (SampleID * 7) % 5000,"
+            " OilUsage = (SampleID * 3) % 800, OilAdded = CASE WHEN SampleID % 9 = 0 THEN 2 ELSE -1 END,"
+            " Comments = CASE WHEN SampleID % 10 = 0 THEN 'checked by lab, resample in 250 h' END"));
+        tx.commit();
+        std::printf("built %d samples in %.1f s (%.0f samples/s)\n", count, timer.elapsed() / 1000.0,
+                    count / std::max(0.001, timer.elapsed() / 1000.0));
+    } catch (const qqc::db::DbError& e) {
+        std::fprintf(stderr, "build failed: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+double ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1.0e6; }
+
+// Paints the grid now, as the screen would after the change.
+void paint(qqc::frmData& form)
+{
+    form.grid().viewport()->repaint();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QString dbPath;
+    QString keep;
+    int count = 100000;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a = argv[i];
+        if (a == "--db" && i + 1 < argc)
+            dbPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == "--samples" && i + 1 < argc)
+            count = std::atoi(argv[++i]);
+        else if (a == "--keep" && i + 1 < argc)
+            keep = QString::fromLocal8Bit(argv[++i]);
+        else {
+            std::fprintf(stderr, "usage: bench_grid [--db PATH] [--samples N] [--keep PATH]\n");
+            return 2;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QTemporaryDir tmp;
+    if (dbPath.isEmpty()) {
+        dbPath = keep.isEmpty() ? tmp.filePath(QStringLiteral("grid-bench.mdb")) : keep;
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            QCoreApplication core(argc, argv);
+            const int rc = buildDatabase(dbPath, count);
+            std::fflush(stdout);
+            _exit(rc);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return 1;
+    }
+
+    QApplication app(argc, argv);
+    const long baseKb = currentRssKb();
+    auto status = qqc::db::SampleDatabase::OpenStatus::NeedsUpgrade;
+    std::unique_ptr<qqc::db::SampleDatabase> store;
+    try {
+        store = qqc::db::SampleDatabase::open(dbPath, status);
+    } catch (const qqc::db::DbError& e) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(dbPath), e.what());
+        return 1;
+    }
+    if (!store)
+        return 1;
+
+    qqc::frmData form;
+    form.resize(1280, 900);
+    form.show();
+    QCoreApplication::processEvents();
+
+    QElapsedTimer t;
+    t.start();
+    form.SetDB(&store->database());
+    form.UpdateForm();
+    paint(form);
+    const double firstRows = ms(t);
+    const int rows = form.model().rowCount();
+
+    // Sort: every kind of column, each clicked twice (descending, ascending).
+    struct SortFigure {
+        QString name;
+        double first, desc, asc;
+    };
+    std::vector<SortFigure> sorts;
+    const int diel = form.model().dielectricColumn();
+    const std::vector<int> columns = {qqc::SampleGridModel::ColSampleNum, qqc::SampleGridModel::ColDate,
+                                      qqc::SampleGridModel::ColEquipment, qqc::SampleGridModel::ColUnitUsage,
+                                      qqc::SampleGridModel::ColWear,      diel,
+                                      form.model().commentsColumn()};
+    double worstSort = 0;
+    for (int c : columns) {
+        if (c < 0)
+            continue;
+        SortFigure f{form.model().headerText(c).trimmed(), 0, 0, 0};
+        t.restart();
+        form.vsFlexData_Click(0, c);
+        paint(form);
+        f.first = ms(t);
+        t.restart();
+        form.vsFlexData_Click(0, c);
+        paint(form);
+        t.restart();
+        form.vsFlexData_Click(0, c);
+        paint(form);
+        f.desc = ms(t);
+        t.restart();
+        form.vsFlexData_Click(0, c);
+        paint(form);
+        f.asc = ms(t);
+        worstSort = std::max({worstSort, f.desc, f.asc});
+        sorts.push_back(f);
+    }
+
+    // Scroll to the middle and the end: rows read on demand.
+    t.restart();
+    form.grid().scrollTo(form.model().index(rows / 2, 1));
+    paint(form);
+    const double scrollMiddle = ms(t);
+    t.restart();
+    form.grid().scrollToBottom();
+    paint(form);
+    const double scrollEnd = ms(t);
+
+    // One-row refresh of a visible row (as after a recalculation).
+    form.grid().scrollToTop();
+    paint(form);
+    std::vector<double> refresh;
+    const qint32 id = form.model().sampleIdAt(3);
+    for (int i = 0; i < 200; ++i) {
+        t.restart();
+        form.RefreshSampleDisplay(id);
+        QCoreApplication::processEvents();  // repaints the changed row
+        refresh.push_back(ms(t));
+    }
+
+    std::vector<double> refreshOnly, paintOnly;
+    for (int i = 0; i < 50; ++i) {
+        t.restart();
+        form.RefreshSampleDisplay(id);
+        refreshOnly.push_back(ms(t));
+        t.restart();
+        QCoreApplication::processEvents();
+        paintOnly.push_back(ms(t));
+    }
+
+    // A new sample arriving while the grid is open.
+    qint32 newId = 0;
+    {
+        qqc::TestRecord record;
+        record.Rslt8700[qqc::Rslt::diel] = 250;
+        qqc::db::Transaction tx(store->database());
+        newId = store->StoreTestResult(record, QDateTime::currentDateTime());
+        tx.commit();
+    }
+    t.restart();
+    form.AddDataToGrid(newId);
+    paint(form);
+    const double addRow = ms(t);
+
+    const long peakKb = peakRssKb();
+    std::printf("sample grid on %d samples (%s)\n", rows, qPrintable(QDir::toNativeSeparators(dbPath)));
+    std::printf("  UpdateForm to first painted rows : %8.1f ms   (target < 300 ms)\n", firstRows);
+    for (const SortFigure& f : sorts)
+        std::printf("  sort %-14s desc / asc     : %8.1f / %.1f ms   (first sort of the file: %.1f ms)\n",
+                    qPrintable(f.name), f.desc, f.asc, f.first);
+    std::printf("  slowest sort                     : %8.1f ms   (target < 1000 ms)\n", worstSort);
+    std::printf("  scroll to middle / end + paint   : %8.1f / %.1f ms\n", scrollMiddle, scrollEnd);
+    std::printf("  one-row refresh + paint (median) : %8.3f ms   (target < 5 ms; max %.3f ms)\n", median(refresh),
+                *std::max_element(refresh.begin(), refresh.end()));
+    std::printf("  of which reading the row         : %8.3f ms, painting it %.3f ms\n", median(refreshOnly),
+                median(paintOnly));
+    std::printf("  new sample as first row + paint  : %8.3f ms\n", addRow);
+    std::printf("  rows held in the cache           : %8d\n", form.model().cachedRowCount());
+    std::printf("  memory: before open %.1f MB, peak %.1f MB   (target < 200 MB)\n", baseKb / 1024.0,
+                peakKb / 1024.0);
+    return 0;
+}
