@@ -104,6 +104,22 @@ struct Connection {
     QHash<QString, QSqlRecord> records;
     QHash<QString, QStringList> keys;
     QHash<QString, bool> autoKeys;
+    // The write clock: every write through this layer advances it; a table's
+    // last write and the last event that may have changed any table (a
+    // delete with its cascades, plain SQL, a rollback, a transaction
+    // boundary) are stamped with it.
+    quint64 clock = 1;
+    quint64 globalEvent = 1;
+    QHash<QString, std::shared_ptr<quint64>> lastWrite;
+
+    std::shared_ptr<quint64> writeClock(const QString& table)
+    {
+        auto& p = lastWrite[table.toLower()];
+        if (!p)
+            p = std::make_shared<quint64>(0);
+        return p;
+    }
+    void globalChange() { globalEvent = ++clock; }
 
     void check() const
     {
@@ -191,6 +207,7 @@ struct Connection {
     void begin()
     {
         check();
+        globalChange();
         if (depth == 0) {
             // IMMEDIATE takes the write lock at once, so a busy file is waited
             // for (busy time-out) instead of failing half-way through the work.
@@ -210,6 +227,7 @@ struct Connection {
         if (depth == 0)
             throw DbError(DbErr::Generic, QStringLiteral("Commit without a transaction."));
         if (depth == 1) {
+            globalChange();
             if (sqlite)
                 exec(QStringLiteral("COMMIT"));
             else if (!db.commit())
@@ -225,6 +243,7 @@ struct Connection {
         check();
         if (depth == 0)
             return;
+        globalChange();
         --depth;
         if (depth == 0) {
             if (sqlite)
@@ -294,12 +313,19 @@ std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions&
         probe.finish();
         // Lab databases often sit on network shares, where the write-ahead
         // log is unsafe (it needs shared memory between the stations): keep
-        // the classic rollback journal, and make every commit durable.
+        // the classic rollback journal, truncated rather than deleted after
+        // each commit (no directory change per test), and make every commit
+        // durable.
         QSqlQuery pragma(conn->db);
-        if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=DELETE")))
+        if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=TRUNCATE")))
             throw fromSqlError(pragma.lastError(), path);
         pragma.finish();
         if (!pragma.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+            throw fromSqlError(pragma.lastError(), path);
+        pragma.finish();
+        // A larger page cache keeps a long transaction (a bulk import) from
+        // spilling dirty pages, each spill costing a journal sync.
+        if (!pragma.exec(QStringLiteral("PRAGMA cache_size=-32768")))
             throw fromSqlError(pragma.lastError(), path);
         pragma.finish();
     } catch (const DbError& e) {
@@ -334,7 +360,7 @@ bool Database::hasTable(const QString& table) const
     return !conn_->record(table).isEmpty();
 }
 
-std::unique_ptr<Recordset> Database::openTable(const QString& table)
+std::unique_ptr<Recordset> Database::openTable(const QString& table, const QStringList& fields)
 {
     conn_->check();
     const QSqlRecord& layout = conn_->record(table);
@@ -347,7 +373,32 @@ std::unique_ptr<Recordset> Database::openTable(const QString& table)
     rs->conn_ = conn_;
     rs->table_ = table;
     rs->keyFields_ = keys;
-    rs->layout_ = layout;
+    if (fields.isEmpty()) {
+        rs->layout_ = layout;
+        rs->selectList_ = QStringLiteral("*");
+    } else {
+        QStringList chosen = keys;
+        for (const QString& f : fields)
+            if (!chosen.contains(f, Qt::CaseInsensitive))
+                chosen << f;
+        QStringList idents;
+        for (const QString& f : chosen) {
+            const int i = layout.indexOf(f);
+            if (i < 0)
+                throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(f));
+            rs->layout_.append(layout.field(i));
+            idents << conn_->ident(layout.fieldName(i));
+        }
+        rs->selectList_ = idents.join(QLatin1String(", "));
+    }
+    QStringList conds;
+    for (const QString& k : keys)
+        conds << conn_->ident(k) + QLatin1String(" = ?");
+    rs->seekSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                       .arg(rs->selectList_, conn_->ident(table), conds.join(QLatin1String(" AND ")));
+    rs->lastWrite_ = conn_->writeClock(table);
+    rs->autoKey_ = conn_->autoKey(table);
+    rs->prepareLayout();
     rs->loaded_ = true;
     rs->moveFirst();
     return rs;
@@ -426,6 +477,7 @@ std::shared_ptr<QueryDef> Database::createQueryDef(const QString& sql)
 
 int Database::execute(const QString& sql, const QVariantList& params)
 {
+    conn_->globalChange();
     QSqlQuery& q = conn_->run(sql, params);
     const int n = q.numRowsAffected();
     q.finish();
@@ -501,6 +553,10 @@ std::unique_ptr<Recordset> QueryDef::openRecordset()
         rs->keyFields_ = conn_->keyFields(updateTable_);
         if (conn_->record(updateTable_).isEmpty())
             throw DbError(DbErr::ObjectNotFound, QStringLiteral("Could not find object '%1'.").arg(updateTable_));
+        rs->lastWrite_ = conn_->writeClock(updateTable_);
+        rs->autoKey_ = conn_->autoKey(updateTable_);
+    } else {
+        rs->lastWrite_ = std::make_shared<quint64>(0);
     }
     // Rows are read on first use, so a query opened only to add rows through
     // it (as new samples are) never reads the table.
@@ -522,7 +578,82 @@ Recordset::~Recordset()
 
 void Recordset::checkOpen() const { conn_->check(); }
 
-bool Recordset::autoKey() const { return !table_.isEmpty() && conn_->autoKey(table_); }
+void Recordset::prepareLayout()
+{
+    fieldIndex_.clear();
+    writable_.assign(size_t(layout_.count()), 0);
+    isKey_.assign(size_t(layout_.count()), 0);
+    const QSqlRecord* tableLayout = table_.isEmpty() ? nullptr : &conn_->record(table_);
+    for (int i = 0; i < layout_.count(); ++i) {
+        const QString name = layout_.fieldName(i);
+        fieldIndex_.insert(name, i);
+        writable_[size_t(i)] = tableLayout && tableLayout->indexOf(name) >= 0;
+        isKey_[size_t(i)] = keyFields_.contains(name, Qt::CaseInsensitive);
+    }
+}
+
+int Recordset::fieldIndex(const QString& name)
+{
+    if (fieldIndex_.isEmpty() && !layout_.isEmpty())
+        prepareLayout();
+    const auto it = fieldIndex_.constFind(name);
+    if (it != fieldIndex_.constEnd())
+        return it.value();
+    const int i = layout_.indexOf(name);   // field names compare case-insensitively
+    if (i < 0)
+        throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(name));
+    return i;
+}
+
+QString Recordset::cacheKey(const QVariantList& key) const
+{
+    QString k;
+    for (const QVariant& v : key) {
+        k += v.toString();
+        k += QChar(0x1f);
+    }
+    return k;
+}
+
+bool Recordset::cacheValid() const
+{
+    return conn_->depth > 0 && *lastWrite_ <= cacheStamp_ && conn_->globalEvent <= cacheStamp_;
+}
+
+void Recordset::resetCache()
+{
+    rowCache_.clear();
+    wholeTableValid_ = false;
+    wholeTable_.clear();
+    cacheStamp_ = conn_->clock;
+}
+
+// After a write through this cursor: the table's clock advances. What this
+// cursor remembers stays valid when nothing else had changed it, and the
+// written row is remembered when all its fields are known.
+void Recordset::noteWrite(bool deleted, const QVariantList& key, const QVariantList& oldKey, bool complete)
+{
+    const bool wasValid = cacheValid();
+    *lastWrite_ = ++conn_->clock;
+    if (deleted) {
+        conn_->globalEvent = conn_->clock;   // cascades may have changed other tables
+        resetCache();
+        return;
+    }
+    if (!wasValid || conn_->depth == 0) {
+        resetCache();
+        return;
+    }
+    cacheStamp_ = conn_->clock;
+    wholeTableValid_ = false;
+    wholeTable_.clear();
+    if (!oldKey.isEmpty() && oldKey != key)
+        rowCache_.remove(cacheKey(oldKey));
+    if (complete && !query_)
+        rowCache_.insert(cacheKey(key), buffer_);
+    else
+        rowCache_.remove(cacheKey(key));
+}
 
 void Recordset::ensureLoaded()
 {
@@ -572,9 +703,10 @@ void Recordset::loadTablePage(const QVariantList* after, bool forward)
         const QString rhs = marks.size() == 1 ? marks.front() : QLatin1Char('(') + marks.join(QLatin1String(", ")) + QLatin1Char(')');
         where = QStringLiteral(" WHERE %1 %2 %3").arg(lhs, forward ? QStringLiteral(">") : QStringLiteral("<"), rhs);
     }
-    const QString sql = QStringLiteral("SELECT * FROM %1%2 ORDER BY %3 LIMIT %4")
-                            .arg(conn_->ident(table_), where, order)
+    const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY %4 LIMIT %5")
+                            .arg(selectList_, conn_->ident(table_), where, order)
                             .arg(PageSize);
+    stale_ = false;
     QSqlQuery& q = conn_->run(sql, after ? *after : QVariantList());
     std::vector<QSqlRecord> page;
     while (q.next())
@@ -601,8 +733,18 @@ void Recordset::moveFirst()
     noMatch_ = false;
     if (query_) {
         ensureLoaded();
+    } else if (conn_->depth > 0 && cacheValid() && wholeTableValid_) {
+        rows_ = wholeTable_;
+        pageHasStart_ = pageHasEnd_ = true;
+        stale_ = false;
     } else {
         loadTablePage(nullptr, true);
+        if (conn_->depth > 0 && pageHasStart_ && pageHasEnd_) {
+            if (!cacheValid())
+                resetCache();
+            wholeTable_ = rows_;
+            wholeTableValid_ = true;
+        }
     }
     bof_ = eof_ = rows_.empty();
     pos_ = rows_.empty() ? -1 : 0;
@@ -714,16 +856,35 @@ bool Recordset::seek(const QVariantList& key)
         cancelUpdate();
     if (key.size() != keyFields_.size())
         throw DbError(DbErr::BadParameter, QStringLiteral("Seek on '%1' needs %2 key value(s).").arg(table_).arg(keyFields_.size()));
-    QStringList conds;
-    for (const QString& k : keyFields_)
-        conds << conn_->ident(k) + QLatin1String(" = ?");
-    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE %2").arg(conn_->ident(table_), conds.join(QLatin1String(" AND ")));
-    QSqlQuery& q = conn_->run(sql, key);
+    stale_ = false;
+    const bool useCache = conn_->depth > 0;
+    QString ck;
+    if (useCache) {
+        if (!cacheValid())
+            resetCache();
+        ck = cacheKey(key);
+        const auto it = rowCache_.constFind(ck);
+        if (it != rowCache_.constEnd()) {
+            rows_.clear();
+            rows_.push_back(it.value());
+            pageHasStart_ = pageHasEnd_ = false;
+            noMatch_ = false;
+            pos_ = 0;
+            bof_ = eof_ = false;
+            return true;
+        }
+    }
+    QSqlQuery& q = conn_->run(seekSql_, key);
     const bool found = q.next();
     rows_.clear();
     if (found)
         rows_.push_back(q.record());
     q.finish();
+    if (useCache && found) {
+        if (rowCache_.size() > 4096)
+            rowCache_.clear();
+        rowCache_.insert(ck, rows_.front());
+    }
     pageHasStart_ = pageHasEnd_ = false;
     noMatch_ = !found;
     if (found) {
@@ -775,6 +936,11 @@ bool Recordset::hasField(const QString& name)
 QSqlRecord& Recordset::current()
 {
     ensureLoaded();
+    if (stale_ && !lastModified_.isEmpty()) {
+        // The row just added: read it back once, so defaults show.
+        const QVariantList key = lastModified_;
+        seek(key);
+    }
     if (pos_ < 0 || pos_ >= int(rows_.size()) || bof_ || eof_)
         throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record."));
     return rows_[pos_];
@@ -784,7 +950,9 @@ QVariant Recordset::value(const QString& field)
 {
     checkOpen();
     const QSqlRecord& rec = mode_ != Mode::None ? buffer_ : current();
-    const int i = rec.indexOf(field);
+    int i = fieldIndex(field);
+    if (i >= rec.count() || rec.fieldName(i) != layout_.fieldName(i))
+        i = rec.indexOf(field);
     if (i < 0)
         throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(field));
     return rec.value(i);
@@ -795,8 +963,8 @@ void Recordset::setValue(const QString& field, const QVariant& value)
     checkOpen();
     if (mode_ == Mode::None)
         throw DbError(DbErr::UpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
-    const int i = buffer_.indexOf(field);
-    if (i < 0)
+    const int i = fieldIndex(field);
+    if (i >= buffer_.count())
         throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(field));
     buffer_.setValue(i, value);
     buffer_.setGenerated(i, true);
@@ -821,11 +989,15 @@ void Recordset::addNew()
     for (int i = 0; i < buffer_.count(); ++i)
         buffer_.setGenerated(i, false);
     addedKey_.clear();
-    if (autoKey()) {
-        // The auto-number is assigned now, inside a savepoint that update()
-        // releases and cancelUpdate() rolls back, so an abandoned add leaves
-        // no empty row behind.
-        conn_->begin();
+    reservedOwnTx_ = false;
+    if (autoKey_) {
+        // The auto-number is assigned now. Outside a transaction the add gets
+        // one of its own, so an abandoned or failed add leaves no empty row;
+        // inside one, cancelUpdate() removes the reserved row again.
+        if (conn_->depth == 0) {
+            conn_->begin();
+            reservedOwnTx_ = true;
+        }
         try {
             QSqlQuery& q = conn_->run(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(conn_->ident(table_)), {});
             const QVariant id = q.lastInsertId();
@@ -834,8 +1006,11 @@ void Recordset::addNew()
             const int i = buffer_.indexOf(keyFields_.front());
             if (i >= 0)
                 buffer_.setValue(i, id);
+            *lastWrite_ = ++conn_->clock;
         } catch (...) {
-            conn_->rollback();
+            if (reservedOwnTx_)
+                conn_->rollback();
+            reservedOwnTx_ = false;
             throw;
         }
     }
@@ -860,58 +1035,77 @@ void Recordset::update()
     checkOpen();
     if (mode_ == Mode::None)
         throw DbError(DbErr::UpdateWithoutEdit, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
-    const QSqlRecord& tableLayout = conn_->record(table_);
+    if (writable_.size() != size_t(layout_.count()))
+        prepareLayout();
+    const bool insert = mode_ == Mode::Add && addedKey_.isEmpty();
     QStringList cols;
     QVariantList values;
+    quint64 mask = insert ? quint64(1) << 63 : 0;
+    bool complete = true;
     for (int i = 0; i < buffer_.count(); ++i) {
-        if (!buffer_.isGenerated(i))
+        if (!buffer_.isGenerated(i)) {
+            if (mode_ == Mode::Add && !(isKey_[size_t(i)] && !addedKey_.isEmpty()))
+                complete = false;   // a default the program has not seen
             continue;
-        const QString name = buffer_.fieldName(i);
-        if (tableLayout.indexOf(name) < 0)
+        }
+        if (!writable_[size_t(i)])
             continue;   // a computed column of the query
-        if (mode_ == Mode::Add && !addedKey_.isEmpty() && keyFields_.contains(name, Qt::CaseInsensitive))
+        if (mode_ == Mode::Add && !addedKey_.isEmpty() && isKey_[size_t(i)])
             continue;
-        cols << name;
+        cols << buffer_.fieldName(i);
         values << buffer_.value(i);
+        if (i < 62)
+            mask |= quint64(1) << i;
     }
+    // Statements are cached by the set of fields written.
+    const bool cacheable = buffer_.count() <= 62;
+    QString& sql = writeSql_[mask];
 
-    QVariantList key;
-    if (mode_ == Mode::Add && addedKey_.isEmpty()) {
-        QStringList idents, marks;
-        for (const QString& c : cols) {
-            idents << conn_->ident(c);
-            marks << QStringLiteral("?");
-        }
-        const QString sql = cols.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(conn_->ident(table_))
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(conn_->ident(table_), idents.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
-        conn_->run(sql, values).finish();
-        key = keyOf(buffer_);
-    } else {
-        if (mode_ == Mode::Add)
-            key = addedKey_;
-        else
-            key = keyOf(current());
-        if (!cols.isEmpty()) {
-            QStringList sets, conds;
-            for (const QString& c : cols)
-                sets << conn_->ident(c) + QLatin1String(" = ?");
-            for (const QString& k : keyFields_)
-                conds << conn_->ident(k) + QLatin1String(" = ?");
-            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                    .arg(conn_->ident(table_), sets.join(QLatin1String(", ")), conds.join(QLatin1String(" AND ")));
-            QSqlQuery& q = conn_->run(sql, values + key);
-            const int n = q.numRowsAffected();
-            q.finish();
-            if (n == 0)
-                throw DbError(RecordDeleted, QStringLiteral("Record is deleted."));
-        }
-        if (mode_ == Mode::Edit)
+    QVariantList key, oldKey;
+    try {
+        if (insert) {
+            if (sql.isEmpty() || !cacheable) {
+                QStringList idents, marks;
+                for (const QString& c : cols) {
+                    idents << conn_->ident(c);
+                    marks << QStringLiteral("?");
+                }
+                sql = cols.isEmpty()
+                    ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(conn_->ident(table_))
+                    : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(conn_->ident(table_), idents.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
+            }
+            conn_->run(sql, values).finish();
             key = keyOf(buffer_);
+        } else {
+            oldKey = mode_ == Mode::Add ? addedKey_ : keyOf(current());
+            if (!cols.isEmpty()) {
+                if (sql.isEmpty() || !cacheable) {
+                    QStringList sets, conds;
+                    for (const QString& c : cols)
+                        sets << conn_->ident(c) + QLatin1String(" = ?");
+                    for (const QString& k : keyFields_)
+                        conds << conn_->ident(k) + QLatin1String(" = ?");
+                    sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                              .arg(conn_->ident(table_), sets.join(QLatin1String(", ")), conds.join(QLatin1String(" AND ")));
+                }
+                QSqlQuery& q = conn_->run(sql, values + oldKey);
+                const int n = q.numRowsAffected();
+                q.finish();
+                if (n == 0)
+                    throw DbError(RecordDeleted, QStringLiteral("Record is deleted."));
+            }
+            key = mode_ == Mode::Edit ? keyOf(buffer_) : addedKey_;
+        }
+    } catch (...) {
+        // The row stays in edit mode; cancelUpdate() abandons it.
+        *lastWrite_ = ++conn_->clock;
+        throw;
     }
-    if (mode_ == Mode::Add && !addedKey_.isEmpty())
+    if (reservedOwnTx_) {
         conn_->commit();
+        reservedOwnTx_ = false;
+    }
 
     const bool added = mode_ == Mode::Add;
     mode_ = Mode::None;
@@ -919,8 +1113,9 @@ void Recordset::update()
     addedKey_.clear();
     for (int i = 0; i < buffer_.count(); ++i)
         buffer_.setGenerated(i, true);
+    noteWrite(false, key, oldKey, complete);
     if (!added) {
-        rows_[pos_] = buffer_;
+        rows_[size_t(pos_)] = buffer_;
     } else if (query_) {
         if (loaded_) {
             rows_.push_back(buffer_);
@@ -928,8 +1123,15 @@ void Recordset::update()
             bof_ = eof_ = false;
         }
     } else {
-        // The new row becomes current; re-read it so defaults show.
-        seek(key);
+        // The new row becomes current; when some of its fields took their
+        // defaults it is read back only when someone looks at it.
+        rows_.clear();
+        rows_.push_back(buffer_);
+        pos_ = 0;
+        bof_ = eof_ = false;
+        noMatch_ = false;
+        pageHasStart_ = pageHasEnd_ = false;
+        stale_ = !complete;
     }
 }
 
@@ -938,10 +1140,23 @@ void Recordset::cancelUpdate()
     if (mode_ == Mode::None)
         return;
     const bool reserved = mode_ == Mode::Add && !addedKey_.isEmpty();
+    const QVariantList key = addedKey_;
     mode_ = Mode::None;
     addedKey_.clear();
-    if (reserved)
+    if (!reserved)
+        return;
+    if (reservedOwnTx_) {
+        reservedOwnTx_ = false;
         conn_->rollback();
+        return;
+    }
+    // Inside the caller's transaction: remove the reserved row again.
+    QStringList conds;
+    for (const QString& k : keyFields_)
+        conds << conn_->ident(k) + QLatin1String(" = ?");
+    conn_->run(QStringLiteral("DELETE FROM %1 WHERE %2").arg(conn_->ident(table_), conds.join(QLatin1String(" AND "))), key)
+        .finish();
+    noteWrite(true, key, {}, false);
 }
 
 void Recordset::deleteRecord()
@@ -956,6 +1171,7 @@ void Recordset::deleteRecord()
     for (const QString& k : keyFields_)
         conds << conn_->ident(k) + QLatin1String(" = ?");
     conn_->run(QStringLiteral("DELETE FROM %1 WHERE %2").arg(conn_->ident(table_), conds.join(QLatin1String(" AND "))), key).finish();
+    noteWrite(true, key, {}, false);
     rows_.erase(rows_.begin() + pos_);
     // The next moveNext reaches the row after the deleted one.
     anchor_ = key;

@@ -22,6 +22,7 @@
 //
 // Only the user-interface thread uses a Database and its cursors.
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
@@ -91,8 +92,10 @@ public:
 
     bool hasTable(const QString& table) const;
     // Table cursor in primary key order, positioned on the first row.
-    // Throws ObjectNotFound when the table does not exist.
-    std::unique_ptr<Recordset> openTable(const QString& table);
+    // Throws ObjectNotFound when the table does not exist. With `fields`, the
+    // cursor reads and writes only those (the key fields are always added):
+    // a cursor that never needs a table's long text columns does not read them.
+    std::unique_ptr<Recordset> openTable(const QString& table, const QStringList& fields = {});
     // A stored query by name; ObjectNotFound when there is none.
     std::shared_ptr<QueryDef> queryDef(const QString& name);
     // A temporary query from SQL text. Dates written between "#" characters
@@ -221,13 +224,36 @@ private:
     QVariantList keyOf(const QSqlRecord& rec) const;
     QSqlRecord& current();
     int fieldIndex(const QString& name);
-    bool autoKey() const;
+    void prepareLayout();
 
     std::shared_ptr<Connection> conn_;
     std::shared_ptr<QueryDef> query_;   // null for a table cursor
     QString table_;                     // table cursor: the table; dynaset: update table
     QStringList keyFields_;
     QSqlRecord layout_;                 // field names (and types) of the rows
+
+    // Reads inside a transaction are remembered while no write can have
+    // changed the table (this program holds the write lock, and every write
+    // through this layer advances the table's write clock), so repeated seeks
+    // of the same row cost no statement.
+    bool cacheValid() const;
+    void resetCache();
+    void noteWrite(bool deleted, const QVariantList& key, const QVariantList& oldKey, bool complete);
+    QString cacheKey(const QVariantList& key) const;
+    std::shared_ptr<quint64> lastWrite_;  // the table's write clock (shared by its cursors)
+    quint64 cacheStamp_ = 0;
+    QHash<QString, QSqlRecord> rowCache_;
+    std::vector<QSqlRecord> wholeTable_;  // table: all rows, when they fit one page
+    bool wholeTableValid_ = false;
+    QHash<QString, int> fieldIndex_;      // exact field name -> index in layout_
+    std::vector<char> writable_, isKey_;  // per layout_ field
+    bool autoKey_ = false;
+    bool reservedOwnTx_ = false;          // addNew began its own transaction
+
+    QString selectList_;                // table: "*" or the chosen fields
+    QString seekSql_;                   // table: the seek statement
+    QHash<quint64, QString> writeSql_;  // UPDATE/INSERT statements by the set of fields written
+    bool stale_ = false;                // the current row must be re-read (defaults after an add)
 
     std::vector<QSqlRecord> rows_;      // table: one page in key order; dynaset: all rows
     int pos_ = -1;                      // index into rows_, or -1 / rows_.size() for BOF/EOF

@@ -58,7 +58,15 @@ std::unique_ptr<SampleDatabase> SampleDatabase::open(const QString& path, OpenSt
         return nullptr;
     }
 
-    s->samples_ = db.openTable(QStringLiteral("Samples"));
+    // The shared Samples cursor reads the sample's own fields; the seven test
+    // tables (several kB of text per sample) have a cursor of their own, so
+    // the many seeks of storing and judging a test do not read them.
+    s->samples_ = db.openTable(QStringLiteral("Samples"),
+                               {QStringLiteral("SampleNum"), QStringLiteral("SampleDate"), QStringLiteral("EquipmentID"),
+                                QStringLiteral("RefID"), QStringLiteral("RefDielectric"), QStringLiteral("AlarmID"),
+                                QStringLiteral("CustomerID"), QStringLiteral("WearSev"), QStringLiteral("ContamSev"),
+                                QStringLiteral("ChemSev")});
+    s->sampleTables_ = db.openTable(QStringLiteral("Samples"), testRecordFieldNames());
     s->sampleNumberQuery_ = db.queryDef(QStringLiteral("SampleNumberQuery"));
     s->sampleNumberRs_ = s->sampleNumberQuery_->openRecordset();
     s->references_ = db.openTable(QStringLiteral("References"));
@@ -186,22 +194,22 @@ CompareResult SampleDatabase::CompareToReference(qint32 sampleId, float dielectr
 void SampleDatabase::SaveTestRecord(qint32 sampleId, const TestRecord& record)
 {
     trap("TransferTestRecord", [&] {
-        if (!samples_->seek({sampleId}))
+        if (!sampleTables_->seek({sampleId}))
             throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record (sample %1).").arg(sampleId));
-        samples_->edit();
+        sampleTables_->edit();
         for (const QString& field : testRecordFieldNames())
-            samples_->setValue(field, testRecordFieldText(record, field));
-        samples_->update();
+            sampleTables_->setValue(field, testRecordFieldText(record, field));
+        sampleTables_->update();
     });
 }
 
 bool SampleDatabase::LoadTestRecord(qint32 sampleId, TestRecord& record)
 {
     return trap("TransferTestRecord", [&] {
-        if (!samples_->seek({sampleId}))
+        if (!sampleTables_->seek({sampleId}))
             return false;
         for (const QString& field : testRecordFieldNames()) {
-            const QVariant v = samples_->value(field);
+            const QVariant v = sampleTables_->value(field);
             if (!v.isNull())
                 setTestRecordFieldText(record, field, v.toString());
         }

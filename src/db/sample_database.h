@@ -124,7 +124,7 @@ private:
 
     std::unique_ptr<Database> db_;
     int version_ = 0;
-    std::unique_ptr<Recordset> systemData_, samples_, references_, parameters_, sampleDetails_,
+    std::unique_ptr<Recordset> systemData_, samples_, sampleTables_, references_, parameters_, sampleDetails_,
         alarmSets_, alarmData_, defaults_;
     std::shared_ptr<QueryDef> sampleNumberQuery_, parmListQuery_, sampleDetailsQuery_, alarmDataQuery_;
     std::unique_ptr<Recordset> sampleNumberRs_, parmListRs_, sampleDetailsRs_, alarmDataRs_;

@@ -1,0 +1,129 @@
+// Sample store benchmark: builds a database of realistic samples through the
+// store's own code (the same StoreTestResult the monitor runs for each test)
+// and prints samples stored per second in one bulk transaction, the latency
+// of a live store (one test, one committed transaction with its fsync), and
+// the file size.
+//
+//   bench_db_store [--samples N] [--live M] [--out PATH]
+//
+// The database is left at PATH (default bench_db_store.mdb in the current
+// folder) for other benchmarks, e.g. the sample grid's, to reuse.
+#include "db/sample_database.h"
+#include "link/test_record.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace qqc;
+
+namespace {
+
+// A test record with the shape of a real one: three channels of 100
+// readings around their base counts, room temperatures, the unit's
+// intermediate values and results in their usual ranges.
+TestRecord realisticRecord(QRandomGenerator& rng)
+{
+    TestRecord r;
+    const int base[3] = {31000, 18500, 22800};
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < TestRecord::ReadingCount; ++i)
+            r.raw8700[size_t(c * TestRecord::ReadingCount + i)] = base[c] + rng.bounded(-400, 400) + i * 3;
+    for (auto& t : r.Temp)
+        t = std::int16_t(rng.bounded(24, 31));
+    for (auto& v : r.Calc8700)
+        v = rng.bounded(-2000, 30000);
+    r.PCCalc = r.Calc8700;
+    r.Rslt8700[Rslt::diel] = rng.bounded(205, 265);
+    r.Rslt8700[Rslt::iron] = rng.bounded(0, 90);
+    r.Rslt8700[Rslt::water] = rng.bounded(0, 350);
+    r.Rslt8700[Rslt::lcont] = rng.bounded(0, 20) == 0 ? rng.bounded(1, 8) : 0;
+    r.Rslt8700[Rslt::cont10] = r.Rslt8700[Rslt::water] * 10;
+    r.PCRslt = r.Rslt8700;
+    r.CalData = {3512, 2897, 220, 300};
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int samples = 100000;
+    int live = 200;
+    QString out = QStringLiteral("bench_db_store.mdb");
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--samples"))
+            samples = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--live"))
+            live = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--out"))
+            out = args[i + 1];
+    }
+
+    const QString templ = db::templatePath();
+    QFile::remove(out);
+    if (!QFile::copy(templ, out)) {
+        std::fprintf(stderr, "cannot copy the template %s to %s\n", qPrintable(templ), qPrintable(out));
+        return 1;
+    }
+    QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+
+    try {
+        auto status = db::SampleDatabase::OpenStatus::Opened;
+        auto store = db::SampleDatabase::open(out, status);
+        QRandomGenerator rng(8700);
+        std::vector<TestRecord> records;
+        for (int i = 0; i < 64; ++i)
+            records.push_back(realisticRecord(rng));
+
+        // Bulk: every sample through StoreTestResult inside one transaction.
+        QDateTime when(QDate(2020, 1, 1), QTime(8, 0));
+        QElapsedTimer timer;
+        timer.start();
+        {
+            db::Transaction t(store->database());
+            for (int i = 0; i < samples; ++i) {
+                store->StoreTestResult(records[size_t(i) % records.size()], when);
+                when = when.addSecs(900);
+            }
+            t.commit();
+        }
+        const double bulkSeconds = double(timer.nsecsElapsed()) / 1e9;
+
+        // Live: one test, one committed transaction, as the monitor stores it.
+        std::vector<double> ms;
+        for (int i = 0; i < live; ++i) {
+            timer.restart();
+            db::Transaction t(store->database());
+            store->StoreTestResult(records[size_t(i) % records.size()], QDateTime::currentDateTime());
+            t.commit();
+            ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+        std::sort(ms.begin(), ms.end());
+        store.reset();
+
+        const double size = double(QFileInfo(out).size());
+        std::printf("samples stored (bulk, one transaction): %d in %.2f s = %.0f samples/s\n", samples, bulkSeconds,
+                    samples / bulkSeconds);
+        if (!ms.empty())
+            std::printf("live store + commit (fsync), %d tests: median %.2f ms, p95 %.2f ms, max %.2f ms\n", live,
+                        ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.back());
+        std::printf("database file: %s, %.1f MB (%.0f bytes per sample)\n", qPrintable(QFileInfo(out).absoluteFilePath()),
+                    size / 1048576.0, size / std::max(1, samples + live));
+    } catch (const db::RoutineFailure& f) {
+        std::fprintf(stderr, "store failed in %s: %d %s\n", qPrintable(f.routine), f.number, qPrintable(f.description));
+        return 1;
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "store failed: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
