@@ -66,7 +66,7 @@ QString CalibrationOrderWarning()
                           "their use has been switched");
 }
 
-QString SupportEmailAddress() { return QStringLiteral("support@quorvelqc.example"); }
+QString SupportEmailAddress() { return QStringLiteral("support@quorvelqc.com"); }
 
 QString CalibrationProblemMessage()
 {

@@ -1,0 +1,163 @@
+// The Monitor's calibration handlers: a new calibration from the unit, the
+// check after each test, new fluid dielectrics from the setup dialog and the
+// download, with their messages, log lines and definition file.
+
+#include "analysis/calibration.h"
+#include "app/monitor.h"
+#include "link/test_record.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "util/ole_date.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+const QString kWarning = QStringLiteral(
+    "WARNING\r\n\r\n  The same calibration oil may have been used for both tests or the order of their use has been switched");
+const QString kFailed = QStringLiteral("Write to QuorvelQC failed.  Check power, cables, etc.");
+
+struct MonitorCalibration : ::testing::Test {
+    test::TempHome home;
+    test::ScriptedPrompter prompter;
+    Monitor monitor;
+
+    // The log's lines without the time each trace line ends with.
+    QStringList logLines() const
+    {
+        QStringList out;
+        const QString log = QString::fromUtf8(home.read(QStringLiteral("quorvelqc.log")));
+        for (QString line : log.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+            const qsizetype comma = line.lastIndexOf(QStringLiteral(", "));
+            out << (comma >= 0 ? line.left(comma) : line);
+        }
+        return out;
+    }
+    QByteArray calFile() const { return home.read(QString::fromLatin1(kCalFileName)); }
+
+    static QByteArray calFrame(int f220, int f300, int d220, int d300, int b9 = 0, int b10 = 0)
+    {
+        QByteArray f("C");
+        for (int w : {f220, f300, d220, d300}) {
+            f.append(char((w >> 8) & 0xFF));
+            f.append(char(w & 0xFF));
+        }
+        f.append(char(b9));
+        f.append(char(b10));
+        return f;
+    }
+};
+
+TEST_F(MonitorCalibration, NewCalibrationIsLoggedStoredAndOpensTheHistory)
+{
+    QSignalSpy history(&monitor, &Monitor::calHistoryRequested);
+    const double before = ToOleDate(QDateTime::currentDateTime());
+    monitor.ProcessNewCalibration(calFrame(5000, 4700, 220, 300, 3, 9));
+
+    EXPECT_TRUE(prompter.messages.empty());  // 300 apart: no warning
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("NewCal,5000,4700,220,300,3,9")});
+    const QByteArray bytes = calFile();
+    ASSERT_EQ(bytes.size(), kCalRecordSize);
+    const CalRecord rec = CalRecord::fromBytes(bytes);
+    EXPECT_EQ(rec.valid, 1);
+    EXPECT_EQ(rec.set(), (CalibrationSet{5000, 4700, 220, 300}));
+    EXPECT_GE(rec.CalDate, before - 1e-6);
+    EXPECT_LE(rec.CalDate, ToOleDate(QDateTime::currentDateTime()) + 1e-6);
+    EXPECT_EQ(monitor.calRecord(), rec);
+    EXPECT_EQ(history.count(), 1);
+}
+
+TEST_F(MonitorCalibration, CountsLessThan300ApartWarnButAreStillStored)
+{
+    monitor.ProcessNewCalibration(calFrame(5000, 4701, 220, 300));
+    ASSERT_EQ(prompter.texts(), QStringList{kWarning});
+    EXPECT_EQ(logLines(), (QStringList{QStringLiteral("NewCal,5000,4701,220,300,0,0"),
+                                       QStringLiteral("Invalid calibration, Freq220 5000 Freq300 4701")}));
+    EXPECT_EQ(CalRecord::fromBytes(calFile()).Freq300, 4701);
+}
+
+TEST_F(MonitorCalibration, WordThatDoesNotFitSixteenBitsChangesNothing)
+{
+    const CalRecord old{1, 45000.0, 5000, 4000, 220, 300};
+    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), old));
+    QSignalSpy history(&monitor, &Monitor::calHistoryRequested);
+
+    monitor.ProcessNewCalibration(calFrame(0x9000, 4000, 220, 300));
+    EXPECT_EQ(calFile(), old.toBytes());
+    EXPECT_EQ(monitor.calRecord(), CalRecord{});
+    EXPECT_EQ(history.count(), 0);
+    EXPECT_TRUE(prompter.messages.empty());
+    const QStringList log = logLines();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith(QStringLiteral("NewCal rejected: Freq220 36864"))) << log[0].toStdString();
+
+    monitor.ProcessNewCalibration(calFrame(5000, 4000, 220, 300).left(6));  // cut short
+    EXPECT_EQ(calFile(), old.toBytes());
+    EXPECT_EQ(logLines().size(), 2);
+}
+
+TEST_F(MonitorCalibration, AllZeroTestCalibrationShowsTheProblemThenTheWarning)
+{
+    testRecord().CalData = {0, 0, 0, 0};
+    monitor.CheckTestCalibration();
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages[0].text,
+              QStringLiteral("A problem has been detected with the calibration data.\r\nPlease recalibrate and email "
+                             "your database, quorvelqc.log, and quorqccal.def to ")
+                  + SupportEmailAddress());
+    EXPECT_EQ(prompter.messages[1].text, kWarning);
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("Invalid calibration, Freq220 0 Freq300 0")});
+
+    prompter.messages.clear();
+    testRecord().CalData = {5000, 4700, 220, 300};
+    monitor.CheckTestCalibration();
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(MonitorCalibration, NewDielectricsKeepTheCountsAndAreSent)
+{
+    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), CalRecord{1, 45000.0, 5000, 4000, 210, 290}));
+    const double before = ToOleDate(QDateTime::currentDateTime());
+    monitor.fSetupFrm_NewDielectric(QStringLiteral("2.20"), QStringLiteral("3.00"));
+
+    const CalRecord rec = CalRecord::fromBytes(calFile());
+    EXPECT_EQ(rec.set(), (CalibrationSet{5000, 4000, 220, 300}));
+    EXPECT_EQ(rec.valid, 1);
+    EXPECT_GE(rec.CalDate, before - 1e-6);
+    EXPECT_EQ(logLines().value(0), QStringLiteral("Setup5000,4000,220,300"));
+    // No link to the unit here: the download reports its failure.
+    EXPECT_EQ(prompter.texts(), QStringList{kFailed});
+}
+
+TEST_F(MonitorCalibration, NewDielectricsWithoutACalibrationChangeNothing)
+{
+    monitor.fSetupFrm_NewDielectric(QStringLiteral("2.20"), QStringLiteral("3.00"));
+    EXPECT_FALSE(QFile::exists(monitor.calDefPath()));
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.startsWith(QStringLiteral("No calibration has been received")));
+
+    prompter.messages.clear();
+    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), CalRecord{1, 45000.0, 5000, 4000, 210, 290}));
+    const QByteArray before = calFile();
+    monitor.fSetupFrm_NewDielectric(QStringLiteral("x"), QStringLiteral("3.00"));
+    EXPECT_EQ(calFile(), before);
+    EXPECT_EQ(prompter.texts(), QStringList{QStringLiteral("Error 13(Type mismatch) in routine: fSetupFrm_NewDielectric ")});
+}
+
+TEST_F(MonitorCalibration, DownloadWithoutFileSendsNothingAndAShortFileIsReported)
+{
+    EXPECT_FALSE(monitor.DownloadCalibration());
+    EXPECT_TRUE(prompter.messages.empty());
+
+    home.write(QString::fromLatin1(kCalFileName), QByteArray(7, '\1'));
+    EXPECT_FALSE(monitor.DownloadCalibration());
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("7 bytes instead of 18")));
+    EXPECT_EQ(calFile(), QByteArray(7, '\1'));
+}
+
+} // namespace
+} // namespace qqc
