@@ -1,0 +1,238 @@
+// The Setup, Test Time and Diag commands driven through the Monitor as a user
+// would: the dialog opens with the stored settings, the user changes values
+// and presses a button, and the settings file holds what was confirmed.
+#include "analysis/calibration.h"
+#include "app/frm_setup.h"
+#include "app/monitor.h"
+#include "link/frm_diag.h"
+#include "link/frm_test_time.h"
+#include "link/serial_port.h"
+#include "sim/pty_unit.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "util/ini_file.h"
+#include "util/program_wide.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace qqc;
+
+namespace {
+
+QString key(const test::TempHome& home, const char* section, const char* name)
+{
+    return IniFile(home.file("quorvelqc.ini")).readPath(section, name, "<missing>");
+}
+
+// Runs `user` on the dialog of type T when the command shows it; the result
+// is whatever the user's last click left.
+template <typename T>
+void whenShown(test::ScriptedPrompter& prompts, const std::function<void(T&)>& user)
+{
+    prompts.onModal = [user](QDialog& dialog) {
+        auto* typed = qobject_cast<T*>(&dialog);
+        EXPECT_NE(typed, nullptr);
+        if (typed) {
+            typed->show();
+            user(*typed);
+        }
+        return dialog.result();
+    };
+}
+
+void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+} // namespace
+
+TEST(SetupCommand, CopiesTheSettingsInAndWritesWhatOkConfirms)
+{
+    test::TempHome home;
+    home.write("quorvelqc.ini", "[COMM]\r\nPORT=3\r\n[OVLABELS]\r\nREPORT0=Acme Oil Lab\r\n"
+                                "COLORREDUCTION=100\r\nDOWNLOADCAL=1\r\n");
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+    monitor.readStartupSettings();
+    ASSERT_TRUE(monitor.ReadSettings());
+
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        EXPECT_EQ(d.cboPort()->currentText(), "Comm 3");
+        EXPECT_EQ(d.RepLabel(0), "Acme Oil Lab");
+        EXPECT_EQ(d.RepLabel(6), "QuorvelQC Analyzer");
+        EXPECT_EQ(d.RepLabel(7), "Trend Report");
+        EXPECT_EQ(d.ColorSlider()->value(), 100);
+        EXPECT_TRUE(d.chkDownloadCal()->isChecked());
+        // No calibration definition file: nothing to edit or send.
+        EXPECT_FALSE(d.f_dlec(0)->isEnabled());
+        EXPECT_FALSE(d.cmdDownloadCal()->isEnabled());
+
+        d.f_Rep(0)->clear();
+        QTest::keyClicks(d.f_Rep(0), "Beta Labs");
+        d.f_Rep(7)->setText("Monthly Trend");
+        d.ColorSlider()->setValue(40);
+        d.chkDownloadCal()->setChecked(false);
+        click(d.cmdOkCancel(0));
+    });
+    monitor.runSetupCommand();
+
+    EXPECT_EQ(key(home, "COMM", "PORT"), "3");
+    EXPECT_EQ(key(home, "COMM", "DEVICE"), "");
+    EXPECT_EQ(key(home, "OVLABELS", "REPORT0"), "Beta Labs");
+    EXPECT_EQ(key(home, "OVLABELS", "REPORT1"), "Address");
+    EXPECT_EQ(key(home, "OVLABELS", "REPORT7"), "Monthly Trend");
+    EXPECT_EQ(key(home, "OVLABELS", "COLORREDUCTION"), "40");
+    EXPECT_EQ(key(home, "OVLABELS", "DOWNLOADCAL"), "0");
+    EXPECT_EQ(programWide().reportLabels[0], "Beta Labs");
+    EXPECT_EQ(programWide().colorReduction, 40);
+    EXPECT_EQ(monitor.settings().downloadCal, 0);
+    EXPECT_FALSE(monitor.windowOpen(Monitor::SetupWindow));
+
+    // The footer is written but, as every start, read back as the built-in text.
+    monitor.ReadSettings();
+    EXPECT_EQ(programWide().reportLabels[7], "Trend Report");
+    EXPECT_EQ(programWide().reportLabels[0], "Beta Labs");
+}
+
+TEST(SetupCommand, CancelKeepsEverything)
+{
+    test::TempHome home;
+    const QByteArray ini = "[COMM]\r\nPORT=2\r\n";
+    home.write("quorvelqc.ini", ini);
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+    monitor.ReadSettings();
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        d.cboPort()->setCurrentIndex(4);
+        d.f_Rep(0)->setText("Changed");
+        click(d.cmdOkCancel(1));
+    });
+    monitor.runSetupCommand();
+    EXPECT_EQ(home.read("quorvelqc.ini"), ini);
+    EXPECT_EQ(monitor.settings().port, 2);
+    EXPECT_EQ(programWide().reportLabels[0], "Company");
+}
+
+TEST(SetupCommand, NumberedPortClearsTheDeviceAndNoneIsStored)
+{
+    test::TempHome home;
+    home.write("quorvelqc.ini", "[COMM]\r\nPORT=99\r\nDEVICE=/dev/ttyUSB7\r\n");
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+    monitor.ReadSettings();
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        EXPECT_EQ(d.cboPort()->currentText(), "/dev/ttyUSB7");
+        d.cboPort()->setCurrentIndex(2);
+        click(d.cmdOkCancel(0));
+    });
+    monitor.runSetupCommand();
+    EXPECT_EQ(key(home, "COMM", "PORT"), "2");
+    EXPECT_EQ(key(home, "COMM", "DEVICE"), "");
+    EXPECT_EQ(monitor.settings().device, "");
+
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        d.cboPort()->setCurrentIndex(0);
+        click(d.cmdOkCancel(0));
+    });
+    monitor.runSetupCommand();
+    EXPECT_EQ(key(home, "COMM", "PORT"), "-1");
+    EXPECT_FALSE(monitor.settings().portIsSet());
+}
+
+TEST(SetupCommand, FluidDielectricsComeFromTheCalibrationFileAndSaveWritesThem)
+{
+    test::TempHome home;
+    home.write("quorvelqc.ini", "[COMM]\r\nPORT=1\r\n");
+    CalRecord record;
+    record.valid = 1;
+    record.Freq220 = 5000;
+    record.Freq300 = 4600;
+    record.Diel220 = 215;
+    record.Diel300 = 305;
+    ASSERT_TRUE(WriteCalFile(home.file("QuorQCcal.def"), record));
+
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+    monitor.ReadSettings();
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        EXPECT_EQ(d.Dlec(0), "2.15");
+        EXPECT_EQ(d.Dlec(1), "3.05");
+        EXPECT_TRUE(d.cmdDownloadCal()->isEnabled());
+        d.f_dlec(0)->setText("2.30");
+        click(d.cmdDownloadCal());
+        click(d.cmdOkCancel(1));   // saving acted at once; Cancel does not undo it
+    });
+    monitor.runSetupCommand();
+
+    CalRecord after;
+    ASSERT_EQ(ReadCalFile(home.file("QuorQCcal.def"), after).status, CalFileStatus::Ok);
+    EXPECT_EQ(after.Diel220, 230);
+    EXPECT_EQ(after.Diel300, 305);
+    EXPECT_EQ(after.Freq220, 5000);
+}
+
+TEST(TestTimeCommand, OpensOnTheStoredTimeAndOkStoresTheChoice)
+{
+    test::TempHome home;
+    home.write("quorvelqc.ini", "[MISC]\r\nTOTALTESTTIME=300\r\nTESTTIMEINCREMENT=17\r\n");
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+    monitor.readStartupSettings();
+    whenShown<frmTestTime>(prompts, [](frmTestTime& d) {
+        EXPECT_TRUE(d.rbTestTime(0)->isChecked());   // no "300 seconds" button
+        EXPECT_FALSE(d.chkDownloadTestTime()->isChecked());
+        d.rbTestTime(3)->click();
+        d.chkDownloadTestTime()->click();
+        click(d.cmdOkCancel(0));
+    });
+    monitor.runTestTimeCommand();
+    EXPECT_EQ(key(home, "MISC", "TOTALTESTTIME"), "500");
+    EXPECT_EQ(key(home, "MISC", "TESTTIMEINCREMENT"), "28");
+    EXPECT_EQ(key(home, "MISC", "DOWNLOADTESTTIME"), "1");
+    EXPECT_EQ(monitor.settings().totalTestTime, 500);
+    EXPECT_EQ(monitor.settings().testTimeIncrement, 28);
+
+    whenShown<frmTestTime>(prompts, [](frmTestTime& d) {
+        EXPECT_TRUE(d.rbTestTime(3)->isChecked());
+        EXPECT_TRUE(d.chkDownloadTestTime()->isChecked());
+        d.rbTestTime(1)->click();
+        click(d.cmdOkCancel(1));
+    });
+    monitor.runTestTimeCommand();
+    EXPECT_EQ(key(home, "MISC", "TOTALTESTTIME"), "500");
+}
+
+TEST(DiagCommand, PollsTheUnitOnItsOwnPortWithTheMagnetForFirmware31)
+{
+    test::TempHome home;
+    sim::PtyUnit unit;
+    ASSERT_TRUE(unit.ok());
+    unit.configure([](sim::CommandResponder& r) {
+        r.grid().frequency = 10000;
+        r.grid().magnetDrop = {0, 50, 30};
+    });
+    home.write("quorvelqc.ini", ("[COMM]\r\nPORT=99\r\nDEVICE=" + unit.device() + "\r\n").toUtf8());
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+    monitor.ReadSettings();
+    monitor.setFirmware31(true);
+    whenShown<frmDiag>(prompts, [](frmDiag& d) {
+        EXPECT_FALSE(d.cbMag()->isHidden());
+        d.cbMag()->setChecked(true);
+        d.PollScroll()->setValue(0);
+        click(d.CmdButton());
+        EXPECT_EQ(d.value(frmDiag::RowFrequency), "10000");
+        EXPECT_EQ(d.value(frmDiag::RowHex), "2710");
+        EXPECT_EQ(d.value(frmDiag::RowFe), "80");
+        EXPECT_TRUE(d.port().isOpen());
+    });
+    monitor.runDiagCommand();
+    EXPECT_EQ(unit.received(), QByteArray::fromHex("4d01444d02444d004444"));
+    EXPECT_TRUE(prompts.messages.empty()) << qPrintable(prompts.texts().join("\n"));
+}
