@@ -132,14 +132,14 @@ void Monitor::runTestTimeCommand()
 void Monitor::fTestTimeFrm_NewTestTime(frmTestTime& dialog)
 {
     storeTestTime(settings_, *ini_, dialog);
-    if (frmStatus* status = calibrationStatusWindow())
+    if (frmStatus* status = openStatusWindow())
         status->TotalTestTime(settings_.totalTestTime);
     DownloadTestTime();
 }
 
 void Monitor::DownloadTestTime()
 {
-    if (SerialPort* port = calibrationPort())
+    if (SerialPort* port = linkPort())
         qqc::DownloadTestTime(*port, settings_.testTimeIncrement);
 }
 

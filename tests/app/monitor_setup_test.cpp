@@ -4,7 +4,9 @@
 #include "analysis/calibration.h"
 #include "app/frm_setup.h"
 #include "app/monitor.h"
+#include "link/fake_port.h"
 #include "link/frm_diag.h"
+#include "link/frm_status.h"
 #include "link/frm_test_time.h"
 #include "link/serial_port.h"
 #include "sim/pty_unit.h"
@@ -49,6 +51,39 @@ void whenShown(test::ScriptedPrompter& prompts, const std::function<void(T&)>& u
 }
 
 void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+// A Monitor whose main link runs on an in-memory port, opened on `port`.
+struct MonitorOnFakeLine {
+    test::FakePort* line = nullptr;
+    Monitor monitor;
+
+    MonitorOnFakeLine()
+    {
+        auto fake = std::make_unique<test::FakePort>();
+        line = fake.get();
+        line->close();
+        monitor.setLinkPort(std::move(fake));
+    }
+};
+
+// A Monitor whose main link runs on a pty answered by `unit`, with the
+// status window open (the unit's status messages reach the Monitor only then).
+struct MonitorOnPty {
+    sim::PtyUnit unit;
+    frmStatus status;
+    Monitor monitor;
+
+    explicit MonitorOnPty(const test::TempHome& home, const QByteArray& extraSettings = {})
+    {
+        home.write("quorvelqc.ini",
+                   "[COMM]\r\nPORT=99\r\nDEVICE=" + unit.device().toUtf8() + "\r\n" + extraSettings);
+        monitor.readStartupSettings();
+        monitor.ReadSettings();
+        monitor.setLinkPort(std::make_unique<QtSerialPort>());
+        monitor.setStatusWindow(&status);
+        monitor.setWindowOpen(Monitor::StatusWindow, true);
+    }
+};
 
 } // namespace
 
@@ -98,6 +133,52 @@ TEST(SetupCommand, CopiesTheSettingsInAndWritesWhatOkConfirms)
     monitor.ReadSettings();
     EXPECT_EQ(programWide().reportLabels[7], "Trend Report");
     EXPECT_EQ(programWide().reportLabels[0], "Beta Labs");
+}
+
+TEST(SetupCommand, ReopensTheLineOnlyWhenThePortChanged)
+{
+    test::TempHome home;
+    home.write("quorvelqc.ini", "[COMM]\r\nPORT=3\r\n");
+    test::ScriptedPrompter prompts;
+    MonitorOnFakeLine m;
+    m.monitor.ReadSettings();
+    ASSERT_TRUE(m.monitor.openSerialLink());
+    ASSERT_EQ(m.line->opens, 1);
+    EXPECT_EQ(m.line->deviceName(), test::FakePort::deviceNameForPortNumber(3));
+
+    whenShown<frmSetup>(prompts, [](frmSetup& d) { click(d.cmdOkCancel(0)); });
+    m.monitor.runSetupCommand();
+    EXPECT_EQ(m.line->opens, 1);
+    EXPECT_TRUE(m.line->isOpen());
+
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        d.cboPort()->setCurrentIndex(2);
+        click(d.cmdOkCancel(0));
+    });
+    m.monitor.runSetupCommand();
+    EXPECT_EQ(m.line->opens, 2);
+    EXPECT_TRUE(m.line->isOpen());
+    EXPECT_EQ(m.line->deviceName(), test::FakePort::deviceNameForPortNumber(2));
+
+    // "None" closes the line and leaves it closed.
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        d.cboPort()->setCurrentIndex(0);
+        click(d.cmdOkCancel(0));
+    });
+    m.monitor.runSetupCommand();
+    EXPECT_FALSE(m.line->isOpen());
+    EXPECT_EQ(m.line->opens, 2);
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // A port that will not open says why; the choice is stored all the same.
+    m.line->openSucceeds = false;
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        d.cboPort()->setCurrentIndex(4);
+        click(d.cmdOkCancel(0));
+    });
+    m.monitor.runSetupCommand();
+    EXPECT_EQ(prompts.texts(), QStringList{"Error opening comm port: No such device"});
+    EXPECT_EQ(key(home, "COMM", "PORT"), "4");
 }
 
 TEST(SetupCommand, CancelKeepsEverything)
@@ -206,6 +287,78 @@ TEST(TestTimeCommand, OpensOnTheStoredTimeAndOkStoresTheChoice)
     });
     monitor.runTestTimeCommand();
     EXPECT_EQ(key(home, "MISC", "TOTALTESTTIME"), "500");
+}
+
+TEST(TestTimeCommand, SaveAndDownloadSendsTheChoiceAndSetsTheCountDown)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    MonitorOnPty m(home);
+    ASSERT_TRUE(m.monitor.openSerialLink());
+
+    whenShown<frmTestTime>(prompts, [&m, &home](frmTestTime& d) {
+        d.rbTestTime(2)->click();
+        click(d.cmdDownloadCal());
+        EXPECT_TRUE(d.isVisible());   // the dialog stays open
+        // "J" 0x4A, the setting byte 10, "S" 0x53, each answered (+10).
+        EXPECT_EQ(m.unit.received(), QByteArray::fromHex("4a0a53"));
+        EXPECT_EQ(m.unit.testTimeSetting(), 10);
+        EXPECT_EQ(m.status.panel()->totalTestTime(), 200);
+        EXPECT_EQ(key(home, "MISC", "TOTALTESTTIME"), "200");
+        EXPECT_EQ(key(home, "MISC", "TESTTIMEINCREMENT"), "10");
+        m.unit.clearReceived();
+        d.rbTestTime(4)->click();
+        click(d.cmdOkCancel(0));
+    });
+    m.monitor.runTestTimeCommand();
+    // "Ok" stores the choice and sends nothing.
+    EXPECT_EQ(key(home, "MISC", "TOTALTESTTIME"), "700");
+    EXPECT_EQ(key(home, "MISC", "TESTTIMEINCREMENT"), "40");
+    QTest::qWait(50);
+    EXPECT_TRUE(m.unit.received().isEmpty());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(UnitReset, SendsTheTestTimeWhenItsDownloadIsOn)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    MonitorOnPty m(home, "[MISC]\r\nDOWNLOADTESTTIME=1\r\nTESTTIMEINCREMENT=40\r\n");
+    ASSERT_TRUE(m.monitor.openSerialLink());
+    ASSERT_TRUE(m.unit.send(QByteArray("<S>K\xFE<E>", 8)));
+    EXPECT_TRUE(QTest::qWaitFor([&m] { return m.unit.received().size() >= 3; }, 3000));
+    EXPECT_EQ(m.unit.received(), QByteArray::fromHex("4a2853"));
+}
+
+TEST(UnitReset, SendsNothingWhenTheDownloadIsOff)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    MonitorOnPty m(home, "[MISC]\r\nDOWNLOADTESTTIME=0\r\n");
+    ASSERT_TRUE(m.monitor.openSerialLink());
+    ASSERT_TRUE(m.unit.send(QByteArray("<S>K\xFE<E>", 8)));
+    QTest::qWait(300);
+    EXPECT_TRUE(m.unit.received().isEmpty());
+}
+
+TEST(DiagCommand, ClosesTheMainLineWhileOpenAndReopensItAfter)
+{
+    test::TempHome home;
+    home.write("quorvelqc.ini", "[COMM]\r\nPORT=3\r\n");
+    test::ScriptedPrompter prompts;
+    MonitorOnFakeLine m;
+    m.monitor.ReadSettings();
+    ASSERT_TRUE(m.monitor.openSerialLink());
+    bool openDuring = true;
+    prompts.onModal = [&](QDialog& d) {
+        openDuring = m.line->isOpen();
+        EXPECT_TRUE(static_cast<frmDiag&>(d).cbMag()->isHidden());   // firmware before 3.1
+        return int(QDialog::Rejected);
+    };
+    m.monitor.runDiagCommand();
+    EXPECT_FALSE(openDuring);
+    EXPECT_TRUE(m.line->isOpen());
+    EXPECT_EQ(m.line->opens, 2);
 }
 
 TEST(DiagCommand, PollsTheUnitOnItsOwnPortWithTheMagnetForFirmware31)

@@ -53,12 +53,10 @@ void PtyUnit::run()
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
         if (n <= 0)
             continue;
+        std::lock_guard lock(mutex_);
         QByteArray answer;
-        {
-            std::lock_guard lock(mutex_);
-            for (ssize_t i = 0; i < n; ++i)
-                answer += responder_.receive(buffer[i]);
-        }
+        for (ssize_t i = 0; i < n; ++i)
+            answer += responder_.receive(buffer[i]);
         qsizetype written = 0;
         while (written < answer.size()) {
             const ssize_t w = ::write(master_, answer.constData() + written, size_t(answer.size() - written));
@@ -67,6 +65,19 @@ void PtyUnit::run()
             written += w;
         }
     }
+}
+
+bool PtyUnit::send(const QByteArray& bytes)
+{
+    std::lock_guard lock(mutex_);   // not in the middle of an answer
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t w = ::write(master_, bytes.constData() + written, size_t(bytes.size() - written));
+        if (w <= 0)
+            return false;
+        written += w;
+    }
+    return true;
 }
 
 void PtyUnit::configure(const std::function<void(CommandResponder&)>& change)

@@ -28,6 +28,8 @@ public:
     // The terminal device the monitor opens ("/dev/pts/N").
     const QString& device() const { return device_; }
 
+    // Sends bytes the unit offers on its own (a frame), as they are.
+    bool send(const QByteArray& bytes);
     // Runs `change` on the responder under its lock (grid values, silence).
     void configure(const std::function<void(CommandResponder&)>& change);
     // What the PC sent so far.
