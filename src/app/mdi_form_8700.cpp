@@ -305,6 +305,7 @@ void MDIForm8700::startUp()
     monitor_->openDatabaseAtStartup();                        // step 14
 
     startingUp_ = false;
+    emit startUpFinished();
     if (closeAfterStartUp_)
         QTimer::singleShot(0, this, &QWidget::close);
 }

@@ -6,6 +6,8 @@
 #include "util/program_folder.h"
 #include "util/prompter.h"
 
+#include <QFile>
+
 namespace qqc {
 
 // Start-up step 1 (the error reporter first of all) and step 3 (the paths):
@@ -25,6 +27,12 @@ Monitor::~Monitor() = default;
 
 void Monitor::readStartupSettings()
 {
+    // An unreadable file gives the built-in settings; say so, since the
+    // layout and choices saved in it will not be used (nor overwritten).
+    QFile file(settingsPath_);
+    if (file.exists() && !file.open(QIODevice::ReadOnly))
+        MessageBoxEx(QStringLiteral("The settings file $ cannot be read ($); the built-in settings are used."),
+                     MsgStyle::Ok | MsgStyle::Exclamation, settingsPath_ + QLatin1Char('|') + file.errorString());
     settings_.readMisc(*ini_);
     firmware31_ = false;
 }

@@ -145,3 +145,22 @@ TEST(UnattendedPrompter, LogsAndAnswersWithTheLeastChangingButton)
 
 } // namespace
 } // namespace qqc
+
+namespace qqc {
+namespace {
+
+TEST(MonitorShell, UnreadableSettingsFileIsReportedAndDefaultsAreUsed)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    QDir(home.path()).mkdir("quorvelqc.ini");  // cannot be opened as a file
+    Monitor m;
+    m.readStartupSettings();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("The settings file " + home.file("quorvelqc.ini") + " cannot be read"))
+        << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(m.settings().totalTestTime, 50);
+}
+
+} // namespace
+} // namespace qqc
