@@ -1,0 +1,138 @@
+// The sample data window wired to a real Monitor on a database made from the
+// built template: a stored test appears as the new first row while the
+// window is open, a click makes the sample current, a viscosity edit goes
+// through the Monitor's handlers, and a delete leaves no detail rows behind.
+
+#include "app/data_window.h"
+#include "app/monitor.h"
+#include "db/sample_database.h"
+#include "link/test_record.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "views/sample_grid_view.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace qqc;
+
+namespace {
+
+class DataWindowRoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString tpl = QCoreApplication::applicationDirPath() + "/DBquorqc.tpl";
+        ASSERT_TRUE(QFile::exists(tpl)) << "template not built";
+        ASSERT_TRUE(QFile::copy(tpl, path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        form.reset(createDataWindow(monitor));
+        form->resize(1000, 500);
+        form->show();
+        monitor.setWindowOpen(Monitor::DataWindow, true);
+        ASSERT_EQ(0, monitor.OpenSampleDatabase(path));
+    }
+    void TearDown() override
+    {
+        form.reset();
+        monitor.closeDatabase();
+    }
+
+    qint32 storeTest(int diel, int iron, int water)
+    {
+        testRecord() = TestRecord{};
+        testRecord().Rslt8700[Rslt::diel] = diel;
+        testRecord().Rslt8700[Rslt::iron] = iron;
+        testRecord().Rslt8700[Rslt::water] = water;
+        EXPECT_TRUE(monitor.StoreTestResult());
+        return monitor.currentSampleId();
+    }
+    int count(const QString& sql)
+    {
+        QSqlQuery q(monitor.sampleDatabase()->database().connection());
+        EXPECT_TRUE(q.exec(sql) && q.next()) << sql.toStdString();
+        return q.value(0).toInt();
+    }
+    void click(int gridRow, int column)
+    {
+        const QRect cell = form->grid().visualRect(form->model().index(gridRow - 1, column));
+        QTest::mouseClick(form->grid().viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    QString path = home.file("road.mdb");
+    Monitor monitor;
+    std::unique_ptr<frmData> form;
+};
+
+TEST_F(DataWindowRoad, StoredTestsAppearAsNewFirstRowsAndAClickMakesOneCurrent)
+{
+    EXPECT_EQ(form->model().rowCount(), 0);
+    const qint32 first = storeTest(250, 60, 150);
+    const qint32 second = storeTest(231, 5, 20);
+    SampleGridModel& m = form->model();
+    ASSERT_EQ(m.rowCount(), 2);
+    EXPECT_EQ(m.sampleIdAt(0), second);
+    EXPECT_EQ(m.sampleIdAt(1), first);
+    EXPECT_EQ(m.cellText(1, SampleGridModel::ColSampleNum), QString::number(first));
+    // Ferrous 60 is between the Alarm and Extreme limits of the template's set: Wear 55.
+    EXPECT_EQ(m.cellText(1, SampleGridModel::ColWear), QStringLiteral("55"));
+    EXPECT_EQ(m.cellLevel(1, SampleGridModel::ColWear), 4);
+    EXPECT_FALSE(m.cellText(1, m.dielectricColumn()).isEmpty());
+
+    click(2, SampleGridModel::ColDate);
+    EXPECT_EQ(monitor.currentSampleId(), first);
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
+}
+
+TEST_F(DataWindowRoad, ViscosityEditStoresTheChangeAgainstTheReferenceOil)
+{
+    const qint32 id = storeTest(250, 5, 20);
+    SampleGridModel& m = form->model();
+    ASSERT_TRUE(m.setData(m.index(0, m.viscosityColumn()), QStringLiteral("50.6")));
+    // The template's reference oil has RefVisc40 46: (50.6 - 46) * 100 / 96.6.
+    QSqlQuery q(monitor.sampleDatabase()->database().connection());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT Value FROM SampleDetails WHERE ParmID = 73 AND SampleID = %1").arg(id)));
+    ASSERT_TRUE(q.next());
+    EXPECT_NEAR(q.value(0).toDouble(), 4.76, 0.01);
+    EXPECT_EQ(m.cellText(0, m.viscosityColumn()), QStringLiteral("50.6"));
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
+}
+
+TEST_F(DataWindowRoad, DeletingSamplesLeavesNoDetailRows)
+{
+    storeTest(250, 5, 20);
+    const qint32 keep = storeTest(240, 5, 20);
+    storeTest(260, 5, 20);
+    click(1, SampleGridModel::ColSampleNum);
+    prompts.answers.push_back(Answer::Yes);
+    form->button(1)->click();
+    click(2, SampleGridModel::ColSampleNum);
+    prompts.answers.push_back(Answer::Yes);
+    form->button(1)->click();
+    EXPECT_EQ(form->model().sampleIds(), (std::vector<qint32>{keep}));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM Samples"), 1);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM SampleDetails WHERE SampleID NOT IN (SELECT SampleID FROM Samples)"), 0);
+    EXPECT_GT(count("SELECT COUNT(*) FROM SampleDetails"), 0);
+}
+
+TEST_F(DataWindowRoad, ClosedWindowIsReadAfreshWhenShownAgain)
+{
+    storeTest(250, 5, 20);
+    form->close();
+    EXPECT_FALSE(monitor.windowOpen(Monitor::DataWindow));
+    const qint32 later = storeTest(260, 5, 20);  // not pushed to the closed window
+    form->show();
+    EXPECT_EQ(form->model().rowCount(), 2);
+    EXPECT_EQ(form->model().sampleIdAt(0), later);
+}
+
+} // namespace
