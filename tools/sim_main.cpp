@@ -62,6 +62,11 @@ const char* const helpText = R"(Scenario steps (separated by "," or ";"), run in
   silence:SECONDS       send nothing and answer nothing for SECONDS
   unplug                close the unit's side of the pty (an unplugged cable)
   replug                a new pty; the --link symlink points at it again
+  grid:FREQ[:TEMP]      the frequency read "D" reports FREQ counts and temperature byte TEMP
+                        (defaults 10000 and 100), with a grid plugged in
+  nogrid                no grid plugged in: the frequency read reports high byte 254
+  spikes:N[:SIZE]       every N-th frequency read jumps by SIZE counts (default 300; N = 0: none)
+  magnet:D1:D2          counts lost with the magnet at positions 1 and 2 (defaults 120, 80)
   exit                  end the program
 Without --scenario the unit reports firmware 3.1.0 and "Available for Test",
 then answers commands until it is stopped. Unless --no-wait is given the
@@ -225,6 +230,19 @@ private:
             std::fflush(stdout);
             if (opt_.wait)
                 waitForMonitor();
+        } else if (name == QLatin1String("grid")) {
+            // The grid the "D" frequency read reports (diagnostics window).
+            CommandResponder::Grid& g = responder_.grid();
+            g.frequency = int(num(1, g.frequency));
+            g.temperatureByte = int(num(2, g.temperatureByte));
+            g.unplugged = false;
+        } else if (name == QLatin1String("nogrid")) {
+            responder_.grid().unplugged = true;
+        } else if (name == QLatin1String("spikes")) {
+            responder_.grid().spikeEvery = int(num(1));
+            responder_.grid().spikeSize = int(num(2, 300));
+        } else if (name == QLatin1String("magnet")) {
+            responder_.grid().magnetDrop = {0, int(num(1, 120)), int(num(2, 80))};
         } else if (name == QLatin1String("exit")) {
             exit_ = true;
         } else {

@@ -7,6 +7,7 @@
 #include "support/scripted_prompter.h"
 
 #include "fake_port.h"
+#include "sim_process.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -261,4 +262,30 @@ TEST(FrmDiag, PollsTheUnitOverAPseudoTerminalAndClosesItsPortWithTheWindow)
     EXPECT_TRUE(raw->isOpen());
     window.reject();
     EXPECT_FALSE(raw->isOpen());
+}
+
+TEST(FrmDiag, PollsTheSimulatorAndSeesItsSpikes)
+{
+    test::TempHome home;
+    test::SimProcess sim(home.file("sim.rec"));
+    const QString device = sim.start({"--no-wait", "--scenario", "grid:4660:100,spikes:2:400"});
+    ASSERT_FALSE(device.isEmpty());
+
+    test::ScriptedPrompter prompts;
+    frmDiag window(std::make_unique<QtSerialPort>());
+    window.setDevice(device);
+    window.PollScroll()->setValue(0);
+    QTest::mouseClick(window.CmdButton(), Qt::LeftButton);
+    EXPECT_EQ(window.value(frmDiag::RowFrequency), "4660");
+    EXPECT_EQ(window.value(frmDiag::RowHex), "1234");
+    EXPECT_EQ(window.value(frmDiag::RowSpikes), "");
+    // Interval 0 polled once; Start polls again, and the second read jumps.
+    QTest::mouseClick(window.CmdButton(), Qt::LeftButton);
+    EXPECT_EQ(window.value(frmDiag::RowFrequency), "5060");
+    EXPECT_EQ(window.value(frmDiag::RowSpikes), "1");
+    EXPECT_EQ(window.value(frmDiag::RowDelta), "400");
+    EXPECT_TRUE(prompts.messages.empty());
+    window.reject();
+    EXPECT_TRUE(test::waitUntil([&sim] { return sim.events().count("RX 44") == 2; }, 2000))
+        << qPrintable(sim.events().join("\n"));
 }
