@@ -131,8 +131,8 @@ void SampleGridView::mouseReleaseEvent(QMouseEvent* event)
     pressed_ = QPersistentModelIndex();
     QTableView::mouseReleaseEvent(event);
     emit gridMouseUp(row);
-    // A click belongs to the cell where the button went down.
-    if (clicked.isValid())
+    // A click (left button) belongs to the cell where the button went down.
+    if (clicked.isValid() && event->button() == Qt::LeftButton)
         emit gridClick(clicked.row() + 1, clicked.column());
 }
 

@@ -327,6 +327,13 @@ TEST_F(GridTest, ClickHighlightsTheRowAndMakesItTheCurrentSample)
     select(2);  // a new click replaces the highlight
     EXPECT_FALSE(model().isHighlighted(0));
     EXPECT_TRUE(model().isHighlighted(1));
+
+    // The right button clears the highlight and selects nothing.
+    QTest::mouseClick(form.grid().viewport(), Qt::RightButton, {}, cellCentre(1, 1));
+    EXPECT_EQ(model().highlightedCount(), 0);
+    EXPECT_EQ(form.firstAnchor(), -1);
+    EXPECT_EQ(form.lastAnchor(), -1);
+    EXPECT_EQ(sel.count(), 2);
 }
 
 TEST_F(GridTest, DraggingHighlightsEveryRowBetweenPressAndRelease)
