@@ -414,15 +414,19 @@ void MDIForm8700::shutDown()
     shutDownDone_ = true;
     monitor_->closeSerialLink();
     if (fStatusFrm_ != nullptr) {
+        bool saved = true;
         for (int i = 0; i < 6; ++i) {
             QWidget* window = layoutWindow(i);
             // A minimised or maximised window is saved at its normal position;
             // a closed one at the position it had when it was closed.
             if (QMdiSubWindow* sub = subWindowOf(window); sub && (sub->isMinimized() || sub->isMaximized()))
                 sub->showNormal();
-            monitor_->iniFile().writeText(kWindows, QString::fromLatin1(kWindowLayouts[i].key),
-                                          GetWindowLayout(window));
+            saved = monitor_->iniFile().writeText(kWindows, QString::fromLatin1(kWindowLayouts[i].key),
+                                                  GetWindowLayout(window)) && saved;
         }
+        if (!saved)
+            MessageBoxEx(QStringLiteral("The window layout could not be saved in $."),
+                         MsgStyle::Ok | MsgStyle::Exclamation, monitor_->settingsPath());
     }
     monitor_->closeDatabase();
 }

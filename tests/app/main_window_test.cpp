@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -211,6 +212,25 @@ TEST_F(MainWindowTest, AboutBoxIsModalThroughThePrompter)
     };
     form->mnuAbout_Click();
     EXPECT_EQ(label, "Quorvel QC Monitor Version 3.1");
+}
+
+} // namespace
+} // namespace qqc
+
+namespace qqc {
+namespace {
+
+TEST(MainWindowShutdown, UnwritableSettingsAreReportedNotIgnored)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    QDir(home.path()).mkdir("quorvelqc.ini");  // neither readable nor replaceable as a file
+    auto form = std::make_unique<MDIForm8700>();
+    form->startUp();
+    prompts.messages.clear();
+    form->close();
+    EXPECT_TRUE(prompts.texts().contains("The window layout could not be saved in " + home.file("quorvelqc.ini") + "."))
+        << prompts.texts().join(" / ").toStdString();
 }
 
 } // namespace
