@@ -13,6 +13,8 @@
 #include "util/prompter.h"
 #include "util/vb_format.h"
 
+#include <QApplication>
+
 namespace qqc {
 
 namespace {
@@ -47,7 +49,7 @@ private:
 
 void Monitor::runSetupCommand()
 {
-    frmSetup dialog(AvailableSystemPorts());
+    frmSetup dialog(AvailableSystemPorts(), QApplication::activeWindow());
     connect(&dialog, &frmSetup::NewDielectric, this,
             [this, &dialog] { fSetupFrm_NewDielectric(dialog.Dlec(0), dialog.Dlec(1)); });
 
@@ -78,13 +80,16 @@ void Monitor::runSetupCommand()
 
     // Copy out. The port is closed and reopened only when it changed;
     // "None" leaves it closed. A port that will not open reports itself.
+    // Before start-up has opened the link (the Setup run when no port is
+    // set) only the choice is taken: start-up opens the port next.
     const int port = dialog.ComPort();
     const QString device = dialog.Device();
     if (port != settings_.port || device != settings_.device) {
+        const bool linkStarted = link_ != nullptr;
         closeSerialLink();
         settings_.port = port;
         settings_.device = device;
-        if (settings_.portIsSet())
+        if (linkStarted && settings_.portIsSet())
             openSerialLink();
     }
     for (int i = 0; i < kReportLabelCount; ++i)
@@ -119,7 +124,7 @@ void storeTestTime(Settings& settings, IniFile& file, const frmTestTime& dialog)
 
 void Monitor::runTestTimeCommand()
 {
-    frmTestTime dialog;
+    frmTestTime dialog(QApplication::activeWindow());
     connect(&dialog, &frmTestTime::NewTestTime, this, [this, &dialog] { fTestTimeFrm_NewTestTime(dialog); });
     dialog.setTotalTestTime(settings_.totalTestTime);
     dialog.setTestTimeDownload(settings_.downloadTestTime);
@@ -147,7 +152,7 @@ void Monitor::runDiagCommand()
 {
     // The diagnostics window takes the line over with a port of its own.
     closeSerialLink();
-    frmDiag dialog(std::make_unique<QtSerialPort>());
+    frmDiag dialog(std::make_unique<QtSerialPort>(), QApplication::activeWindow());
     dialog.setComPort(settings_.port);
     dialog.setDevice(settings_.device);
     dialog.setMagnetVisible(firmware31_);

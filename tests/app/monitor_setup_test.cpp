@@ -181,6 +181,24 @@ TEST(SetupCommand, ReopensTheLineOnlyWhenThePortChanged)
     EXPECT_EQ(key(home, "COMM", "PORT"), "4");
 }
 
+TEST(SetupCommand, AtStartUpOnlyTakesTheChoiceForTheLinkToOpen)
+{
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    Monitor monitor;
+    whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        EXPECT_EQ(d.cboPort()->currentText(), "None");
+        d.cboPort()->setCurrentIndex(2);
+        click(d.cmdOkCancel(0));
+    });
+    // No port set: the message, then the Setup command, before the link opens.
+    EXPECT_TRUE(monitor.ReadSettings());
+    EXPECT_EQ(prompts.texts(), QStringList{"Please specify serial port for Quorvel unit."});
+    EXPECT_EQ(monitor.settings().port, 2);
+    EXPECT_EQ(monitor.linkPort(), nullptr);
+    EXPECT_EQ(key(home, "COMM", "PORT"), "2");
+}
+
 TEST(SetupCommand, CancelKeepsEverything)
 {
     test::TempHome home;
