@@ -66,13 +66,13 @@ QString CalibrationOrderWarning()
                           "their use has been switched");
 }
 
-QString SupportEmailAddress() { return QStringLiteral("support@quorvelqc.com"); }
+QString SupportEmailAddress() { return QStringLiteral("support@quorvelqc.example"); }
 
-QString CalibrationProblemMessage()
+QString CalibrationProblemMessage(const QString& supportAddress)
 {
     return QStringLiteral("A problem has been detected with the calibration data.|Please recalibrate and email your "
                           "database, quorvelqc.log, and quorqccal.def to ")
-        + SupportEmailAddress();
+        + supportAddress;
 }
 
 QString InvalidCalibrationTrace(const CalibrationSet& cal)

@@ -49,10 +49,12 @@ bool CalibrationOrderSuspicious(const CalibrationSet& cal);
 bool CalibrationHasZero(const CalibrationSet& cal);
 
 QString CalibrationOrderWarning();       // the "WARNING||  The same ..." prompt
-QString CalibrationProblemMessage();     // "A problem has been detected ..." + address
+// "A problem has been detected ..." ending with the support address.
+QString CalibrationProblemMessage(const QString& supportAddress);
 QString InvalidCalibrationTrace(const CalibrationSet& cal);  // "Invalid calibration, Freq220 ..."
 QString DownloadFailedMessage();         // "Write to QuorvelQC failed.  Check power, cables, etc."
-// Where users send their database and files when a calibration looks broken.
+// Where users send their database and files when a calibration looks broken
+// (the program's default; the settings can name another).
 QString SupportEmailAddress();
 
 // --- calibration definition file ----------------------------------------------

@@ -11,6 +11,8 @@
 
 #include "analysis/calcind.h"
 #include "analysis/calibration.h"
+#include "db/engine.h"
+#include "db/sample_database.h"
 #include "link/frm_status.h"
 #include "link/link_ops.h"
 #include "link/serial_port.h"
@@ -74,7 +76,7 @@ void Monitor::CheckTestCalibration()
     const auto& c = testRecord().CalData;
     const CalibrationSet set{c[Cal::FreqA], c[Cal::FreqB], c[Cal::DlecA], c[Cal::DlecB]};
     if (CalibrationHasZero(set))
-        MessageBoxEx(CalibrationProblemMessage());
+        MessageBoxEx(CalibrationProblemMessage(supportEmail()));
     if (CalibrationOrderSuspicious(set)) {
         MessageBoxEx(CalibrationOrderWarning());
         stdError().TPrint(InvalidCalibrationTrace(set));
@@ -160,7 +162,25 @@ bool Monitor::DownloadCalibration()
 
 SerialPort* Monitor::calibrationPort() { return linkPort(); }
 frmStatus* Monitor::calibrationStatusWindow() { return openStatusWindow(); }
-void Monitor::appendCalibrationRow(const CalRecord&) {}
+
+void Monitor::appendCalibrationRow(const CalRecord& record)
+{
+    db::SampleDatabase* samples = sampleDatabase();
+    if (!samples)
+        return;  // no database open: the definition file still holds the calibration
+    try {
+        std::unique_ptr<db::Recordset> rs = samples->database().openTable(QStringLiteral("CalData"));
+        rs->addNew();
+        rs->setValue(QStringLiteral("CalDate"), FromOleDate(record.CalDate));
+        rs->setValue(QStringLiteral("Freq220"), record.Freq220);
+        rs->setValue(QStringLiteral("Freq300"), record.Freq300);
+        rs->setValue(QStringLiteral("Diel220"), record.Diel220);
+        rs->setValue(QStringLiteral("Diel300"), record.Diel300);
+        rs->update();
+    } catch (const db::DbError& e) {
+        ShowRoutineError(e.number(), e.description(), QStringLiteral("ProcessNewCalibration"));
+    }
+}
 
 // The calibration history window arrives with the reporting windows; until
 // then the command only announces itself.

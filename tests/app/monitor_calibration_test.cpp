@@ -4,12 +4,19 @@
 
 #include "analysis/calibration.h"
 #include "app/monitor.h"
+#include "db/engine.h"
+#include "db/sample_database.h"
+#include "link/serial_port.h"
 #include "link/test_record.h"
+#include "link/unit_link.h"
+#include "sim/pty_unit.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "util/ole_date.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -107,7 +114,7 @@ TEST_F(MonitorCalibration, AllZeroTestCalibrationShowsTheProblemThenTheWarning)
     EXPECT_EQ(prompter.messages[0].text,
               QStringLiteral("A problem has been detected with the calibration data.\r\nPlease recalibrate and email "
                              "your database, quorvelqc.log, and quorqccal.def to ")
-                  + SupportEmailAddress());
+                  + monitor.supportEmail());
     EXPECT_EQ(prompter.messages[1].text, kWarning);
     EXPECT_EQ(logLines(), QStringList{QStringLiteral("Invalid calibration, Freq220 0 Freq300 0")});
 
@@ -157,6 +164,78 @@ TEST_F(MonitorCalibration, DownloadWithoutFileSendsNothingAndAShortFileIsReporte
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("7 bytes instead of 18")));
     EXPECT_EQ(calFile(), QByteArray(7, '\1'));
+}
+
+TEST_F(MonitorCalibration, NewCalibrationAppendsACalDataRowToTheOpenDatabase)
+{
+    const QString bin = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
+    const QString path = home.file(QStringLiteral("samples.mdb"));
+    ASSERT_TRUE(QFile::copy(bin + QStringLiteral("/DBquorqc.tpl"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_EQ(monitor.OpenSampleDatabase(path), 0);
+
+    monitor.ProcessNewCalibration(calFrame(5100, 4300, 221, 302));
+    monitor.ProcessNewCalibration(calFrame(5050, 4250, 220, 300));
+    EXPECT_TRUE(prompter.messages.empty()) << prompter.texts().join(QLatin1Char('/')).toStdString();
+
+    auto rs = monitor.sampleDatabase()->database().openTable(QStringLiteral("CalData"));
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->value(QStringLiteral("Freq220")).toInt(), 5100);
+    EXPECT_EQ(rs->value(QStringLiteral("Freq300")).toInt(), 4300);
+    EXPECT_EQ(rs->value(QStringLiteral("Diel220")).toInt(), 221);
+    EXPECT_EQ(rs->value(QStringLiteral("Diel300")).toInt(), 302);
+    EXPECT_LE(qAbs(rs->value(QStringLiteral("CalDate")).toDateTime().secsTo(QDateTime::currentDateTime())), 60);
+    rs->moveNext();
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->value(QStringLiteral("Freq220")).toInt(), 5050);
+    rs->moveNext();
+    EXPECT_TRUE(rs->eof());
+}
+
+// The download over a pseudo-terminal to a unit that answers as the real
+// one: "R" (82), the answer 92, then the four words high byte first.
+struct CalibrationDownload : MonitorCalibration {
+    sim::PtyUnit unit;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(unit.ok());
+        monitor.setLinkPort(nullptr);
+        ASSERT_TRUE(monitor.unitLink().open(unit.device())) << monitor.unitLink().errorString().toStdString();
+    }
+};
+
+TEST_F(CalibrationDownload, UnitReceivesRThenFourWordsHighByteFirst)
+{
+    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), CalRecord{1, 45000.0, 5000, 4000, 220, 300}));
+    EXPECT_TRUE(monitor.DownloadCalibration());
+    ASSERT_TRUE(unit.waitForReceived(9, 3000));
+    EXPECT_EQ(unit.received().toHex(' '), QByteArray("52 13 88 0f a0 00 dc 01 2c"));
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("Download,5000,4000,220,300")});
+}
+
+TEST_F(CalibrationDownload, NewDielectricsReachTheUnit)
+{
+    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), CalRecord{1, 45000.0, 5000, 4000, 210, 290}));
+    monitor.fSetupFrm_NewDielectric(QStringLiteral("2.21"), QStringLiteral("3.02"));
+    ASSERT_TRUE(unit.waitForReceived(9, 3000));
+    EXPECT_EQ(unit.received().toHex(' '), QByteArray("52 13 88 0f a0 00 dd 01 2e"));
+    EXPECT_EQ(logLines(), (QStringList{QStringLiteral("Setup5000,4000,221,302"),
+                                       QStringLiteral("Download,5000,4000,221,302")}));
+}
+
+TEST_F(CalibrationDownload, SilentUnitGivesTheFailureMessageAndSendsNoWords)
+{
+    unit.configure([](sim::CommandResponder& r) { r.setSilent(true); });
+    const CalRecord rec{1, 45000.0, 5000, 4000, 220, 300};
+    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), rec));
+    EXPECT_FALSE(monitor.DownloadCalibration());
+    EXPECT_EQ(prompter.texts(), QStringList{kFailed});
+    ASSERT_TRUE(unit.waitForReceived(1, 1000));
+    EXPECT_EQ(unit.received(), QByteArray("R"));
+    EXPECT_EQ(calFile(), rec.toBytes());
+    EXPECT_TRUE(logLines().isEmpty());
 }
 
 } // namespace
