@@ -9,7 +9,9 @@
 #include "link/serial_port.h"
 #include "link/test_record.h"
 #include "link/unit_link.h"
+#include "sim/frames.h"
 #include "sim/pty_unit.h"
+#include "sim/unit_model.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "util/ole_date.h"
@@ -190,6 +192,39 @@ TEST_F(MonitorCalibration, NewCalibrationAppendsACalDataRowToTheOpenDatabase)
     EXPECT_EQ(rs->value(QStringLiteral("Freq220")).toInt(), 5050);
     rs->moveNext();
     EXPECT_TRUE(rs->eof());
+}
+
+TEST_F(MonitorCalibration, TestRecordIsRecalculatedStoredAndItsCalibrationChecked)
+{
+    const QString bin = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
+    const QString path = home.file(QStringLiteral("samples.mdb"));
+    ASSERT_TRUE(QFile::copy(bin + QStringLiteral("/DBquorqc.tpl"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_EQ(monitor.OpenSampleDatabase(path), 0);
+
+    sim::OilSample oil;
+    oil.lcont = 5;  // droplets and non-ferrous particles
+    const TestRecord sent = sim::simulateTest(oil, {5000, 4701, 220, 300}, 4);
+    testRecord().PCRslt.fill(-1);
+    monitor.ProcessTestData(QByteArray("D") + sim::encodeTestPayload(sent));
+
+    const TestRecord& r = testRecord();
+    for (int k : {int(Rslt::diel), int(Rslt::iron), int(Rslt::water), int(Rslt::lcont), int(Rslt::cont10)})
+        EXPECT_EQ(r.PCRslt[k], sent.Rslt8700[k]) << "PCRslt " << k;
+    EXPECT_EQ(r.PCRslt[Rslt::lcont], 5);
+    EXPECT_EQ(r.PCCalc[Calc::smallbspike], 2);
+    EXPECT_EQ(r.PCCalc[Calc::bigbspike], 2);
+
+    // The stored sample carries the recalculated lists.
+    ASSERT_GT(monitor.currentSampleId(), 0);
+    TestRecord stored;
+    ASSERT_TRUE(monitor.sampleDatabase()->LoadTestRecord(monitor.currentSampleId(), stored));
+    EXPECT_EQ(stored.PCCalc, r.PCCalc);
+    EXPECT_EQ(stored.PCRslt, r.PCRslt);
+
+    // 299 counts apart: the warning comes after the sample was stored.
+    EXPECT_EQ(prompter.texts(), QStringList{kWarning});
+    EXPECT_EQ(logLines().last(), QStringLiteral("Invalid calibration, Freq220 5000 Freq300 4701"));
 }
 
 // The download over a pseudo-terminal to a unit that answers as the real
