@@ -11,6 +11,8 @@
 
 #include "analysis/calibration.h"
 #include "app/settings.h"
+#include "link/serial_port.h"
+#include "link/unit_link.h"
 #include "util/ini_file.h"
 #include "util/std_error.h"
 

@@ -169,9 +169,9 @@ void UnitLink::onFirmware(char major, char minor, char revision)
                      QStringLiteral("3|1|") + QLatin1Char(major) + QLatin1Char('|') + QLatin1Char(minor));
     }
     if (major >= '3') {
-        emit testTimeAvailable();
         if (minor >= '1')
             firmware31_ = true;
+        emit testTimeAvailable();
     } else if (major == '2' && revision > '5') {
         emit testTimeAvailable();
     }

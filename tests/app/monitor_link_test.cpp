@@ -1,0 +1,147 @@
+// The Monitor's side of the unit link: the test record sequence, what a
+// damaged record does (reported, logged, nothing stored), and the answers to
+// a unit reset.
+
+#include "app/monitor.h"
+#include "link/fake_port.h"
+#include "link/frm_status.h"
+#include "link/test_decoder.h"
+#include "link/test_record.h"
+#include "link/unit_link.h"
+#include "sim/frames.h"
+#include "sim/unit_model.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace qqc {
+namespace {
+
+struct MonitorLink : ::testing::Test {
+    test::TempHome home;
+    test::ScriptedPrompter prompter;
+    Monitor monitor;
+    frmStatus status;
+    test::FakePort* port = nullptr;
+
+    void SetUp() override
+    {
+        testRecord() = TestRecord{};
+        auto p = std::make_unique<test::FakePort>();
+        port = p.get();
+        monitor.setLinkPort(std::move(p));
+        monitor.setStatusWindow(&status);
+        monitor.setWindowOpen(Monitor::StatusWindow, true);
+    }
+
+    static TestRecord model(int seed)
+    {
+        sim::OilSample oil;
+        oil.lcont = 3;
+        TestRecord r = sim::simulateTest(oil, sim::Calibration{}, std::uint32_t(seed));
+        sim::avoidEndTag(r);
+        return r;
+    }
+};
+
+TEST_F(MonitorLink, TestRecordIsDecodedRecalculatedAndShown)
+{
+    const TestRecord sent = model(4);
+    port->deliver(sim::testFrame(sent));
+    const TestRecord& got = testRecord();
+    EXPECT_EQ(got.raw8700, sent.raw8700);
+    EXPECT_EQ(got.Rslt8700, sent.Rslt8700);
+    EXPECT_EQ(got.CalData, sent.CalData);
+    // The recalculation ran: the dielectric from the count and calibration.
+    EXPECT_NEAR(got.PCRslt[Rslt::diel], sent.Rslt8700[Rslt::diel], 1);
+    EXPECT_EQ(status.readings().dielectric, sent.Rslt8700[Rslt::diel]);
+    EXPECT_EQ(status.readings().ferrous, sent.Rslt8700[Rslt::iron]);
+    EXPECT_EQ(status.readings().lcont, 3);
+    // Storing ran too: without a database it asks for one, and that is all.
+    ASSERT_EQ(prompter.messages.size(), 1u) << prompter.texts().join(QLatin1Char('/')).toStdString();
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("Please open a Database!")));
+}
+
+TEST_F(MonitorLink, ShortTestFrameIsReportedLoggedAndStoresNothing)
+{
+    const TestRecord previous = model(2);
+    testRecord() = previous;
+    status.Diel(111);
+    TestRecord damaged = model(3);
+    damaged.raw8700[10] = 0x453C;   // "<E" ...
+    damaged.raw8700[110] = 0x3E;    // ... ">": the frame ends inside the readings
+    port->deliver(sim::testFrame(damaged));
+
+    // The error reporter, "Comm error", and the rest of the cut frame arriving
+    // without a start tag of its own.
+    ASSERT_EQ(prompter.messages.size(), 3u) << prompter.texts().join(QLatin1Char('/')).toStdString();
+    EXPECT_EQ(prompter.messages[0].style & MsgStyle::ButtonMask, MsgStyle::AbortRetryIgnore);
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("get_ov_data")));
+    EXPECT_EQ(prompter.messages[1].text, QStringLiteral("Comm error"));
+    EXPECT_EQ(prompter.messages[2].text, QStringLiteral("Unable to locate start tag in device string."));
+    const QString log = QString::fromUtf8(home.read(QStringLiteral("quorvelqc.log")));
+    EXPECT_TRUE(log.contains(QStringLiteral("get_ov_data"))) << log.toStdString();
+    // Nothing of the damaged frame, and no step after the decoding ran.
+    EXPECT_EQ(testRecord(), previous);
+    EXPECT_EQ(status.readings().dielectric, 111);
+    EXPECT_EQ(monitor.currentSampleId(), 0);
+}
+
+TEST_F(MonitorLink, AbortOnADamagedRecordShutsDown)
+{
+    QSignalSpy shutdown(&monitor, &Monitor::shutdownRequested);
+    prompter.answers.push_back(Answer::Abort);
+    QByteArray f = QByteArray(1, 'D') + sim::encodeTestPayload(model(1));
+    f[751] = char(0xF0);   // a calibration word that cannot be right
+    monitor.ProcessTestData(f);
+    EXPECT_EQ(shutdown.count(), 1);
+    EXPECT_EQ(prompter.messages.size(), 1u);
+}
+
+TEST_F(MonitorLink, UnitResetSendsTheTestTimeWhenItsFlagIsOn)
+{
+    port->responder = [](unsigned char b, test::FakePort& p) { p.queue(QByteArray(1, char(b + 10))); };
+    monitor.settings().downloadTestTime = 1;
+    monitor.settings().testTimeIncrement = 10;
+    monitor.settings().downloadCal = 0;
+    port->deliver(sim::statusFrame(254));
+    EXPECT_EQ(port->written, QByteArray("J\x0aS"));
+    EXPECT_TRUE(prompter.messages.empty());
+
+    // With the status window closed the reset goes unanswered.
+    port->written.clear();
+    monitor.setWindowOpen(Monitor::StatusWindow, false);
+    port->deliver(sim::statusFrame(254));
+    EXPECT_TRUE(port->written.isEmpty());
+}
+
+TEST_F(MonitorLink, FirmwareMessageRevealsTestTimeAndSetsTheFlag)
+{
+    QSignalSpy reveal(&monitor, &Monitor::testTimeAvailable);
+    port->deliver(sim::firmwareFrame('3', '1', '0'));
+    EXPECT_EQ(reveal.count(), 1);
+    EXPECT_TRUE(monitor.firmware31());
+}
+
+TEST_F(MonitorLink, NoConfiguredPortOpensNothingAndSaysSo)
+{
+    monitor.settings().port = 0;
+    monitor.settings().device.clear();
+    port->close();
+    EXPECT_FALSE(monitor.openSerialLink());
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(status.panel()->Gauge8700Text->text(), QStringLiteral("Comm Port Not Defined"));
+
+    monitor.settings().device = QStringLiteral("/dev/no-such-unit");
+    port->openSucceeds = false;
+    EXPECT_FALSE(monitor.openSerialLink());
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.startsWith(QStringLiteral("Error opening comm port: ")));
+    EXPECT_EQ(port->deviceName(), QStringLiteral("/dev/no-such-unit"));
+}
+
+} // namespace
+} // namespace qqc
