@@ -497,6 +497,23 @@ TEST_F(GridTest, NewSampleAppearsAsFirstRowAndRefreshRereadsOneRow)
     EXPECT_EQ(back(2, 7), QColor(0xFF, 0x00, 0x00));
 }
 
+TEST_F(GridTest, NewSampleCommitsTheCellBeingEditedFirst)
+{
+    const qint32 old = fixture.addSample();
+    open();
+    click(1, model().commentsColumn());  // a Comments click opens the editor at once
+    ASSERT_TRUE(form.grid().isEditing());
+    auto* editor = qobject_cast<QLineEdit*>(form.grid().indexWidget(model().index(0, model().commentsColumn())));
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("typed while a test came in"));
+    const qint32 fresh = fixture.addSample();
+    form.AddDataToGrid(fresh);
+    EXPECT_FALSE(form.grid().isEditing());
+    EXPECT_EQ(fixture.sampleField(old, "Comments").toString(), QStringLiteral("typed while a test came in"));
+    EXPECT_EQ(text(2, model().commentsColumn()), QStringLiteral("typed while a test came in"));
+    EXPECT_EQ(model().sampleIdAt(0), fresh);
+}
+
 TEST_F(GridTest, LargeDatabaseIsReadOnlyAroundTheVisibleRows)
 {
     fixture.db().beginTrans();
