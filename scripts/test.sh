@@ -13,3 +13,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 ./scripts/build.sh build-asan -DQQC_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ctest --output-on-failure -j2 --timeout 600)
+
+# A bounded libFuzzer run over the link's receive path and test-record decoder.
+./scripts/fuzz.sh "${QQC_FUZZ_SECONDS:-60}"
