@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -28,22 +27,6 @@ QStringList entries(const QComboBox* box)
 }
 
 } // namespace
-
-TEST(FrmSetup, ShowsItsCaptions)
-{
-    frmSetup dialog({});
-    EXPECT_EQ(dialog.windowTitle(), "Setup");
-    EXPECT_EQ(dialog.cmdDownloadCal()->text(), "Save && Download");
-    EXPECT_EQ(dialog.chkDownloadCal()->text(), "Download Calibration when Swiftcheck starts");
-    EXPECT_EQ(dialog.cmdOkCancel(0)->text(), "Ok");
-    EXPECT_EQ(dialog.cmdOkCancel(1)->text(), "Cancel");
-    EXPECT_EQ(dialog.Dlec(0), "2.20");
-    EXPECT_EQ(dialog.Dlec(1), "3.00");
-    EXPECT_EQ(dialog.findChild<QLabel*>("Label_Rep5")->text(), "Logo Bitmap");
-    EXPECT_EQ(dialog.findChild<QLabel*>("Label_Rep7")->text(), "Report Colors");
-    EXPECT_EQ(dialog.findChild<QLabel*>("Label_Rep8")->text(), "Report Footer");
-    EXPECT_EQ(dialog.findChild<QLabel*>("L_dlec0")->text(), "Fluid 220");
-}
 
 TEST(FrmSetup, PortListHasNoneTheFourNumberedPortsThenTheSystemsPorts)
 {

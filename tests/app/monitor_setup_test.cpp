@@ -218,7 +218,7 @@ TEST(SetupCommand, CancelKeepsEverything)
     EXPECT_EQ(programWide().reportLabels[0], "Company");
 }
 
-TEST(SetupCommand, NumberedPortClearsTheDeviceAndNoneIsStored)
+TEST(SetupCommand, NumberedPortClearsTheDevice)
 {
     test::TempHome home;
     home.write("quorvelqc.ini", "[COMM]\r\nPORT=99\r\nDEVICE=/dev/ttyUSB7\r\n");
@@ -234,14 +234,6 @@ TEST(SetupCommand, NumberedPortClearsTheDeviceAndNoneIsStored)
     EXPECT_EQ(key(home, "COMM", "PORT"), "2");
     EXPECT_EQ(key(home, "COMM", "DEVICE"), "");
     EXPECT_EQ(monitor.settings().device, "");
-
-    whenShown<frmSetup>(prompts, [](frmSetup& d) {
-        d.cboPort()->setCurrentIndex(0);
-        click(d.cmdOkCancel(0));
-    });
-    monitor.runSetupCommand();
-    EXPECT_EQ(key(home, "COMM", "PORT"), "-1");
-    EXPECT_FALSE(monitor.settings().portIsSet());
 }
 
 TEST(SetupCommand, FluidDielectricsComeFromTheCalibrationFileAndSaveWritesThem)

@@ -69,21 +69,6 @@ TEST(DiagFigures, AJumpOf256OrMoreCountsAsASpike)
     EXPECT_EQ(spikes.size, 256);
 }
 
-TEST(FrmDiag, ShowsItsCaptionsAndRowTitles)
-{
-    frmDiag window(std::make_unique<test::FakePort>());
-    EXPECT_EQ(window.windowTitle(), "Diagnostics");
-    EXPECT_EQ(window.CmdButton()->text(), "Start");
-    EXPECT_EQ(window.Cancel()->text(), "Cancel");
-    EXPECT_FALSE(window.Cancel()->isEnabled());
-    const char* titles[] = {"", "Status", "Frequency", "Hex Freq.", "Temperature", "Spikes", "Delta", "Fe"};
-    for (int r = 0; r < frmDiag::RowCount; ++r)
-        EXPECT_EQ(window.DiagFlex()->item(r, 0)->text(), titles[r]);
-    EXPECT_EQ(window.DiagFlex()->item(0, 1)->text(), "Left Grid");
-    window.setMagnetVisible(false);
-    EXPECT_TRUE(window.cbMag()->isHidden());
-}
-
 TEST(FrmDiag, OnePollShowsFrequencyHexAndTemperatureThenStopsAtIntervalZero)
 {
     test::ScriptedPrompter prompts;
@@ -170,16 +155,6 @@ TEST(FrmDiag, MagnetReadingMovesTheMagnetThroughOneTwoAndZero)
     EXPECT_EQ(diag.row(frmDiag::RowFrequency), "10000");
 }
 
-TEST(FrmDiag, MagnetIsNotReadForOlderFirmware)
-{
-    DiagOnFakePort diag(0);
-    diag.window->setMagnetVisible(false);
-    diag.window->cbMag()->setChecked(true);
-    diag.start();
-    EXPECT_EQ(diag.port->written, QByteArray("D"));
-    EXPECT_EQ(diag.row(frmDiag::RowFe), "");
-}
-
 TEST(FrmDiag, PortThatWillNotOpenIsReportedAndPollingDoesNotStart)
 {
     test::ScriptedPrompter prompts;
@@ -241,29 +216,6 @@ TEST(FrmDiag, RetryReopensTheLineAndAbortEndsTheWindow)
     EXPECT_EQ(diag.window->result(), QDialog::Rejected);
 }
 
-TEST(FrmDiag, PollsTheUnitOverAPseudoTerminalAndClosesItsPortWithTheWindow)
-{
-    sim::PtyUnit unit;
-    ASSERT_TRUE(unit.ok());
-    unit.configure([](sim::CommandResponder& r) {
-        r.grid().frequency = 0x1234;
-        r.grid().temperatureByte = 100;
-    });
-    auto port = std::make_unique<QtSerialPort>();
-    QtSerialPort* raw = port.get();
-    frmDiag window(std::move(port));
-    window.setDevice(unit.device());
-    window.PollScroll()->setValue(0);
-    window.show();
-    QTest::mouseClick(window.CmdButton(), Qt::LeftButton);
-    EXPECT_EQ(window.value(frmDiag::RowFrequency), "4660");
-    EXPECT_EQ(window.value(frmDiag::RowHex), "1234");
-    EXPECT_EQ(unit.received(), QByteArray("D"));
-    EXPECT_TRUE(raw->isOpen());
-    window.reject();
-    EXPECT_FALSE(raw->isOpen());
-}
-
 TEST(FrmDiag, PollsTheSimulatorAndSeesItsSpikes)
 {
     test::TempHome home;
@@ -286,6 +238,7 @@ TEST(FrmDiag, PollsTheSimulatorAndSeesItsSpikes)
     EXPECT_EQ(window.value(frmDiag::RowDelta), "400");
     EXPECT_TRUE(prompts.messages.empty());
     window.reject();
+    EXPECT_FALSE(window.port().isOpen());   // closing the window frees the line
     EXPECT_TRUE(test::waitUntil([&sim] { return sim.events().count("RX 44") == 2; }, 2000))
         << qPrintable(sim.events().join("\n"));
 }

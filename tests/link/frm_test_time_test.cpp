@@ -31,42 +31,6 @@ TEST(FrmTestTime, OffersFiveChoicesWithTheirSettingBytes)
     EXPECT_EQ(dialog.chkDownloadTestTime()->text(), "Download Test Time when Swiftcheck starts");
 }
 
-TEST(FrmTestTime, StoredTimeWithoutAButtonOpensOnFiftySeconds)
-{
-    frmTestTime dialog;
-    dialog.setTotalTestTime(500);
-    EXPECT_TRUE(dialog.rbTestTime(3)->isChecked());
-    dialog.setTotalTestTime(300);
-    EXPECT_TRUE(dialog.rbTestTime(0)->isChecked());
-    EXPECT_EQ(dialog.TotalTestTime(), 50);
-    EXPECT_EQ(dialog.TestTimeIncrement(), 1);
-    // 70 is the start of "700 seconds" but not its number.
-    dialog.setTotalTestTime(70);
-    EXPECT_TRUE(dialog.rbTestTime(0)->isChecked());
-}
-
-TEST(FrmTestTime, OkAndCancelSetTheResultAndSaveKeepsTheDialogOpen)
-{
-    frmTestTime dialog;
-    dialog.show();
-    EXPECT_FALSE(dialog.OkCancel());
-    QSignalSpy spy(&dialog, &frmTestTime::NewTestTime);
-    QTest::mouseClick(dialog.cmdDownloadCal(), Qt::LeftButton);
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_TRUE(dialog.isVisible());
-
-    dialog.setTestTimeDownload(1);
-    EXPECT_EQ(dialog.TestTimeDownload(), 1);
-    QTest::mouseClick(dialog.cmdOkCancel(0), Qt::LeftButton);
-    EXPECT_TRUE(dialog.OkCancel());
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-
-    frmTestTime other;
-    other.show();
-    QTest::mouseClick(other.cmdOkCancel(1), Qt::LeftButton);
-    EXPECT_FALSE(other.OkCancel());
-}
-
 TEST(DownloadTestTime, SendsJTheSettingByteAndS)
 {
     sim::PtyUnit unit;
