@@ -274,7 +274,7 @@ void frmDiag::Poll()
     const int seconds = pollScroll_->value();
     if (seconds >= 1) {
         diagTimer_->start(seconds * 1000);
-    } else if (seconds < 1) {
+    } else {
         // A zero interval polls once: the window is idle again.
         cmdButton_->setEnabled(true);
         cancel_->setEnabled(false);
