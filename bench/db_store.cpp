@@ -79,6 +79,7 @@ int main(int argc, char** argv)
     try {
         auto status = db::SampleDatabase::OpenStatus::Opened;
         auto store = db::SampleDatabase::open(out, status);
+        std::printf("journal mode: %s\n", qPrintable(store->database().journalMode()));
         QRandomGenerator rng(8700);
         std::vector<TestRecord> records;
         for (int i = 0; i < 64; ++i)

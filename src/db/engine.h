@@ -87,6 +87,9 @@ public:
     void close();
     bool isOpen() const;
     const QString& path() const;
+    // "WAL" on a local disk, "TRUNCATE" (rollback journal) on a network
+    // share or an unknown file system.
+    const QString& journalMode() const;
     // The Qt SQL connection, for code that needs plain SQL (e.g. a lazy grid).
     QSqlDatabase connection() const;
 

@@ -85,6 +85,18 @@ TEST_F(EngineTest, OpenFailsClearlyForMissingForeignAndLockedFiles)
     EXPECT_NO_THROW(Database::open(path));
 }
 
+TEST_F(EngineTest, LocalFilesUseTheWriteAheadLogAndCloseBackToOneFile)
+{
+    makeDatabase(path, 1);
+    {
+        auto db = Database::open(path);
+        EXPECT_EQ("WAL", db->journalMode()) << "a temporary folder is on a local disk";
+        db->execute("INSERT INTO Samples (SampleNum) VALUES ('x')");
+    }
+    EXPECT_FALSE(QFile::exists(path + "-wal")) << "closing folds the log back into the file";
+    EXPECT_EQ(2, Database::open(path)->openTable("Samples")->recordCount());
+}
+
 TEST_F(EngineTest, TwoDatabasesAndTheirCursorsCoexist)
 {
     makeDatabase(path, 2);
