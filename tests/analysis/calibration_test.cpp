@@ -35,14 +35,6 @@ TEST(DielectricModel, ChartFormCapsAtSixteenAndRoundsToThreeDecimals)
     EXPECT_EQ(*DielectricIndex(4985, tenth), 222);
 }
 
-TEST(DielectricModel, EqualCountsGiveNoDielectric)
-{
-    const CalibrationSet flat{4500, 4500, 220, 300};
-    EXPECT_FALSE(CountToDielectric(4000, flat));
-    EXPECT_FALSE(DielectricIndex(4000, flat));
-    EXPECT_FALSE(DielectricForChart(4000, flat));
-}
-
 TEST(CalibrationChecks, WarnsBelowThreeHundredCountsApartAndOnAnyZero)
 {
     EXPECT_TRUE(CalibrationOrderSuspicious({5000, 4701, 220, 300}));   // 299 apart

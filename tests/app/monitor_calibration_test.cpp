@@ -47,6 +47,16 @@ struct MonitorCalibration : ::testing::Test {
     }
     QByteArray calFile() const { return home.read(QString::fromLatin1(kCalFileName)); }
 
+    // A fresh database from the built template, opened by the Monitor.
+    void openTemplateCopy()
+    {
+        const QString bin = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
+        const QString path = home.file(QStringLiteral("samples.mdb"));
+        ASSERT_TRUE(QFile::copy(bin + QStringLiteral("/DBquorqc.tpl"), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_EQ(monitor.OpenSampleDatabase(path), 0);
+    }
+
     static QByteArray calFrame(int f220, int f300, int d220, int d300, int b9 = 0, int b10 = 0)
     {
         QByteArray f("C");
@@ -126,21 +136,6 @@ TEST_F(MonitorCalibration, AllZeroTestCalibrationShowsTheProblemThenTheWarning)
     EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(MonitorCalibration, NewDielectricsKeepTheCountsAndAreSent)
-{
-    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), CalRecord{1, 45000.0, 5000, 4000, 210, 290}));
-    const double before = ToOleDate(QDateTime::currentDateTime());
-    monitor.fSetupFrm_NewDielectric(QStringLiteral("2.20"), QStringLiteral("3.00"));
-
-    const CalRecord rec = CalRecord::fromBytes(calFile());
-    EXPECT_EQ(rec.set(), (CalibrationSet{5000, 4000, 220, 300}));
-    EXPECT_EQ(rec.valid, 1);
-    EXPECT_GE(rec.CalDate, before - 1e-6);
-    EXPECT_EQ(logLines().value(0), QStringLiteral("Setup5000,4000,220,300"));
-    // No link to the unit here: the download reports its failure.
-    EXPECT_EQ(prompter.texts(), QStringList{kFailed});
-}
-
 TEST_F(MonitorCalibration, NewDielectricsWithoutACalibrationChangeNothing)
 {
     monitor.fSetupFrm_NewDielectric(QStringLiteral("2.20"), QStringLiteral("3.00"));
@@ -170,11 +165,9 @@ TEST_F(MonitorCalibration, DownloadWithoutFileSendsNothingAndAShortFileIsReporte
 
 TEST_F(MonitorCalibration, NewCalibrationAppendsACalDataRowToTheOpenDatabase)
 {
-    const QString bin = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
-    const QString path = home.file(QStringLiteral("samples.mdb"));
-    ASSERT_TRUE(QFile::copy(bin + QStringLiteral("/DBquorqc.tpl"), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    ASSERT_EQ(monitor.OpenSampleDatabase(path), 0);
+    openTemplateCopy();
+    if (HasFatalFailure())
+        return;
 
     monitor.ProcessNewCalibration(calFrame(5100, 4300, 221, 302));
     monitor.ProcessNewCalibration(calFrame(5050, 4250, 220, 300));
@@ -196,11 +189,9 @@ TEST_F(MonitorCalibration, NewCalibrationAppendsACalDataRowToTheOpenDatabase)
 
 TEST_F(MonitorCalibration, TestRecordIsRecalculatedStoredAndItsCalibrationChecked)
 {
-    const QString bin = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
-    const QString path = home.file(QStringLiteral("samples.mdb"));
-    ASSERT_TRUE(QFile::copy(bin + QStringLiteral("/DBquorqc.tpl"), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    ASSERT_EQ(monitor.OpenSampleDatabase(path), 0);
+    openTemplateCopy();
+    if (HasFatalFailure())
+        return;
 
     sim::OilSample oil;
     oil.lcont = 5;  // droplets and non-ferrous particles
@@ -258,6 +249,10 @@ TEST_F(CalibrationDownload, NewDielectricsReachTheUnit)
     EXPECT_EQ(unit.received().toHex(' '), QByteArray("52 13 88 0f a0 00 dd 01 2e"));
     EXPECT_EQ(logLines(), (QStringList{QStringLiteral("Setup5000,4000,221,302"),
                                        QStringLiteral("Download,5000,4000,221,302")}));
+    // The counts stay, the fluid values and the date change.
+    const CalRecord rec = CalRecord::fromBytes(calFile());
+    EXPECT_EQ(rec.set(), (CalibrationSet{5000, 4000, 221, 302}));
+    EXPECT_GT(rec.CalDate, 45000.0);
 }
 
 TEST_F(CalibrationDownload, SilentUnitGivesTheFailureMessageAndSendsNoWords)
