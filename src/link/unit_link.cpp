@@ -74,6 +74,12 @@ void UnitLink::onNotification(int code)
     }
     if (code != SerialPort::DataReceived)
         return;
+    // A handler runs to completion, message boxes included, before the next
+    // byte is stored: bytes announced meanwhile wait in the port and are read
+    // by the loop below once the handler has returned.
+    if (receiving_)
+        return;
+    receiving_ = true;
     while (port_->isOpen() && port_->bytesWaiting() > 0) {
         const int b = ReadLinkByte(*port_);
         if (b < 0)
@@ -81,6 +87,7 @@ void UnitLink::onNotification(int code)
         lastErrorShown_ = 0;
         ProcessReceivedByte(std::uint8_t(b));
     }
+    receiving_ = false;
 }
 
 void UnitLink::ProcessReceivedByte(std::uint8_t byte)

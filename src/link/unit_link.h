@@ -106,6 +106,7 @@ private:
     bool debugLog_ = false;
     bool firmware31_ = false;
     bool lost_ = false;
+    bool receiving_ = false;   // inside the receive loop (a handler may run an event loop)
     int lastErrorShown_ = 0;   // an error code is shown again only after good data
     QString supportEmail_ = QStringLiteral("support@quorvelqc.example");
     QTimer reconnect_;

@@ -187,3 +187,38 @@ TEST_F(LinkFixture, LostLineIsReportedOnceAndTheSameDeviceReopened)
     EXPECT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(prompter.messages[1].text, QStringLiteral("Comm Error, Event = 1005"));
 }
+
+namespace {
+// A prompter whose message box lets more bytes arrive while it is shown, as
+// the event loop of a real box does.
+class BytesDuringBox : public test::ScriptedPrompter {
+public:
+    std::function<void()> whileShown;
+    int message(const QString& text, int style, const QString& title) override
+    {
+        if (whileShown) {
+            auto f = std::move(whileShown);
+            whileShown = nullptr;
+            f();
+        }
+        return ScriptedPrompter::message(text, style, title);
+    }
+};
+} // namespace
+
+TEST(UnitLinkReentry, BytesArrivingDuringAMessageWaitUntilTheHandlerIsDone)
+{
+    test::TempHome home;
+    BytesDuringBox prompter;
+    auto p = std::make_unique<FakePort>();
+    FakePort* port = p.get();
+    UnitLink link(std::move(p));
+    QList<char> codes;
+    QObject::connect(&link, &UnitLink::frameDispatched, [&](char c) { codes << c; });
+    prompter.whileShown = [&] { port->deliver(sim::frame('J', "") + sim::errorFrame("SECOND")); };
+    port->deliver(sim::errorFrame("FIRST"));
+    EXPECT_EQ(codes, (QList<char>{'X', 'J', 'X'}));
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_TRUE(prompter.messages[0].text.endsWith(QStringLiteral("FIRST")));
+    EXPECT_TRUE(prompter.messages[1].text.endsWith(QStringLiteral("SECOND")));
+}
