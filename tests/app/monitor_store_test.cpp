@@ -1,6 +1,7 @@
 // The main window's database commands and sample events, driven headless
 // with scripted answers.
 #include "app/monitor.h"
+#include "app/sample_listing.h"
 #include "db/sample_database.h"
 #include "link/test_record.h"
 #include "support/scripted_prompter.h"
@@ -264,4 +265,28 @@ TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
     ASSERT_EQ(1, customer.count());
     EXPECT_EQ(4, customer[0][0].toInt());
     EXPECT_EQ(0, alarm.count()) << "the alarm window is not open";
+}
+
+TEST_F(MonitorStore, StoredSamplesAreListedForTheCommandLine)
+{
+    EXPECT_TRUE(StoredSamplesText().startsWith("No database to list"));
+    newDatabase();
+    setTestResults(231, 12, 150, 5);
+    ASSERT_TRUE(monitor.StoreTestResult());
+    ASSERT_TRUE(monitor.StoreTestResult());
+    const QString text = StoredSamplesText();
+    const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(4, lines.size()) << text.toStdString();
+    EXPECT_TRUE(lines[1].startsWith("Sample#"));
+    // number, date, dielectric, ferrous, water, Wear, Contamination, Chemistry
+    const QStringList cells = lines[3].split(' ', Qt::SkipEmptyParts);
+    ASSERT_EQ(9, cells.size()) << lines[3].toStdString();
+    EXPECT_EQ("2", cells[0]);
+    EXPECT_EQ("2.31", cells[3]);
+    EXPECT_EQ("12.0", cells[4]);
+    EXPECT_EQ("1.50", cells[5]);
+    EXPECT_EQ("10", cells[6]);
+    EXPECT_EQ("55", cells[7]);
+    EXPECT_EQ("10", cells[8]);
+    EXPECT_EQ(2, StoredSamplesText(1).count('\n') - 1) << "the newest only";
 }

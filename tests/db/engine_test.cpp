@@ -67,7 +67,8 @@ TEST_F(EngineTest, OpenFailsClearlyForMissingForeignAndLockedFiles)
     expectError(DbErr::FileNotFound, [&] { Database::open(path); });
     EXPECT_FALSE(QFile::exists(path)) << "opening must never create the file";
 
-    home.write("foreign.mdb", QByteArray("Standard Jet DB\0\0\0 this is not SQLite at all, just bytes", 60).repeated(100));
+    const char jetHeader[] = "\x00\x01\x00\x00Standard Jet DB";
+    home.write("foreign.mdb", QByteArray(jetHeader, sizeof jetHeader - 1) + QByteArray(4000, '\x55'));
     expectError(DbErr::NotADatabase, [&] { Database::open(home.file("foreign.mdb")); });
 
     makeDatabase(path);
