@@ -195,12 +195,6 @@ TEST_F(MainWindowTest, MenuBarCaptionsNamesAndHiddenEntries)
     EXPECT_TRUE(form->menuAction("mnuTestTime")->isVisible());
 }
 
-TEST_F(MainWindowTest, DiagIsHiddenUntilStartUp)
-{
-    MDIForm8700 fresh;
-    EXPECT_FALSE(fresh.menuAction("mnuDiag")->isVisible());
-}
-
 TEST_F(MainWindowTest, AboutBoxIsModalThroughThePrompter)
 {
     startUp();

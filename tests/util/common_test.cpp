@@ -58,15 +58,6 @@ TEST(CleanSettingText, NulsAndBlanksAroundAreRemoved)
     EXPECT_EQ(CleanSettingText("\ttab\t"), "\ttab\t");  // only blanks are trimmed
 }
 
-TEST(DeviceTypeName, KnownIndicesAndUndefined)
-{
-    EXPECT_EQ(DeviceTypeName(0), "None");
-    EXPECT_EQ(DeviceTypeName(5), "8700");
-    EXPECT_EQ(DeviceTypeName(7), "MODEM");
-    EXPECT_EQ(DeviceTypeName(8), "Undefined");
-    EXPECT_EQ(DeviceTypeName(-1), "Undefined");
-}
-
 TEST(SplitPath, SplitsAtTheLastSeparatorOfEitherKind)
 {
     QString folder = "keep";
@@ -98,15 +89,6 @@ TEST(NextNumberedFileName, FirstNameAndNextAfterTheLargest)
     EXPECT_EQ(NextNumberedFileName(folder, "samples_", "csv"), folder + "samples_1.csv");
 }
 
-TEST(NullConversions, NullAndEmptyMapToEachOther)
-{
-    EXPECT_EQ(NullToText(QVariant()), "");
-    EXPECT_EQ(NullToText(QVariant(QMetaType(QMetaType::QString))), "");
-    EXPECT_EQ(NullToText(QVariant(42)), "42");
-    EXPECT_TRUE(TextToNullable("").isNull());
-    EXPECT_EQ(TextToNullable("abc").toString(), "abc");
-}
-
 TEST(SortSingles, SortsAscendingAndIgnoresEmptyCounts)
 {
     float v[] = {3.5f, -1.0f, 2.0f, 2.0f, 10.0f, 0.0f};
@@ -129,19 +111,6 @@ TEST(DebugLog, AppendsDateTimeCommaTextOnlyWhenEnabled)
     const QString log = QString::fromUtf8(home.read("quorvelqc.log"));
     const QRegularExpression line(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,Rx: K 05\r\n\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,second\r\n$)");
     EXPECT_TRUE(line.match(log).hasMatch()) << log.toStdString();
-}
-
-TEST(SetLocaleFont, EastAsianLanguagesGetTheirFonts)
-{
-    QWidget w;
-    SetLocaleFont(w, 2052);
-    EXPECT_EQ(w.font().family(), QString::fromUtf8("宋体"));
-    SetLocaleFont(w, 1028);
-    EXPECT_EQ(w.font().family(), QString::fromUtf8("新細明體"));
-    SetLocaleFont(w, 1041);
-    EXPECT_EQ(w.font().family(), QString::fromUtf8("ＭＳ Ｐゴシック"));
-    SetLocaleFont(w, 1033);  // unchanged
-    EXPECT_EQ(w.font().family(), QString::fromUtf8("ＭＳ Ｐゴシック"));
 }
 
 } // namespace

@@ -16,13 +16,6 @@ protected:
     IniFile ini{path};
 };
 
-TEST_F(IniFileTest, MissingFileGivesDefaults)
-{
-    EXPECT_EQ(ini.readText("OVLABELS", "REPORT0", "Company"), "Company");
-    EXPECT_EQ(ini.readInt("MISC", "TOTALTESTTIME", 50), 50);
-    EXPECT_FALSE(ini.readFlag("MISC", "DEBUG"));
-}
-
 TEST_F(IniFileTest, NamesCompareWithoutCaseAndValuesAreTrimmed)
 {
     home.write("quorvelqc.ini", "[misc]\r\n  Debug = 1 \r\nTotalTestTime=  75 \r\n[OvLabels]\r\nreport0=  Acme Oil  \r\n");

@@ -84,14 +84,6 @@ TEST_F(StdErrorTest, TraceHeaderAndTraceLines)
     EXPECT_TRUE(expected.match(trace).hasMatch()) << trace.toStdString();
 }
 
-TEST_F(StdErrorTest, StopAppRaisesTheStopNotification)
-{
-    int stops = 0;
-    QObject::connect(&reporter, &StdError::stopRequested, [&] { ++stops; });
-    reporter.StopApp();
-    EXPECT_EQ(stops, 1);
-}
-
 TEST(ReportModuleError, WarningGivesOkBoxOtherwiseAbortRetryIgnore)
 {
     test::TempHome home;
@@ -114,13 +106,6 @@ TEST(RoutineError, PlainBoxTexts)
                                             "Error in routine: AddNewSample "}));
     EXPECT_EQ(prompts.messages[0].style, MsgStyle::Ok);
     EXPECT_EQ(prompts.messages[0].title, "");
-}
-
-TEST(ListPrintNumber, BlankOrMinusInFrontAndBlankBehind)
-{
-    EXPECT_EQ(ListPrintNumber(6), " 6 ");
-    EXPECT_EQ(ListPrintNumber(0), " 0 ");
-    EXPECT_EQ(ListPrintNumber(-12), "-12 ");
 }
 
 } // namespace
