@@ -12,7 +12,8 @@ endfunction()
 
 # qqc_test_suite(<folder> LIBS <targets...>)
 # One GoogleTest executable per test folder, named <folder>_tests, labelled
-# <folder>; every test runs offscreen with its own temporary program folder.
+# <folder>; every test runs offscreen. tests/support knows the build's bin
+# folder and the source tree (binDir(), sourceDir()).
 function(qqc_test_suite folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS
@@ -27,6 +28,6 @@ function(qqc_test_suite folder)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${folder}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QQC_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QQC_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+               ENVIRONMENT QT_QPA_PLATFORM=offscreen
                TIMEOUT 120)
 endfunction()

@@ -22,7 +22,9 @@ QByteArray TempHome::read(const QString& name) const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString binDir() { return qEnvironmentVariable("QQC_BIN_DIR"); }
-QString sourceDir() { return qEnvironmentVariable("QQC_SOURCE_DIR"); }
+// The environment wins (a test run from another tree); otherwise the folders
+// this test program was built for.
+QString binDir() { return qEnvironmentVariable("QQC_BIN_DIR", QStringLiteral(QQC_BUILD_BIN_DIR)); }
+QString sourceDir() { return qEnvironmentVariable("QQC_SOURCE_DIR", QStringLiteral(QQC_SOURCE_TREE_DIR)); }
 
 } // namespace qqc::test
