@@ -60,14 +60,12 @@ const char* const helpText = R"(Scenario steps (separated by "," or ";"), run in
   endtag                a test record whose payload holds the end tag "<E>"
   truncated             the first part of a test record, then nothing (a cut line)
   silence:SECONDS       send nothing and answer nothing for SECONDS
-  grid:FREQ[:TEMP]      the grid frequency and temperature byte the "D" read answers
-  grid:unplugged        the "D" read answers "no grid" (high byte 254)
-  spikes:EVERY[:SIZE]   every EVERY-th frequency read jumps by SIZE counts (default 300)
   unplug                close the unit's side of the pty (an unplugged cable)
   replug                a new pty; the --link symlink points at it again
   grid:FREQ[:TEMP]      the frequency read "D" reports FREQ counts and temperature byte TEMP
                         (defaults 10000 and 100), with a grid plugged in
-  nogrid                no grid plugged in: the frequency read reports high byte 254
+  grid:unplugged        no grid plugged in: the frequency read reports high byte 254
+  nogrid                the same as grid:unplugged
   spikes:N[:SIZE]       every N-th frequency read jumps by SIZE counts (default 300; N = 0: none)
   magnet:D1:D2          counts lost with the magnet at positions 1 and 2 (defaults 120, 80)
   exit                  end the program
@@ -236,9 +234,13 @@ private:
         } else if (name == QLatin1String("grid")) {
             // The grid the "D" frequency read reports (diagnostics window).
             CommandResponder::Grid& g = responder_.grid();
-            g.frequency = int(num(1, g.frequency));
-            g.temperatureByte = int(num(2, g.temperatureByte));
-            g.unplugged = false;
+            if (a.value(1) == QLatin1String("unplugged")) {
+                g.unplugged = true;
+            } else {
+                g.frequency = int(num(1, g.frequency));
+                g.temperatureByte = int(num(2, g.temperatureByte));
+                g.unplugged = false;
+            }
         } else if (name == QLatin1String("nogrid")) {
             responder_.grid().unplugged = true;
         } else if (name == QLatin1String("spikes")) {
@@ -246,17 +248,6 @@ private:
             responder_.grid().spikeSize = int(num(2, 300));
         } else if (name == QLatin1String("magnet")) {
             responder_.grid().magnetDrop = {0, int(num(1, 120)), int(num(2, 80))};
-        } else if (name == QLatin1String("grid")) {
-            if (a.value(1) == QLatin1String("unplugged")) {
-                responder_.grid().unplugged = true;
-            } else {
-                responder_.grid().unplugged = false;
-                responder_.grid().frequency = int(num(1, 10000));
-                responder_.grid().temperatureByte = int(num(2, responder_.grid().temperatureByte));
-            }
-        } else if (name == QLatin1String("spikes")) {
-            responder_.grid().spikeEvery = int(num(1, 0));
-            responder_.grid().spikeSize = int(num(2, 300));
         } else if (name == QLatin1String("exit")) {
             exit_ = true;
         } else {
