@@ -1,11 +1,12 @@
 // quorvelqc: the monitor program. Options: --home DIR (also QUORVELQC_HOME)
 // sets the program folder; --unattended answers every prompt without a
-// person (see app/prompters.h); --version; --help. SIGTERM and SIGINT shut
-// down like "File" > "Exit".
+// person (see app/prompters.h); --list-samples prints the stored samples and
+// exits; --version; --help. SIGTERM and SIGINT shut down like "File" > "Exit".
 
 #include "app/mdi_form_8700.h"
 #include "app/program_options.h"
 #include "app/prompters.h"
+#include "app/sample_listing.h"
 #include "app/shutdown_signals.h"
 #include "util/program_folder.h"
 #include "util/prompter.h"
@@ -24,6 +25,7 @@ namespace {
 struct Options {
     QString home;
     bool unattended = false;
+    bool listSamples = false;
 };
 
 // Parses the command line before any window system is touched, so --help
@@ -49,10 +51,40 @@ Options parseCommandLine(int argc, char** argv)
         QStringLiteral("Run without anyone at the station: every message goes to the log and standard error and "
                        "is answered with the button that changes least; file dialogs are cancelled and other "
                        "dialogs closed as if cancelled."));
+    const QCommandLineOption listSamplesOption(
+        QStringLiteral("list-samples"),
+        QStringLiteral("Print the samples of the database named in the settings file (number, date, dielectric, "
+                       "ferrous index, water, Trifold values) and exit; needs no display."));
     parser.addOption(homeOption);
     parser.addOption(unattendedOption);
+    parser.addOption(listSamplesOption);
     parser.process(parsing);  // exits after --help, --version or an unknown option
-    return {parser.value(homeOption), parser.isSet(unattendedOption)};
+    return {parser.value(homeOption), parser.isSet(unattendedOption), parser.isSet(listSamplesOption)};
+}
+
+// Chooses, creates and sets the program folder; false when it cannot be made.
+bool setUpProgramFolder(const Options& options)
+{
+    const QString folder = qqc::ChooseProgramFolder(
+        options.home, qEnvironmentVariable("QUORVELQC_HOME"), QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "quorvelqc: cannot create the program folder %s\n", qPrintable(folder));
+        return false;
+    }
+    qqc::setProgramFolder(folder);
+    return true;
+}
+
+int listSamples(int argc, char** argv, const Options& options)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quorvelqc"));
+    QCoreApplication::setOrganizationName(QStringLiteral("QuorvelQC"));
+    if (!setUpProgramFolder(options))
+        return 1;
+    std::fputs(qPrintable(qqc::StoredSamplesText()), stdout);
+    return 0;
 }
 
 } // namespace
@@ -60,20 +92,15 @@ Options parseCommandLine(int argc, char** argv)
 int main(int argc, char** argv)
 {
     const Options options = parseCommandLine(argc, argv);
+    if (options.listSamples)
+        return listSamples(argc, argv, options);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvelqc"));
     QApplication::setOrganizationName(QStringLiteral("QuorvelQC"));
     QApplication::setApplicationVersion(QStringLiteral("3.1"));
-
-    const QString folder = qqc::ChooseProgramFolder(
-        options.home, qEnvironmentVariable("QUORVELQC_HOME"), QApplication::applicationDirPath(),
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    if (!QDir().mkpath(folder)) {
-        std::fprintf(stderr, "quorvelqc: cannot create the program folder %s\n", qPrintable(folder));
+    if (!setUpProgramFolder(options))
         return 1;
-    }
-    qqc::setProgramFolder(folder);
 
     std::unique_ptr<qqc::Prompter> prompts;
     qqc::WidgetPrompter* widgetPrompter = nullptr;
