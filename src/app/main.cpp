@@ -129,7 +129,12 @@ int main(int argc, char** argv)
                 std::fflush(stderr);
             });
         }
-        form.show();
+        // The frame fills the screen for a person; unattended it keeps its
+        // fixed size so layouts are the same on every machine.
+        if (options.unattended)
+            form.show();
+        else
+            form.showMaximized();
         QTimer::singleShot(0, &form, &qqc::MDIForm8700::startUp);
         status = app.exec();
     }

@@ -185,7 +185,12 @@ void frmData::AddDataToGrid(qint32 sampleId)
     vsFlexData->commitOpenEditor();
     if (!model_.store().isValid())
         return;
+    const bool wasEmpty = model_.rowCount() == 0;
     model_.insertSampleAtTop(sampleId);
+    // The first row of an empty grid sizes the columns to real values; later
+    // rows leave the widths (possibly set by the user) alone.
+    if (wasEmpty)
+        vsFlexData->sizeColumns();
 }
 
 void frmData::RefreshSampleDisplay(qint32 sampleId)
