@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: once in a normal build, once under
+# Builds everything and runs every test: once in a normal build, then a
+# bounded fuzz run of the receive path, then every test again under
 # AddressSanitizer + UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,8 +12,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ./scripts/build.sh build
 (cd build && ctest --output-on-failure -j2 --timeout 300)
 
-./scripts/build.sh build-asan -DQQC_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-(cd build-asan && ctest --output-on-failure -j2 --timeout 600)
-
 # A bounded libFuzzer run over the link's receive path and test-record decoder.
 ./scripts/fuzz.sh "${QQC_FUZZ_SECONDS:-60}"
+
+./scripts/build.sh build-asan -DQQC_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+(cd build-asan && ctest --output-on-failure -j2 --timeout 600)
