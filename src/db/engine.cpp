@@ -17,6 +17,10 @@
 #include <algorithm>
 #include <atomic>
 
+#ifdef QQC_NATIVE_SQLITE
+#include <sqlite3.h>
+#endif
+
 namespace qqc::db {
 
 namespace {
@@ -107,6 +111,13 @@ DbError::DbError(int number, QString description)
 
 // --- Connection: the shared state of one open database ---
 
+#ifdef QQC_NATIVE_SQLITE
+// A statement kept prepared on the driver's own SQLite handle.
+struct NativeStatement {
+    sqlite3_stmt* stmt = nullptr;
+};
+#endif
+
 struct Connection {
     QString name;
     QString path;
@@ -126,6 +137,111 @@ struct Connection {
     quint64 clock = 1;
     quint64 globalEvent = 1;
     QHash<QString, std::shared_ptr<quint64>> lastWrite;
+#ifdef QQC_NATIVE_SQLITE
+    // The driver's handle when it is the SQLite library this program links
+    // (same version), else null and every statement goes through Qt SQL.
+    sqlite3* native = nullptr;
+    QHash<QString, NativeStatement> nativeStatements;
+
+    void attachNative()
+    {
+        const QVariant h = db.driver()->handle();
+        if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+            return;
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT sqlite_version()")) || !q.next()
+            || q.value(0).toString() != QLatin1String(sqlite3_libversion()))
+            return;
+        native = *static_cast<sqlite3* const*>(h.constData());
+    }
+
+    DbError nativeError(const QString& sql) const
+    {
+        return fromSqlError(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(native)), QSqlError::StatementError,
+                                      QString::number(sqlite3_extended_errcode(native))),
+                            sql);
+    }
+
+    // Binds as Qt's SQLite driver does (integers as integers, doubles as
+    // reals, text as text, null as null, any other type as its text), so
+    // both paths store the same values with the same storage classes.
+    void bindNative(sqlite3_stmt* st, int i, const QVariant& v)
+    {
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(st, i);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::Bool:
+                rc = sqlite3_bind_int(st, i, v.toInt());
+                break;
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+                rc = sqlite3_bind_int64(st, i, v.toLongLong());
+                break;
+            case QMetaType::Double:
+                rc = sqlite3_bind_double(st, i, v.toDouble());
+                break;
+            case QMetaType::QByteArray: {
+                const QByteArray b = v.toByteArray();
+                rc = sqlite3_bind_blob(st, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            case QMetaType::QString: {
+                const QByteArray t = static_cast<const QString*>(v.constData())->toUtf8();
+                rc = sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray t = v.toString().toUtf8();
+                rc = sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            throw nativeError(QString());
+    }
+
+    // Runs a statement that returns no rows on the native handle; returns
+    // the rows affected.
+    int runNative(const QString& sql, const QVariantList& params, QVariant* insertId)
+    {
+        check();
+        auto it = nativeStatements.find(sql);
+        if (it == nativeStatements.end()) {
+            NativeStatement n;
+            const QByteArray text = sql.toUtf8();
+            if (sqlite3_prepare_v2(native, text.constData(), int(text.size()), &n.stmt, nullptr) != SQLITE_OK)
+                throw nativeError(sql);
+            it = nativeStatements.insert(sql, n);
+        }
+        sqlite3_stmt* st = it->stmt;
+        if (sqlite3_bind_parameter_count(st) != params.size())
+            throw DbError(DbErr::BadParameter, QStringLiteral("Parameter count mismatch: %1").arg(sql));
+        for (int i = 0; i < params.size(); ++i)
+            bindNative(st, i + 1, toStored(params[i]));
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            const DbError e = nativeError(sql);
+            sqlite3_reset(st);
+            throw e;
+        }
+        sqlite3_reset(st);
+        if (insertId)
+            *insertId = qlonglong(sqlite3_last_insert_rowid(native));
+        return sqlite3_changes(native);
+    }
+
+    void releaseNative()
+    {
+        for (const NativeStatement& n : std::as_const(nativeStatements))
+            sqlite3_finalize(n.stmt);
+        nativeStatements.clear();
+        native = nullptr;
+    }
+#endif
 
     std::shared_ptr<quint64> writeClock(const QString& table)
     {
@@ -273,6 +389,9 @@ struct Connection {
 
     void release()
     {
+#ifdef QQC_NATIVE_SQLITE
+        releaseNative();
+#endif
         statements.clear();
         records.clear();
         keys.clear();
@@ -349,6 +468,9 @@ std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions&
         if (!pragma.exec(QStringLiteral("PRAGMA cache_size=-32768")))
             throw fromSqlError(pragma.lastError(), path);
         pragma.finish();
+#ifdef QQC_NATIVE_SQLITE
+        conn->attachNative();
+#endif
     } catch (const DbError& e) {
         conn->release();
         if (e.number() == DbErr::FileInUse)
@@ -506,6 +628,30 @@ int Database::execute(const QString& sql, const QVariantList& params)
     return n;
 }
 
+int Database::executeOn(const QString& table, const QString& sql, const QVariantList& params, QVariant* insertId)
+{
+    const auto clock = conn_->writeClock(table);
+    try {
+#ifdef QQC_NATIVE_SQLITE
+        if (conn_->native) {
+            const int n = conn_->runNative(sql, params, insertId);
+            *clock = ++conn_->clock;
+            return n;
+        }
+#endif
+        QSqlQuery& q = conn_->run(sql, params);
+        const int n = q.numRowsAffected();
+        if (insertId)
+            *insertId = q.lastInsertId();
+        q.finish();
+        *clock = ++conn_->clock;
+        return n;
+    } catch (...) {
+        *clock = ++conn_->clock;
+        throw;
+    }
+}
+
 void Database::beginTrans() { conn_->begin(); }
 void Database::commitTrans() { conn_->commit(); }
 void Database::rollback() { conn_->rollback(); }
@@ -631,7 +777,20 @@ QString Recordset::cacheKey(const QVariantList& key) const
 {
     QString k;
     for (const QVariant& v : key) {
-        k += v.toString();
+        switch (v.typeId()) {
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+            // Keys are mostly numbers: no detour through the type conversion.
+            k += QString::number(v.toLongLong());
+            break;
+        default:
+            k += v.toString();
+            break;
+        }
         k += QChar(0x1f);
     }
     return k;
@@ -972,8 +1131,10 @@ QVariant Recordset::value(const QString& field)
 {
     checkOpen();
     const QSqlRecord& rec = mode_ != Mode::None ? buffer_ : current();
+    // Rows and edit buffers have the cursor's layout; a record of another
+    // shape is searched by name.
     int i = fieldIndex(field);
-    if (i >= rec.count() || rec.fieldName(i) != layout_.fieldName(i))
+    if (rec.count() != layout_.count())
         i = rec.indexOf(field);
     if (i < 0)
         throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(field));

@@ -106,6 +106,12 @@ public:
     std::shared_ptr<QueryDef> createQueryDef(const QString& sql);
     // Runs a statement that returns no rows; returns the rows affected.
     int execute(const QString& sql, const QVariantList& params = {});
+    // Runs a prepared (and kept) statement that writes only `table`, with no
+    // trigger that changes another table: cursors on other tables keep the
+    // rows they remember. Returns the rows affected; `insertId` receives the
+    // auto-number of a row inserted.
+    int executeOn(const QString& table, const QString& sql, const QVariantList& params = {},
+                  QVariant* insertId = nullptr);
 
     // Transactions nest: the outermost begin/commit is a real transaction,
     // inner ones are savepoints. A Transaction object rolls back on

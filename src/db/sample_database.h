@@ -121,6 +121,15 @@ public:
 private:
     SampleDatabase() = default;
     void loadCatalogue();
+    // GetSeverity once the sample's alarm set is known.
+    short severityFor(const QVariant& alarmId, float value, short parmId);
+    // The level of an alarmed parameter's value from the sample's alarm set.
+    short alarmSetLevel(const QVariant& alarmId, float value, short parmId);
+
+    // Statements of StoreTestResult, built once (with and without the
+    // reference dielectric; by the set of parameters stored).
+    QString insertSampleSql_[2], sampleNumberSql_, clearDetailsSql_;
+    QHash<quint32, QString> insertDetailsSql_;
 
     std::unique_ptr<Database> db_;
     int version_ = 0;

@@ -304,6 +304,35 @@ TEST_F(EngineTest, TransactionsNestAndRollBackAsAWhole)
     EXPECT_EQ(0, db->transactionDepth());
 }
 
+TEST_F(EngineTest, WritesToOneTableAreSeenByItsCursorsInsideATransaction)
+{
+    makeDatabase(path, 2);
+    auto db = Database::open(path);
+    Transaction t(*db);
+    auto samples = db->openTable("Samples");
+    auto details = db->openTable("SampleDetails");
+    ASSERT_TRUE(samples->seek({1}));
+    ASSERT_TRUE(details->seek({1, 59}));   // both rows now remembered
+
+    QVariant id;
+    EXPECT_EQ(1, db->executeOn("Samples", "INSERT INTO Samples (SampleNum) VALUES (?)", {"new"}, &id));
+    EXPECT_EQ(3, id.toInt());
+    EXPECT_EQ(1, db->executeOn("Samples", "UPDATE Samples SET SampleNum = ? WHERE SampleID = ?", {"one", 1}));
+    EXPECT_EQ(1, db->executeOn("SampleDetails", "UPDATE SampleDetails SET Value = ? WHERE SampleID = ? AND ParmID = ?",
+                               {7.5, 1, 59}));
+    ASSERT_TRUE(samples->seek({1}));
+    EXPECT_EQ("one", samples->value("SampleNum").toString());
+    ASSERT_TRUE(samples->seek({3}));
+    EXPECT_EQ("new", samples->value("SampleNum").toString());
+    ASSERT_TRUE(details->seek({1, 59}));
+    EXPECT_DOUBLE_EQ(7.5, details->value("Value").toDouble());
+
+    expectError(DbErr::DuplicateKey, [&] {
+        db->executeOn("SampleDetails", "INSERT INTO SampleDetails (SampleID, ParmID) VALUES (?, ?)", {1, 59});
+    });
+    t.commit();
+}
+
 TEST_F(EngineTest, CompactWritesACopyAndLeavesTheSource)
 {
     makeDatabase(path, 50);

@@ -152,6 +152,83 @@ TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
     EXPECT_FALSE(s->LoadTestRecord(id + 100, loaded));
 }
 
+namespace {
+
+// What storing a test must leave: the routines one after the other.
+qint32 storeRoutineByRoutine(SampleDatabase& s, const TestRecord& r, const QDateTime& now)
+{
+    const qint32 id = s.AddNewSample(now);
+    s.SaveTestRecord(id, r);
+    float dielectric = float(double(r.Rslt8700[Rslt::diel]) / 100.0);
+    CompareResult cmp = s.CompareToReference(id, dielectric, -1.0f);
+    s.SaveParameterData(id, cmp.dielectricChange, 56);
+    s.SaveParameterData(id, dielectric, 58);
+    float ferrous = float(r.Rslt8700[Rslt::iron]);
+    s.SaveParameterData(id, ferrous, 59);
+    float water = float(double(r.Rslt8700[Rslt::water]) / 100.0);
+    s.SaveParameterData(id, water, 60);
+    const std::pair<short, int> flags[] = {{65, LcontFlag::Droplets}, {66, LcontFlag::Ferrous}, {67, LcontFlag::NonFerrous}};
+    for (const auto& [parm, bit] : flags) {
+        float flag = (r.Rslt8700[Rslt::lcont] & bit) ? 1.0f : 0.0f;
+        s.SaveParameterData(id, flag, parm);
+    }
+    s.UpdateTriFold(id);
+    return id;
+}
+
+// Every stored column of a sample and its details as text with its storage
+// class, the sample's own number left out.
+QStringList storedRows(SampleDatabase& s, qint32 id)
+{
+    QStringList rows;
+    QSqlQuery q(s.database().connection());
+    q.exec(QString("SELECT * FROM Samples WHERE SampleID = %1").arg(id));
+    if (q.next()) {
+        QSqlQuery types(s.database().connection());
+        for (int i = 0; i < q.record().count(); ++i) {
+            const QString f = q.record().fieldName(i);
+            if (f == "SampleID")
+                continue;
+            types.exec(QString("SELECT typeof(%1) FROM Samples WHERE SampleID = %2").arg(f).arg(id));
+            types.next();
+            const QString v = f == "SampleNum" ? QString(q.value(i).toString() == QString::number(id) ? "own" : "other")
+                                               : q.value(i).toString();
+            rows << f + "=" + v + ":" + types.value(0).toString();
+        }
+    }
+    q.exec(QString("SELECT ParmID, Value, typeof(Value), Severity, typeof(Severity) FROM SampleDetails"
+                   " WHERE SampleID = %1 ORDER BY ParmID").arg(id));
+    while (q.next())
+        rows << QString("%1: %2 %3 %4 %5").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                                               q.value(3).toString(), q.value(4).toString());
+    return rows;
+}
+
+} // namespace
+
+TEST_F(Store, StoringATestLeavesWhatTheRoutinesOneAfterAnotherLeave)
+{
+    // With the default reference oil (dielectric change stored), without it
+    // (none stored), with a negative water reading and every flag.
+    auto s = openStore();
+    const QDateTime now(QDate(2026, 12, 6), QTime(9, 30, 15));
+    const std::vector<TestRecord> records = {sampleRecord(231, 12, 150, 5), sampleRecord(205, 95, -40, 7),
+                                             sampleRecord(260, 0, 0, 0), sampleRecord(190, 48, 390, 2)};
+    for (int withReference : {1, 0}) {
+        if (!withReference)
+            s->database().execute("UPDATE Defaults SET Ref = 77 WHERE DefaultID = 1");
+        for (const TestRecord& r : records) {
+            Transaction t(s->database());
+            const qint32 fused = s->StoreTestResult(r, now);
+            const qint32 single = storeRoutineByRoutine(*s, r, now);
+            t.commit();
+            const QStringList expected = storedRows(*s, single);
+            EXPECT_EQ(expected, storedRows(*s, fused));
+            EXPECT_EQ(withReference ? 7 : 6, int(details(*s, fused).size()));
+        }
+    }
+}
+
 TEST_F(Store, NegativeAndMissingValueRules)
 {
     auto s = openStore();
