@@ -49,6 +49,20 @@ bool inTransaction(db::SampleDatabase& s, const QString& routine, F&& work)
     return false;
 }
 
+// The template every new database is copied from. Opened as a database it
+// would take the write-ahead-log switch and the tests stored in it, and every
+// database created afterwards would start with them.
+bool isTemplate(const QString& path)
+{
+    return samePath(path, db::templatePath()) || samePath(path, programFile(QStringLiteral("DBquorqc.tpl")));
+}
+
+void refuseTemplate()
+{
+    MessageBoxEx(QStringLiteral(" This Database may not be opened!|Please select another, or create a new one. "),
+                 MsgStyle::Ok, QString(), kSelection);
+}
+
 } // namespace
 
 QString Monitor::databaseTitle() const
@@ -74,6 +88,8 @@ int Monitor::OpenSampleDatabase(const QString& path)
     SplitPath(path, folder, fileName);
     releaseDatabase();
     try {
+        if (isTemplate(path))
+            throw db::DbError(db::DbErr::Generic, QStringLiteral("The template is not a sample database."));
         auto status = db::SampleDatabase::OpenStatus::Opened;
         auto opened = db::SampleDatabase::open(path, status);
         if (status == db::SampleDatabase::OpenStatus::NeedsUpgrade) {
@@ -130,6 +146,10 @@ void Monitor::mnuDBOpen_Click()
             MessageBoxEx(QStringLiteral(" Database already open! "));
             return;
         }
+        if (isTemplate(name)) {
+            refuseTemplate();
+            return;
+        }
         if (OpenSampleDatabase(name) == 0)
             Settings::writeDatabaseFile(iniFile(), dbPath_);
     } catch (const std::exception& e) {
@@ -155,9 +175,8 @@ void Monitor::mnuCreateDB_Click()
         if (sampleDb_ && samePath(name, dbPath_))
             return;
         const QString templ = db::templatePath();
-        if (samePath(name, templ) || samePath(name, programFile(QStringLiteral("DBquorqc.tpl")))) {
-            MessageBoxEx(QStringLiteral(" This Database may not be opened!|Please select another, or create a new one. "),
-                         MsgStyle::Ok, QString(), kSelection);
+        if (isTemplate(name)) {
+            refuseTemplate();
             return;
         }
         if (!QFileInfo::exists(templ)) {

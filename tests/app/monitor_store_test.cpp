@@ -108,6 +108,39 @@ TEST_F(MonitorStore, CreateRefusesExistingFilesAndTheTemplate)
     EXPECT_EQ(nullptr, monitor.sampleDatabase());
 }
 
+TEST_F(MonitorStore, TheTemplateIsNeverOpenedAsADatabase)
+{
+    ASSERT_TRUE(QFile::copy(builtTemplate(), home.file("DBquorqc.tpl")));
+    QFile::setPermissions(home.file("DBquorqc.tpl"), QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray pristine = home.read("DBquorqc.tpl");
+    const QString good = newDatabase();
+    ASSERT_NE(nullptr, monitor.sampleDatabase());
+
+    // "Open Database" on the template: refused, the open database stays.
+    prompts.messages.clear();
+    prompts.fileNames = {home.file("DBquorqc.tpl")};
+    monitor.mnuDBOpen_Click();
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_EQ(" This Database may not be opened!\r\nPlease select another, or create a new one. ",
+              prompts.messages[0].text);
+    EXPECT_EQ("Database Selection", prompts.messages[0].title);
+    EXPECT_NE(nullptr, monitor.sampleDatabase());
+    EXPECT_EQ(good, monitor.databasePath());
+    EXPECT_EQ(good, iniDatabaseFile());
+
+    // A settings file naming the template: start-up takes the failure path.
+    monitor.closeDatabase();
+    monitor.iniFile().writeText("Database", "File", home.file("DBquorqc.tpl"));
+    prompts.messages.clear();
+    monitor.openDatabaseAtStartup();
+    EXPECT_EQ(nullptr, monitor.sampleDatabase());
+    EXPECT_EQ(1u, prompts.messages.size());
+    EXPECT_EQ("", iniDatabaseFile());
+
+    EXPECT_EQ(pristine, home.read("DBquorqc.tpl")) << "the template was changed";
+    EXPECT_FALSE(QFile::exists(home.file("DBquorqc.tpl-wal")));
+}
+
 TEST_F(MonitorStore, FailedOpensTakeTheFailurePath)
 {
     home.write("notadb.mdb", QByteArray(4096, 'J'));
