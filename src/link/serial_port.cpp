@@ -61,7 +61,13 @@ bool QtSerialPort::open()
     const bool ok = port_->open(QIODevice::ReadWrite);
     opening_ = false;
     if (!ok) {
-        errorText_ = port_->errorString();
+        // The error notification raised during open() has already taken the
+        // system's text and cleared the error; reading it again here would
+        // give "No error".
+        if (errorText_.isEmpty() && port_->error() != QSerialPort::NoError)
+            errorText_ = port_->errorString();
+        if (errorText_.isEmpty())
+            errorText_ = QStringLiteral("Cannot open %1").arg(device_);
         port_->clearError();
         return false;
     }

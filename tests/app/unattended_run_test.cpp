@@ -108,6 +108,9 @@ TEST_F(UnattendedRun, SigintShutsDownLikeExit)
     ASSERT_TRUE(waitForError("quorvelqc: start-up finished")) << errors.toStdString();
     // A named device counts as a chosen port: no port prompt.
     EXPECT_FALSE(errors.contains("Please specify serial port")) << errors.toStdString();
+    // A device that is not there is named with the system's reason.
+    EXPECT_TRUE(errors.contains("Error opening comm port: ")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("Error opening comm port: No error")) << errors.toStdString();
     ::kill(pid_t(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 0);
