@@ -38,6 +38,31 @@ bool runStep(Step&& step, const DecodeFailureHandler& onFailure, bool& abort)
     return false;
 }
 
+// Whether the bytes from `at` (a message code after "<S>") to the end of the
+// frame form one whole frame of that code. Readings and results are binary
+// and can spell "<S>" and a letter by chance; in a frame of exactly the test
+// record's length such a pattern is a cut only when what follows it really is
+// a whole frame.
+bool wholeFrameFrom(const std::uint8_t* frame, std::size_t at, std::size_t length)
+{
+    const std::size_t payload = length - at - 1;
+    switch (frame[at]) {
+    case 'K': return payload == 1;
+    case 'F': return payload == 2;
+    case 'S': case 'I': return payload == 3;
+    case 'C': return payload == 10;
+    case 'D': return payload + 1 >= std::size_t(TestFrameLength);
+    case 'X':
+        for (std::size_t i = at + 1; i < length; ++i) {
+            if (frame[i] < 0x20 || frame[i] > 0x7E)
+                return false;
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 int get_ov_data(const std::uint8_t* frame, std::size_t length, TestRecord& record,
@@ -51,7 +76,8 @@ int get_ov_data(const std::uint8_t* frame, std::size_t length, TestRecord& recor
         // one is reported either way.
         std::size_t restart = 0;
         for (std::size_t i = 1; i + 3 < length; ++i) {
-            if (frame[i] == '<' && frame[i + 1] == 'S' && frame[i + 2] == '>' && isMessageCode(frame[i + 3]))
+            if (frame[i] == '<' && frame[i + 1] == 'S' && frame[i + 2] == '>' && isMessageCode(frame[i + 3])
+                && (length != std::size_t(TestFrameLength) || wholeFrameFrom(frame, i + 3, length)))
                 restart = i + 3;
         }
         if (restart) {

@@ -142,3 +142,23 @@ TEST(TestDecoder, CutFrameFollowedByAWholeOneDecodesTheWholeOne)
     EXPECT_EQ(decode(cut, untouched), DecodeResult::Failed);
     EXPECT_EQ(untouched, sent);
 }
+
+TEST(TestDecoder, ReadingsThatSpellAStartTagAreNotACut)
+{
+    // Base 0x533C and North 0x4B3E are the bytes "<S>K" in the payload; the
+    // frame is a whole test record all the same.
+    TestRecord sent = sampleRecord();
+    sent.raw8700[40] = 0x533C;
+    sent.raw8700[140] = 0x4B3E;
+    sent.raw8700[60] = 0x533C;
+    sent.raw8700[160] = 0x443E;   // "<S>D"
+    const QByteArray frame = payloadOf(sent);
+    ASSERT_EQ(frame.size(), TestFrameLength);
+    ASSERT_TRUE(frame.contains("<S>K"));
+    ASSERT_TRUE(frame.contains("<S>D"));
+    TestRecord r;
+    QStringList failures;
+    EXPECT_EQ(decode(frame, r, &failures), DecodeResult::Ok);
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('/')).toStdString();
+    EXPECT_EQ(r.raw8700, sent.raw8700);
+}
