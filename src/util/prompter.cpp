@@ -9,8 +9,8 @@ int leastChangingAnswer(int style)
 {
     switch (style & MsgStyle::ButtonMask) {
     case MsgStyle::AbortRetryIgnore: return Answer::Ignore;
-    case MsgStyle::YesNo:
-    case MsgStyle::YesNoCancel: return Answer::No;
+    case MsgStyle::YesNo: return Answer::No;
+    case MsgStyle::YesNoCancel:   // "No" may still go on (close without saving); "Cancel" stops
     case MsgStyle::OkCancel:
     case MsgStyle::RetryCancel: return Answer::Cancel;
     default: return Answer::Ok;

@@ -125,6 +125,8 @@ TEST(UnattendedPrompter, LogsAndAnswersWithTheLeastChangingButton)
     EXPECT_EQ(p.message("Retry?", MsgStyle::AbortRetryIgnore | MsgStyle::Critical, ""), Answer::Ignore);
     EXPECT_EQ(p.message("Delete?", MsgStyle::YesNo, "Deleting"), Answer::No);
     EXPECT_EQ(p.message("Go on?", MsgStyle::OkCancel, ""), Answer::Cancel);
+    EXPECT_EQ(leastChangingAnswer(MsgStyle::YesNoCancel), Answer::Cancel);
+    EXPECT_EQ(leastChangingAnswer(MsgStyle::RetryCancel), Answer::Cancel);
     EXPECT_EQ(p.message("line one\r\nline two", MsgStyle::Ok, ""), Answer::Ok);
     EXPECT_EQ(p.openFileName({"Open Database", home.path(), "", "*.mdb"}), "");
     QDialog dialog;
