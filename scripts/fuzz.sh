@@ -15,7 +15,14 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=De
 cmake --build "$dir" --target link_fuzz -j2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp fuzz/corpus/link/* "$work"/ 2>/dev/null || true
+mkdir -p "$work/corpus"
+cp fuzz/corpus/link/* "$work/corpus"/ 2>/dev/null || true
 export QT_QPA_PLATFORM=offscreen
-"$dir/bin/link_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -max_len=4096 -print_final_stats=1 "$work"
+# The progress lines go to a file; the whole of it is shown only on a failure.
+log=$work/fuzz.log
+if ! "$dir/bin/link_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -max_len=4096 -print_final_stats=1 "$work/corpus" >"$log" 2>&1; then
+  cat "$log"
+  exit 1
+fi
+grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$log"
