@@ -385,10 +385,11 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
 short SampleDatabase::GetSeverity(qint32 sampleId, float value, short parmId)
 {
     return trap("GetSeverity", [&]() -> short {
-        QVariant alarmId;
-        if (samples_->seek({sampleId}))
-            alarmId = samples_->value(QStringLiteral("AlarmID"));
-        return severityFor(alarmId, value, parmId);
+        // A sample that does not exist has no limits: level 0, no error. An
+        // existing sample without an alarm set is an error (reported).
+        if (!samples_->seek({sampleId}))
+            return short(0);
+        return severityFor(samples_->value(QStringLiteral("AlarmID")), value, parmId);
     });
 }
 

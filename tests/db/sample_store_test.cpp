@@ -1,5 +1,6 @@
 // The template, the layout check on open, storing tests and assignments.
 #include "db_fixture.h"
+#include "support/scripted_prompter.h"
 
 #include "link/test_record.h"
 
@@ -344,6 +345,24 @@ TEST_F(Store, AssignmentsRecalculateLevels)
     EXPECT_EQ(QString::number(id), s->FindSample(id).number);
     EXPECT_FALSE(s->FindSample(id + 1).found);
     s->SetAlarm(id + 1, 1);   // a deleted sample: nothing happens
+    t.commit();
+}
+
+TEST_F(Store, GetSeverityGivesZeroWithoutSampleParameterOrLimits)
+{
+    test::ScriptedPrompter prompts;
+    auto s = openStore();
+    Transaction t(s->database());
+    const qint32 id = s->StoreTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
+    ASSERT_EQ(4, s->GetSeverity(id, 60.0f, 59));
+
+    EXPECT_EQ(0, s->GetSeverity(id + 1, 60.0f, 59)) << "missing sample";
+    EXPECT_EQ(0, s->GetSeverity(id, 60.0f, 999)) << "missing parameter";
+    // A parameter that is not alarmed gives 0 even when its set has limits.
+    s->database().execute("INSERT INTO AlarmData (AlarmID, ParmID, HighNormal, Alert, Alarm, Extreme) "
+                          "VALUES (1, 58, 1, 2, 3, 4)");
+    EXPECT_EQ(0, s->GetSeverity(id, 3.5f, 58)) << "not alarmed";
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
     t.commit();
 }
 
