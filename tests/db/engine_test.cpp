@@ -1,5 +1,6 @@
 // The database engine layer against real SQLite files.
 #include "db/engine.h"
+#include "db_fixture.h"
 #include "support/temp_home.h"
 
 #include <QFile>
@@ -14,32 +15,24 @@ namespace {
 // Builds a small database with plain SQL through a connection of its own.
 void makeDatabase(const QString& path, int samples = 0)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        for (const char* sql : {
-                 "CREATE TABLE Samples (SampleID INTEGER PRIMARY KEY AUTOINCREMENT, SampleNum TEXT,"
-                 " SampleDate DATETIME, RefID INTEGER DEFAULT 0, Value REAL DEFAULT 0)",
-                 "CREATE TABLE SampleDetails (SampleID INTEGER NOT NULL, ParmID INTEGER NOT NULL, Value REAL,"
-                 " Severity INTEGER DEFAULT 0, PRIMARY KEY (SampleID, ParmID))",
-                 "CREATE TABLE StoredQueries (QueryName TEXT PRIMARY KEY, SQLText TEXT, UpdateTable TEXT)",
-                 "INSERT INTO StoredQueries VALUES ('DetailsOf', 'SELECT ParmID, Value, Severity, SampleID FROM"
-                 " SampleDetails WHERE SampleID = ? AND Value >= ? ORDER BY ParmID', 'SampleDetails')",
-                 "INSERT INTO StoredQueries VALUES ('NewSamples', 'SELECT SampleID, SampleNum, SampleDate, RefID"
-                 " FROM Samples', 'Samples')",
-             })
-            ASSERT_TRUE(q.exec(sql)) << sql;
-        db.transaction();
-        for (int i = 1; i <= samples; ++i) {
-            q.exec(QString("INSERT INTO Samples (SampleNum) VALUES ('%1')").arg(i));
-            for (int p : {58, 59, 60})
-                q.exec(QString("INSERT INTO SampleDetails VALUES (%1, %2, %3, 1)").arg(i).arg(p).arg(p + i / 10.0));
-        }
-        db.commit();
+    QStringList sql = {
+        "CREATE TABLE Samples (SampleID INTEGER PRIMARY KEY AUTOINCREMENT, SampleNum TEXT,"
+        " SampleDate DATETIME, RefID INTEGER DEFAULT 0, Value REAL DEFAULT 0)",
+        "CREATE TABLE SampleDetails (SampleID INTEGER NOT NULL, ParmID INTEGER NOT NULL, Value REAL,"
+        " Severity INTEGER DEFAULT 0, PRIMARY KEY (SampleID, ParmID))",
+        "CREATE TABLE StoredQueries (QueryName TEXT PRIMARY KEY, SQLText TEXT, UpdateTable TEXT)",
+        "INSERT INTO StoredQueries VALUES ('DetailsOf', 'SELECT ParmID, Value, Severity, SampleID FROM"
+        " SampleDetails WHERE SampleID = ? AND Value >= ? ORDER BY ParmID', 'SampleDetails')",
+        "INSERT INTO StoredQueries VALUES ('NewSamples', 'SELECT SampleID, SampleNum, SampleDate, RefID"
+        " FROM Samples', 'Samples')",
+        "BEGIN",
+    };
+    for (int i = 1; i <= samples; ++i) {
+        sql << QString("INSERT INTO Samples (SampleNum) VALUES ('%1')").arg(i);
+        for (int p : {58, 59, 60})
+            sql << QString("INSERT INTO SampleDetails VALUES (%1, %2, %3, 1)").arg(i).arg(p).arg(p + i / 10.0);
     }
-    QSqlDatabase::removeDatabase("maker");
+    qqc::test::runSql(path, sql << "COMMIT");
 }
 
 class EngineTest : public ::testing::Test {
