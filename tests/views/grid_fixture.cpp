@@ -51,33 +51,33 @@ void GridFixtureDb::addDetail(qint32 sampleId, int parmId, float value, int seve
                  {sampleId, parmId, double(value), severity});
 }
 
+namespace {
+// The first column of the first row of `sql`, or an invalid value.
+QVariant scalar(db::Database& db, const QString& sql, const QVariantList& binds = {})
+{
+    QSqlQuery q(db.connection());
+    q.prepare(sql);
+    for (const QVariant& v : binds)
+        q.addBindValue(v);
+    return q.exec() && q.next() ? q.value(0) : QVariant();
+}
+} // namespace
+
 QVariant GridFixtureDb::sampleField(qint32 sampleId, const QString& field)
 {
-    QSqlQuery q(db_->connection());
-    q.prepare(QStringLiteral("SELECT %1 FROM Samples WHERE SampleID = ?").arg(field));
-    q.addBindValue(sampleId);
-    if (!q.exec() || !q.next())
-        return QVariant();
-    return q.value(0);
+    return scalar(*db_, QStringLiteral("SELECT %1 FROM Samples WHERE SampleID = ?").arg(field), {sampleId});
 }
 
 QVariant GridFixtureDb::detailValue(qint32 sampleId, int parmId)
 {
-    QSqlQuery q(db_->connection());
-    q.prepare(QStringLiteral("SELECT Value FROM SampleDetails WHERE SampleID = ? AND ParmID = ?"));
-    q.addBindValue(sampleId);
-    q.addBindValue(parmId);
-    if (!q.exec() || !q.next())
-        return QVariant();
-    return q.value(0);
+    return scalar(*db_, QStringLiteral("SELECT Value FROM SampleDetails WHERE SampleID = ? AND ParmID = ?"),
+                  {sampleId, parmId});
 }
 
 int GridFixtureDb::count(const QString& sql)
 {
-    QSqlQuery q(db_->connection());
-    if (!q.exec(sql) || !q.next())
-        return -1;
-    return q.value(0).toInt();
+    const QVariant v = scalar(*db_, sql);
+    return v.isValid() ? v.toInt() : -1;
 }
 
 } // namespace qqc::test
