@@ -1,6 +1,6 @@
 // The Monitor's side of the unit link: the test record sequence, what a
-// damaged record does (reported, logged, nothing stored), and the answers to
-// a unit reset.
+// damaged record does (reported, logged, nothing stored), the firmware
+// message and a port that is not set.
 
 #include "app/monitor.h"
 #include "link/fake_port.h"
@@ -99,23 +99,6 @@ TEST_F(MonitorLink, AbortOnADamagedRecordShutsDown)
     monitor.ProcessTestData(f);
     EXPECT_EQ(shutdown.count(), 1);
     EXPECT_EQ(prompter.messages.size(), 1u);
-}
-
-TEST_F(MonitorLink, UnitResetSendsTheTestTimeWhenItsFlagIsOn)
-{
-    port->responder = [](unsigned char b, test::FakePort& p) { p.queue(QByteArray(1, char(b + 10))); };
-    monitor.settings().downloadTestTime = 1;
-    monitor.settings().testTimeIncrement = 10;
-    monitor.settings().downloadCal = 0;
-    port->deliver(sim::statusFrame(254));
-    EXPECT_EQ(port->written, QByteArray("J\x0aS"));
-    EXPECT_TRUE(prompter.messages.empty());
-
-    // With the status window closed the reset goes unanswered.
-    port->written.clear();
-    monitor.setWindowOpen(Monitor::StatusWindow, false);
-    port->deliver(sim::statusFrame(254));
-    EXPECT_TRUE(port->written.isEmpty());
 }
 
 TEST_F(MonitorLink, FirmwareMessageRevealsTestTimeAndSetsTheFlag)

@@ -2,36 +2,22 @@
 // with scripted answers.
 #include "app/monitor.h"
 #include "app/sample_listing.h"
+#include "db/db_fixture.h"
 #include "db/sample_database.h"
 #include "link/test_record.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "util/ini_file.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace qqc;
 
 namespace {
 
-QString builtTemplate() { return QCoreApplication::applicationDirPath() + "/DBquorqc.tpl"; }
-
-void runSql(const QString& path, const QString& sql)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "monitor-test-sql");
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(sql)) << sql.toStdString();
-    }
-    QSqlDatabase::removeDatabase("monitor-test-sql");
-}
+using test::builtTemplate;
 
 int countRows(Monitor& m, const QString& table)
 {
@@ -174,7 +160,7 @@ TEST_F(MonitorStore, AnOldLayoutGoesToTheUpgradeOrIsLeftAlone)
 {
     const QString path = newDatabase();
     monitor.closeDatabase();
-    runSql(path, "UPDATE SystemData SET Databaseversion = 299");
+    test::runSql(path, {"UPDATE SystemData SET Databaseversion = 299"});
     EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
     ASSERT_EQ(1u, prompts.messages.size());
     EXPECT_TRUE(prompts.messages[0].text.contains("must be upgraded"));
@@ -184,14 +170,14 @@ TEST_F(MonitorStore, AnOldLayoutGoesToTheUpgradeOrIsLeftAlone)
     QString seenTemplate;
     monitor.setDatabaseUpgrader([&](const QString& templ, const QString& db, const QString&) {
         seenTemplate = templ;
-        runSql(db, "UPDATE SystemData SET Databaseversion = 300");
+        test::runSql(db, {"UPDATE SystemData SET Databaseversion = 300"});
         return false;
     });
     EXPECT_EQ(0, monitor.OpenSampleDatabase(path));
     EXPECT_TRUE(seenTemplate.endsWith("DBquorqc.tpl"));
 
     monitor.closeDatabase();
-    runSql(path, "UPDATE SystemData SET Databaseversion = 200");
+    test::runSql(path, {"UPDATE SystemData SET Databaseversion = 200"});
     monitor.setDatabaseUpgrader([](const QString&, const QString&, const QString&) { return true; });
     EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
     EXPECT_EQ(1, shutdown.count()) << "an upgrade that cannot run ends the program";
@@ -237,8 +223,8 @@ TEST_F(MonitorStore, ATestIsStoredOnlyWithADatabase)
 TEST_F(MonitorStore, AFailedStoreIsReportedAndLeavesNothing)
 {
     const QString path = newDatabase();
-    runSql(path, "CREATE TRIGGER injected BEFORE INSERT ON SampleDetails WHEN NEW.ParmID = 65"
-                 " BEGIN SELECT RAISE(ABORT, 'injected failure'); END");
+    test::runSql(path, {"CREATE TRIGGER injected BEFORE INSERT ON SampleDetails WHEN NEW.ParmID = 65"
+                 " BEGIN SELECT RAISE(ABORT, 'injected failure'); END"});
     setTestResults(231, 12, 150, 5);
     EXPECT_FALSE(monitor.StoreTestResult());
     ASSERT_EQ(1u, prompts.messages.size());

@@ -32,8 +32,6 @@ TEST(Settings, MissingFileGivesEveryDefault)
     EXPECT_FALSE(s.portIsSet());
     EXPECT_EQ(programWide().colorReduction, 0);
     EXPECT_EQ(programWide().reportLabels, builtInReportLabels());
-    EXPECT_EQ(builtInReportLabels()[6], "QuorvelQC Analyzer");
-    EXPECT_EQ(builtInReportLabels()[7], "Trend Report");
     EXPECT_EQ(Settings::readDatabaseFile(ini), home.path());
 }
 

@@ -7,6 +7,7 @@
 #include "db/sample_database.h"
 #include "link/test_record.h"
 #include "sim/frames.h"
+#include "sim/pty_unit.h"
 #include "sim/unit_model.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -18,46 +19,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 using namespace qqc;
 
 namespace {
-
-// The unit's end of a pseudo-terminal pair: frames written here arrive at
-// the monitor's serial port.
-class UnitEnd {
-public:
-    UnitEnd()
-    {
-        fd_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0)
-            device_ = QString::fromLocal8Bit(ptsname(fd_));
-    }
-    ~UnitEnd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    const QString& device() const { return device_; }
-    bool send(const QByteArray& bytes)
-    {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
-    }
-
-private:
-    int fd_ = -1;
-    QString device_;
-};
 
 struct Limits {
     float highNormal, alert, alarm, extreme;
@@ -69,8 +33,8 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    UnitEnd unit;
-    ASSERT_FALSE(unit.device().isEmpty());
+    sim::PtyUnit unit;   // frames written here arrive at the monitor's port
+    ASSERT_TRUE(unit.ok());
 
     const QString dbPath = home.file("lab.mdb");
     ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/DBquorqc.tpl", dbPath));
