@@ -130,6 +130,7 @@ struct Connection {
     QHash<QString, QSqlRecord> records;
     QHash<QString, QStringList> keys;
     QHash<QString, bool> autoKeys;
+    QHash<QString, QString> nextNumberSql;
     // The write clock: every write through this layer advances it; a table's
     // last write and the last event that may have changed any table (a
     // delete with its cascades, plain SQL, a rollback, a transaction
@@ -204,9 +205,26 @@ struct Connection {
             throw nativeError(QString());
     }
 
-    // Runs a statement that returns no rows on the native handle; returns
-    // the rows affected.
-    int runNative(const QString& sql, const QVariantList& params, QVariant* insertId)
+    // The first column of the current row, as Qt's driver would give it.
+    static QVariant nativeColumn(sqlite3_stmt* st)
+    {
+        switch (sqlite3_column_type(st, 0)) {
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(st, 0));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(st, 0);
+        case SQLITE_NULL:
+            return QVariant();
+        default:
+            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                                     sqlite3_column_bytes(st, 0));
+        }
+    }
+
+    // Runs a statement on the native handle; returns the rows affected.
+    // `firstValue` receives the first column of the first row (null when
+    // there is none).
+    int runNative(const QString& sql, const QVariantList& params, QVariant* insertId, QVariant* firstValue = nullptr)
     {
         check();
         auto it = nativeStatements.find(sql);
@@ -228,6 +246,8 @@ struct Connection {
             sqlite3_reset(st);
             throw e;
         }
+        if (firstValue)
+            *firstValue = rc == SQLITE_ROW ? nativeColumn(st) : QVariant();
         sqlite3_reset(st);
         if (insertId)
             *insertId = qlonglong(sqlite3_last_insert_rowid(native));
@@ -396,6 +416,7 @@ struct Connection {
         records.clear();
         keys.clear();
         autoKeys.clear();
+        nextNumberSql.clear();
         if (db.isValid()) {
             if (depth > 0)
                 db.rollback();
@@ -626,6 +647,58 @@ int Database::execute(const QString& sql, const QVariantList& params)
     const int n = q.numRowsAffected();
     q.finish();
     return n;
+}
+
+quint64 Database::changeStamp() const { return conn_->clock; }
+
+bool Database::changedSince(quint64 stamp, const QStringList& tables) const
+{
+    if (!conn_->open || conn_->depth == 0 || conn_->globalEvent > stamp)
+        return true;
+    for (const QString& table : tables) {
+        const auto it = conn_->lastWrite.constFind(table.toLower());
+        if (it != conn_->lastWrite.constEnd() && **it > stamp)
+            return true;
+    }
+    return false;
+}
+
+QVariant Database::queryValue(const QString& sql, const QVariantList& params)
+{
+    QVariant value;
+#ifdef QQC_NATIVE_SQLITE
+    if (conn_->native) {
+        conn_->check();
+        conn_->runNative(sql, params, nullptr, &value);
+        return value;
+    }
+#endif
+    QSqlQuery& q = conn_->run(sql, params);
+    if (q.next())
+        value = q.value(0);
+    q.finish();
+    return value;
+}
+
+qint64 Database::nextAutoNumber(const QString& table)
+{
+    conn_->check();
+    if (conn_->depth == 0)
+        throw DbError(DbErr::Generic, QStringLiteral("An auto-number is reserved only inside a transaction."));
+    if (!conn_->autoKey(table))
+        throw DbError(DbErr::Generic, QStringLiteral("Table '%1' has no auto-number key.").arg(table));
+    QString& sql = conn_->nextNumberSql[table];
+    if (sql.isEmpty()) {
+        const QString key = conn_->ident(conn_->keyFields(table).front());
+        const QString highest = QStringLiteral("(SELECT MAX(%1) FROM %2)").arg(key, conn_->ident(table));
+        // SQLite never hands out a number again, even after the newest rows
+        // were deleted: it remembers the highest one in sqlite_sequence.
+        sql = conn_->sqlite
+            ? QStringLiteral("SELECT MAX(COALESCE((SELECT seq FROM sqlite_sequence WHERE name = ?), 0), "
+                             "COALESCE(%1, 0)) + 1").arg(highest)
+            : QStringLiteral("SELECT COALESCE(%1, 0) + 1").arg(highest);
+    }
+    return queryValue(sql, conn_->sqlite ? QVariantList{table} : QVariantList{}).toLongLong();
 }
 
 int Database::executeOn(const QString& table, const QString& sql, const QVariantList& params, QVariant* insertId)

@@ -113,6 +113,22 @@ public:
     int executeOn(const QString& table, const QString& sql, const QVariantList& params = {},
                   QVariant* insertId = nullptr);
 
+    // The first value of the first row a query returns; null when none.
+    QVariant queryValue(const QString& sql, const QVariantList& params = {});
+    // The number the next row added to `table` gets from its auto-number
+    // key, so that a row can be written whole in one statement. Only inside
+    // a transaction, which holds the write lock until it ends: nobody else
+    // can take the number first.
+    qint64 nextAutoNumber(const QString& table);
+
+    // Memory derived from tables: a stamp taken inside a transaction stays
+    // current while changedSince() says false. It says true outside a
+    // transaction (another program may write), after any transaction
+    // boundary or plain statement, and after any write to one of `tables`
+    // through this layer.
+    quint64 changeStamp() const;
+    bool changedSince(quint64 stamp, const QStringList& tables) const;
+
     // Transactions nest: the outermost begin/commit is a real transaction,
     // inner ones are savepoints. A Transaction object rolls back on
     // destruction unless committed.

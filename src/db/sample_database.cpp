@@ -226,86 +226,106 @@ bool SampleDatabase::LoadTestRecord(qint32 sampleId, TestRecord& record)
 // so the sample row is written once with everything and its details in one
 // statement: four statements per test instead of about twenty, which is what
 // lets a bulk load of many tests in one transaction keep up.
-qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime& now)
+const SampleDatabase::StoreRules& SampleDatabase::storeRules()
 {
+    static const QStringList sources = {QStringLiteral("Defaults"), QStringLiteral("References"),
+                                        QStringLiteral("Parameters"), QStringLiteral("AlarmData")};
+    if (storeRules_.filled && !db_->changedSince(storeRules_.stamp, sources))
+        return storeRules_;
+    StoreRules r;
     // The new sample's reference oil and alarm set (AddNewSample).
-    qint32 ref = 0, alarm = 0;
-    bool refFound = false;
-    float refDielectric = 0;
     trap("AddNewSample", [&] {
         if (defaults_->seek({1})) {
-            ref = qint32(defaults_->value(QStringLiteral("Ref")).toLongLong());
-            alarm = qint32(defaults_->value(QStringLiteral("Alarm")).toLongLong());
+            r.ref = qint32(defaults_->value(QStringLiteral("Ref")).toLongLong());
+            r.alarm = qint32(defaults_->value(QStringLiteral("Alarm")).toLongLong());
         }
-        refFound = references_->seek({ref});
-        if (refFound)
-            refDielectric = toSingle(references_->value(QStringLiteral("RefDielectric")));
+        r.refFound = references_->seek({r.ref});
+        if (r.refFound)
+            r.refDielectric = toSingle(references_->value(QStringLiteral("RefDielectric")));
     });
+    // How each value is judged (GetSeverity) and on which axis it counts
+    // (UpdateTriFold).
+    for (size_t i = 0; i < StoredParms.size(); ++i) {
+        const short parmId = StoredParms[i];
+        StoreRules::Judging& j = r.parms[i];
+        trap("SaveParameterData ", [&] {
+            trap("GetSeverity", [&] {
+                const bool known = parameters_->seek({parmId});
+                const bool alarmed = known && parameters_->value(QStringLiteral("ParmAlarm")).toLongLong() != 0;
+                j.judged = known && (alarmed || IsFlagParameter(parmId));
+                if (j.judged)
+                    j.type = int(parameters_->value(QStringLiteral("ParmType")).toLongLong());
+                if (alarmed && !IsFlagParameter(parmId) && alarmData_->seek({r.alarm, parmId})) {
+                    Recordset& a = *alarmData_;
+                    j.limits = {toSingle(a.value(QStringLiteral("HighNormal"))), toSingle(a.value(QStringLiteral("Alert"))),
+                                toSingle(a.value(QStringLiteral("Alarm"))), toSingle(a.value(QStringLiteral("Extreme")))};
+                }
+            });
+        });
+    }
+    r.filled = true;
+    r.stamp = db_->changeStamp();
+    storeRules_ = r;
+    return storeRules_;
+}
+
+qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime& now)
+{
+    const StoreRules& rules = storeRules();
+    const bool refFound = rules.refFound;
 
     // The values with the rules of SaveParameterData: no dielectric change
     // without a reference dielectric, no negative values.
     float dielectric = float(double(record.Rslt8700[Rslt::diel]) / 100.0);
-    CompareResult cmp;
-    if (refFound && refDielectric > 0)
-        cmp.dielectricChange = (dielectric - refDielectric) * 100.0f;
+    float dielectricChange = NoValue;
+    if (refFound && rules.refDielectric > 0)
+        dielectricChange = (dielectric - rules.refDielectric) * 100.0f;
     const int lcont = record.Rslt8700[Rslt::lcont];
+    const std::array<float, StoredParms.size()> values = {
+        dielectricChange,
+        dielectric,
+        float(record.Rslt8700[Rslt::iron]),
+        float(double(record.Rslt8700[Rslt::water]) / 100.0),
+        (lcont & LcontFlag::Droplets) ? 1.0f : 0.0f,
+        (lcont & LcontFlag::Ferrous) ? 1.0f : 0.0f,
+        (lcont & LcontFlag::NonFerrous) ? 1.0f : 0.0f};
     struct Detail {
         short parmId;
         float value;
-        short level = 0;
+        short level;
     };
-    std::array<Detail, 7> all = {{{Parm::DielectricChange, cmp.dielectricChange},
-                                  {Parm::Dielectric, dielectric},
-                                  {Parm::Ferrous, float(record.Rslt8700[Rslt::iron])},
-                                  {Parm::Water, float(double(record.Rslt8700[Rslt::water]) / 100.0)},
-                                  {Parm::LargeWater, (lcont & LcontFlag::Droplets) ? 1.0f : 0.0f},
-                                  {Parm::LargeFerrous, (lcont & LcontFlag::Ferrous) ? 1.0f : 0.0f},
-                                  {Parm::LargeNonFerrous, (lcont & LcontFlag::NonFerrous) ? 1.0f : 0.0f}}};
     // Each value's level (GetSeverity) and the worst level per axis among
-    // the values judged (UpdateTriFold), from one look at the catalogue row.
-    std::vector<Detail> details;
-    details.reserve(all.size());
+    // the values judged (UpdateTriFold).
+    std::array<Detail, StoredParms.size()> details;
+    size_t detailCount = 0;
     quint32 stored = 0;
-    const QVariant alarmId(alarm);
     std::array<short, 4> worst{};
-    int badType = 0;
-    bool typeError = false;
-    for (size_t i = 0; i < all.size(); ++i) {
-        Detail d = all[i];
-        if (d.parmId == Parm::DielectricChange) {
-            if (d.value == NoValue)
+    for (size_t i = 0; i < StoredParms.size(); ++i) {
+        const short parmId = StoredParms[i];
+        float value = values[i];
+        if (parmId == Parm::DielectricChange) {
+            if (value == NoValue)
                 continue;
-        } else if (d.value < 0) {
-            d.value = 0;
+        } else if (value < 0) {
+            value = 0;
         }
-        bool judged = false;
-        int type = 0;
-        d.level = trap("SaveParameterData ", [&] {
-            return trap("GetSeverity", [&]() -> short {
-                const bool known = parameters_->seek({d.parmId});
-                const bool alarmed = known && parameters_->value(QStringLiteral("ParmAlarm")).toLongLong() != 0;
-                judged = known && (alarmed || IsFlagParameter(d.parmId));
-                if (judged)
-                    type = int(parameters_->value(QStringLiteral("ParmType")).toLongLong());
-                if (IsFlagParameter(d.parmId))
-                    return FlagSeverity(d.value);
-                return alarmed ? alarmSetLevel(alarmId, d.value, d.parmId) : short(0);
-            });
-        });
-        if (judged && !typeError) {
-            if (type < 0 || type > 3) {
-                typeError = true;
-                badType = type;
-            } else if (d.level > worst[size_t(type)]) {
-                worst[size_t(type)] = d.level;
-            }
+        const StoreRules::Judging& j = rules.parms[i];
+        short level = 0;
+        if (IsFlagParameter(parmId))
+            level = FlagSeverity(value);
+        else if (j.limits)
+            level = CalculateSeverity(value, (*j.limits)[0], (*j.limits)[1], (*j.limits)[2], (*j.limits)[3]);
+        if (j.judged) {
+            if (j.type < 0 || j.type > 3)
+                throw RoutineFailure{QStringLiteral("UpdateTriFold "), SubscriptOutOfRange,
+                                     QStringLiteral("Subscript out of range (ParmType %1)").arg(j.type)};
+            worst[size_t(j.type)] = std::max(worst[size_t(j.type)], level);
         }
         stored |= 1u << i;
-        details.push_back(d);
+        details[detailCount++] = {parmId, value, level};
     }
-    if (typeError)
-        throw RoutineFailure{QStringLiteral("UpdateTriFold "), SubscriptOutOfRange,
-                             QStringLiteral("Subscript out of range (ParmType %1)").arg(badType)};
+    const qint32 ref = rules.ref, alarm = rules.alarm;
+    const float refDielectric = rules.refDielectric;
 
     Database& db = *db_;
     auto ident = [&](const QString& name) {
@@ -319,7 +339,8 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
     trap("AddNewSample", [&] {
         QString& sql = insertSampleSql_[refFound ? 1 : 0];
         if (sql.isEmpty()) {
-            QStringList cols = {QStringLiteral("SampleDate"), QStringLiteral("RefID"), QStringLiteral("AlarmID")};
+            QStringList cols = {QStringLiteral("SampleID"), QStringLiteral("SampleNum"), QStringLiteral("SampleDate"),
+                                QStringLiteral("RefID"), QStringLiteral("AlarmID")};
             if (refFound)
                 cols << QStringLiteral("RefDielectric");
             cols << QStringLiteral("WearSev") << QStringLiteral("ContamSev") << QStringLiteral("ChemSev");
@@ -331,13 +352,13 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
             }
             sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(ident(samplesTable), idents.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
-            sampleNumberSql_ = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                                   .arg(ident(samplesTable), ident(QStringLiteral("SampleNum")),
-                                        ident(QStringLiteral("SampleID")));
         }
+        // The number is known before the row is written, so the row goes in
+        // whole with its Sample # (its number as text) in one statement.
+        const qint64 next = db.nextAutoNumber(samplesTable);
         QVariantList values;
-        values.reserve(14);
-        values << now << ref << alarm;
+        values.reserve(17);
+        values << next << QString::number(next) << now << ref << alarm;
         if (refFound)
             values << refDielectric;
         values << LevelToAxisValue(worst[Axis::Wear]) << LevelToAxisValue(worst[Axis::Contamination])
@@ -345,9 +366,8 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
         for (const QString& field : testRecordFieldNames())
             values << testRecordFieldText(record, field);
         db.executeOn(samplesTable, sql, values, &id);
-        if (id.isNull())
+        if (id.toLongLong() != next)
             throw DbError(DbErr::Generic, QStringLiteral("The new sample has no number."));
-        db.executeOn(samplesTable, sampleNumberSql_, {QString::number(id.toLongLong()), id});
     });
     const qint32 sampleId = qint32(id.toLongLong());
 
@@ -358,23 +378,23 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
             clearDetailsSql_ = QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
                                    .arg(ident(detailsTable), ident(QStringLiteral("SampleID")));
         db.executeOn(detailsTable, clearDetailsSql_, {sampleId});
-        if (details.empty())
+        if (detailCount == 0)
             return;
         QString& sql = insertDetailsSql_[stored];
         if (sql.isEmpty()) {
             // The parameter numbers are fixed for each set of values stored.
             QStringList rows;
-            for (const Detail& d : details)
-                rows << QStringLiteral("(?, %1, ?, ?)").arg(d.parmId);
+            for (size_t i = 0; i < detailCount; ++i)
+                rows << QStringLiteral("(?, %1, ?, ?)").arg(details[i].parmId);
             sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5) VALUES %6")
                       .arg(ident(detailsTable), ident(QStringLiteral("SampleID")), ident(QStringLiteral("ParmID")),
                            ident(QStringLiteral("Value")), ident(QStringLiteral("Severity")),
                            rows.join(QLatin1String(", ")));
         }
         QVariantList values;
-        values.reserve(int(details.size()) * 3);
-        for (const Detail& d : details)
-            values << sampleId << d.value << d.level;
+        values.reserve(int(detailCount) * 3);
+        for (size_t i = 0; i < detailCount; ++i)
+            values << sampleId << details[i].value << details[i].level;
         db.executeOn(detailsTable, sql, values);
     });
     return sampleId;

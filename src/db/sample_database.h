@@ -16,6 +16,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace qqc {
 struct TestRecord;
@@ -126,9 +127,33 @@ private:
     // The level of an alarmed parameter's value from the sample's alarm set.
     short alarmSetLevel(const QVariant& alarmId, float value, short parmId);
 
+    // The parameters a test stores, in the order they are written.
+    static constexpr std::array<short, 7> StoredParms = {Parm::DielectricChange, Parm::Dielectric, Parm::Ferrous,
+                                                         Parm::Water,            Parm::LargeWater, Parm::LargeFerrous,
+                                                         Parm::LargeNonFerrous};
+    // What storing a test reads besides the record: the default reference
+    // oil and alarm set, and how each stored parameter is judged. Kept while
+    // the transaction changes none of the tables it comes from, so a bulk
+    // load reads it once.
+    struct StoreRules {
+        struct Judging {
+            bool judged = false;  // counts on a Trifold axis
+            int type = 0;         // that axis (ParmType)
+            std::optional<std::array<float, 4>> limits;  // HighNormal, Alert, Alarm, Extreme
+        };
+        bool filled = false;
+        quint64 stamp = 0;
+        qint32 ref = 0, alarm = 0;
+        bool refFound = false;
+        float refDielectric = 0;
+        std::array<Judging, StoredParms.size()> parms;
+    };
+    const StoreRules& storeRules();
+    StoreRules storeRules_;
+
     // Statements of StoreTestResult, built once (with and without the
     // reference dielectric; by the set of parameters stored).
-    QString insertSampleSql_[2], sampleNumberSql_, clearDetailsSql_;
+    QString insertSampleSql_[2], clearDetailsSql_;
     QHash<quint32, QString> insertDetailsSql_;
 
     std::unique_ptr<Database> db_;
