@@ -34,6 +34,8 @@ std::atomic<int> connectionCounter{0};
 // as text; other values go to the driver unchanged.
 QVariant toStored(const QVariant& v)
 {
+    if (v.metaType() == QMetaType::fromType<Utf8Text>())
+        return QString::fromUtf8(v.value<Utf8Text>().bytes);
     switch (v.typeId()) {
     case QMetaType::QDateTime:
         return v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
@@ -238,8 +240,28 @@ struct Connection {
         sqlite3_stmt* st = it->stmt;
         if (sqlite3_bind_parameter_count(st) != params.size())
             throw DbError(DbErr::BadParameter, QStringLiteral("Parameter count mismatch: %1").arg(sql));
-        for (int i = 0; i < params.size(); ++i)
-            bindNative(st, i + 1, toStored(params[i]));
+        // Bytes SQLite reads in place are the caller's, alive only until this
+        // call returns: the statement lets go of them on every way out.
+        struct Unbind {
+            sqlite3_stmt* st;
+            bool borrowed = false;
+            ~Unbind()
+            {
+                if (borrowed)
+                    sqlite3_clear_bindings(st);
+            }
+        } unbind{st};
+        for (int i = 0; i < params.size(); ++i) {
+            const QVariant& p = params[i];
+            if (p.metaType() == QMetaType::fromType<Utf8Text>()) {
+                const QByteArray& bytes = static_cast<const Utf8Text*>(p.constData())->bytes;
+                unbind.borrowed = true;
+                if (sqlite3_bind_text(st, i + 1, bytes.constData(), int(bytes.size()), SQLITE_STATIC) != SQLITE_OK)
+                    throw nativeError(QString());
+            } else {
+                bindNative(st, i + 1, toStored(p));
+            }
+        }
         const int rc = sqlite3_step(st);
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
             const DbError e = nativeError(sql);

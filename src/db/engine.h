@@ -64,6 +64,12 @@ private:
     QByteArray what_;
 };
 
+// Text already in UTF-8, written as text without another conversion (long
+// texts written often, such as a test's tables).
+struct Utf8Text {
+    QByteArray bytes;
+};
+
 struct OpenOptions {
     // How long a statement waits for another program's lock before failing.
     int busyTimeoutMs = 3000;
@@ -297,3 +303,5 @@ private:
 };
 
 } // namespace qqc::db
+
+Q_DECLARE_METATYPE(qqc::db::Utf8Text)

@@ -364,7 +364,7 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
         values << LevelToAxisValue(worst[Axis::Wear]) << LevelToAxisValue(worst[Axis::Contamination])
                << LevelToAxisValue(worst[Axis::Chemistry]);
         for (const QString& field : testRecordFieldNames())
-            values << testRecordFieldText(record, field);
+            values << QVariant::fromValue(Utf8Text{testRecordFieldBytes(record, field)});
         db.executeOn(samplesTable, sql, values, &id);
         if (id.toLongLong() != next)
             throw DbError(DbErr::Generic, QStringLiteral("The new sample has no number."));

@@ -26,7 +26,7 @@ namespace {
 // Decimal entries separated by commas, formatted into one byte buffer (a
 // test's 300 readings are stored with every sample, so this runs often).
 template <typename Table>
-QString joinEntries(const Table& entries)
+QByteArray joinEntries(const Table& entries)
 {
     QByteArray text(qsizetype(entries.size() * 21 + 1), Qt::Uninitialized);
     char* out = text.data();
@@ -36,7 +36,8 @@ QString joinEntries(const Table& entries)
             *out++ = ',';
         out = std::to_chars(out, end, qint64(entries[i])).ptr;
     }
-    return QString::fromLatin1(text.constData(), qsizetype(out - text.constData()));
+    text.truncate(qsizetype(out - text.constData()));
+    return text;
 }
 
 template <typename Table>
@@ -79,11 +80,16 @@ bool withTable(Record& r, const QString& field, F&& f)
 
 } // namespace
 
-QString testRecordFieldText(const TestRecord& record, const QString& field)
+QByteArray testRecordFieldBytes(const TestRecord& record, const QString& field)
 {
-    QString text;
+    QByteArray text;
     withTable(record, field, [&](const auto& table) { text = joinEntries(table); });
     return text;
+}
+
+QString testRecordFieldText(const TestRecord& record, const QString& field)
+{
+    return QString::fromLatin1(testRecordFieldBytes(record, field));
 }
 
 bool setTestRecordFieldText(TestRecord& record, const QString& field, const QString& text)

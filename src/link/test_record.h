@@ -95,6 +95,8 @@ const QStringList& testRecordFieldNames();
 // The text form of the table named `field` (case-sensitive field name);
 // empty for an unknown name.
 QString testRecordFieldText(const TestRecord& record, const QString& field);
+// The same text as bytes (ASCII, so also its UTF-8 form).
+QByteArray testRecordFieldBytes(const TestRecord& record, const QString& field);
 
 // Loads the table named `field` from its text form: entries 0, 1, 2, ... take
 // the items in order; entries beyond the last item keep their values; an
