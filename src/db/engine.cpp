@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 #ifdef QQC_NATIVE_SQLITE
 #include <sqlite3.h>
@@ -32,13 +33,27 @@ std::atomic<int> connectionCounter{0};
 
 // Dates are stored as ISO text in local time, so that they sort and compare
 // as text; other values go to the driver unchanged.
+// The stored text of a date and time, "yyyy-MM-ddTHH:mm:ss" (every stored
+// test has one, so the usual years skip Qt's pattern parser).
+QString isoDateTimeText(const QDateTime& dt)
+{
+    const QDate date = dt.date();
+    if (!dt.isValid() || date.year() < 1 || date.year() > 9999)
+        return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    const QTime time = dt.time();
+    char text[24];
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(),
+                                date.day(), time.hour(), time.minute(), time.second());
+    return QString::fromLatin1(text, n);
+}
+
 QVariant toStored(const QVariant& v)
 {
     if (v.metaType() == QMetaType::fromType<Utf8Text>())
         return QString::fromUtf8(v.value<Utf8Text>().bytes);
     switch (v.typeId()) {
     case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        return isoDateTimeText(*static_cast<const QDateTime*>(v.constData()));
     case QMetaType::QDate:
         return v.toDate().toString(QStringLiteral("yyyy-MM-ddT00:00:00"));
     case QMetaType::Bool:

@@ -359,10 +359,12 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
         QVariantList values;
         values.reserve(17);
         values << next << QString::number(next) << now << ref << alarm;
+        // The REAL columns take single-precision values as doubles: stored
+        // exactly as their text forms would be, without the text.
         if (refFound)
-            values << refDielectric;
-        values << LevelToAxisValue(worst[Axis::Wear]) << LevelToAxisValue(worst[Axis::Contamination])
-               << LevelToAxisValue(worst[Axis::Chemistry]);
+            values << double(refDielectric);
+        values << double(LevelToAxisValue(worst[Axis::Wear])) << double(LevelToAxisValue(worst[Axis::Contamination]))
+               << double(LevelToAxisValue(worst[Axis::Chemistry]));
         for (const QString& field : testRecordFieldNames())
             values << QVariant::fromValue(Utf8Text{testRecordFieldBytes(record, field)});
         db.executeOn(samplesTable, sql, values, &id);
@@ -394,7 +396,7 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
         QVariantList values;
         values.reserve(int(detailCount) * 3);
         for (size_t i = 0; i < detailCount; ++i)
-            values << sampleId << details[i].value << details[i].level;
+            values << sampleId << double(details[i].value) << int(details[i].level);
         db.executeOn(detailsTable, sql, values);
     });
     return sampleId;

@@ -28,13 +28,15 @@ namespace {
 template <typename Table>
 QByteArray joinEntries(const Table& entries)
 {
-    QByteArray text(qsizetype(entries.size() * 21 + 1), Qt::Uninitialized);
+    // Entries fit an int: at most 11 characters each ("-2147483648") plus a comma.
+    static_assert(sizeof(typename Table::value_type) <= sizeof(int));
+    QByteArray text(qsizetype(entries.size() * 12 + 1), Qt::Uninitialized);
     char* out = text.data();
     char* const end = text.data() + text.size();
     for (size_t i = 0; i < entries.size(); ++i) {
         if (i)
             *out++ = ',';
-        out = std::to_chars(out, end, qint64(entries[i])).ptr;
+        out = std::to_chars(out, end, int(entries[i])).ptr;
     }
     text.truncate(qsizetype(out - text.constData()));
     return text;

@@ -44,7 +44,7 @@ CREATE TABLE SampleDetails (
     Value REAL DEFAULT 0,
     Severity INTEGER DEFAULT 0,
     PRIMARY KEY (SampleID, ParmID)
-);
+) WITHOUT ROWID;
 
 CREATE TABLE Parameters (
     ParmID INTEGER PRIMARY KEY,
