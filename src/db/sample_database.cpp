@@ -355,7 +355,12 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
         }
         // The number is known before the row is written, so the row goes in
         // whole with its Sample # (its number as text) in one statement.
-        const qint64 next = db.nextAutoNumber(samplesTable);
+        // The number after the one this transaction stored last needs no
+        // look-up while nothing else wrote to Samples.
+        static const QStringList samplesOnly = {samplesTable};
+        const qint64 next = nextSampleId_.stamp && !db.changedSince(nextSampleId_.stamp, samplesOnly)
+                              ? nextSampleId_.number
+                              : db.nextAutoNumber(samplesTable);
         QVariantList values;
         values.reserve(17);
         values << next << QString::number(next) << now << ref << alarm;
@@ -370,6 +375,7 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
         db.executeOn(samplesTable, sql, values, &id);
         if (id.toLongLong() != next)
             throw DbError(DbErr::Generic, QStringLiteral("The new sample has no number."));
+        nextSampleId_ = {next + 1, db.changeStamp()};
     });
     const qint32 sampleId = qint32(id.toLongLong());
 

@@ -150,6 +150,11 @@ private:
     };
     const StoreRules& storeRules();
     StoreRules storeRules_;
+    // The SampleID the next stored test gets, while its stamp is current.
+    struct {
+        qint64 number = 0;
+        quint64 stamp = 0;
+    } nextSampleId_;
 
     // Statements of StoreTestResult, built once (with and without the
     // reference dielectric; by the set of parameters stored).

@@ -182,6 +182,25 @@ TEST_F(EngineTest, AddNewAssignsTheAutoNumberBeforeUpdate)
     samples->update();
 }
 
+TEST_F(EngineTest, NextAutoNumberIsTheOneTheNextAddGetsAndOnlyInsideATransaction)
+{
+    makeDatabase(path, 3);
+    auto db = Database::open(path);
+    EXPECT_THROW(db->nextAutoNumber("Samples"), DbError) << "outside a transaction another program may take it";
+
+    Transaction t(*db);
+    EXPECT_THROW(db->nextAutoNumber("SampleDetails"), DbError) << "no auto-number key";
+    EXPECT_EQ(4, db->nextAutoNumber("Samples"));
+    db->execute("DELETE FROM Samples WHERE SampleID = 3");
+    EXPECT_EQ(4, db->nextAutoNumber("Samples")) << "a deleted newest number is not handed out again";
+    db->executeOn("Samples", "INSERT INTO Samples (SampleID, SampleNum) VALUES (?, ?)", {4, "4"});
+    auto samples = db->openTable("Samples");
+    samples->addNew();
+    EXPECT_EQ(5, samples->value("SampleID").toInt()) << "an explicit number moves the auto-number on";
+    samples->cancelUpdate();
+    t.commit();
+}
+
 TEST_F(EngineTest, EditUpdateDeleteAndTextToNumberConversion)
 {
     makeDatabase(path, 3);

@@ -226,6 +226,34 @@ TEST_F(Store, StoringATestLeavesWhatTheRoutinesOneAfterAnotherLeave)
     }
 }
 
+TEST_F(Store, ABulkLoadFollowsChangesMadeInsideItsTransaction)
+{
+    // Storing many tests in one transaction reads the defaults and limits
+    // once; whatever the same transaction changes in between must still count.
+    auto s = openStore();
+    const QDateTime now(QDate(2026, 12, 6), QTime(9, 30, 15));
+    Transaction t(s->database());
+    const qint32 first = s->StoreTestResult(sampleRecord(231, 12, 150, 0), now);
+    EXPECT_EQ(2, details(*s, first)[Parm::Ferrous].severity);
+
+    auto limits = s->database().openTable("AlarmData");
+    ASSERT_TRUE(limits->seek({1, Parm::Ferrous}));
+    limits->edit();
+    limits->setValue("HighNormal", 50);
+    limits->update();
+    s->database().execute("UPDATE Defaults SET Ref = 77 WHERE DefaultID = 1");
+    const qint32 added = s->AddNewSample(now);
+    s->database().execute("DELETE FROM Samples WHERE SampleID = ?", {added});
+
+    const qint32 second = s->StoreTestResult(sampleRecord(231, 12, 150, 0), now);
+    t.commit();
+    EXPECT_GT(second, added) << "numbers taken meanwhile, even deleted ones, are not reused";
+    const auto d = details(*s, second);
+    EXPECT_EQ(1, d.at(Parm::Ferrous).severity) << "the raised limit counts";
+    EXPECT_EQ(0u, d.count(Parm::DielectricChange)) << "the new default has no reference oil";
+    EXPECT_EQ(77, sampleField(*s, second, "RefID").toInt());
+}
+
 TEST_F(Store, NegativeAndMissingValueRules)
 {
     auto s = openStore();
