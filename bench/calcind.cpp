@@ -17,7 +17,11 @@
 int main(int argc, char** argv)
 {
     using namespace qqc;
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
+    if (argc > 2 || (argc == 2 && std::atoi(argv[1]) < 1)) {
+        std::fprintf(stderr, "usage: bench_calcind [rounds]   (default 2000 rounds over 64 records)\n");
+        return 2;
+    }
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 2000;
 
     std::vector<TestRecord> records;
     for (int n = 0; n < 64; ++n) {

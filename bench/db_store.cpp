@@ -59,13 +59,18 @@ int main(int argc, char** argv)
     int live = 200;
     QString out = QStringLiteral("bench_db_store.mdb");
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--samples"))
+    for (int i = 1; i < args.size(); i += 2) {
+        const bool hasValue = i + 1 < args.size();
+        if (hasValue && args[i] == QLatin1String("--samples")) {
             samples = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--live"))
+        } else if (hasValue && args[i] == QLatin1String("--live")) {
             live = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--out"))
+        } else if (hasValue && args[i] == QLatin1String("--out")) {
             out = args[i + 1];
+        } else {
+            std::fprintf(stderr, "usage: bench_db_store [--samples N] [--live M] [--out PATH]\n");
+            return 2;
+        }
     }
 
     const QString templ = db::templatePath();

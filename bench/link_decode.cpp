@@ -32,8 +32,12 @@ public:
 
 } // namespace
 
-int main()
+int main(int argc, char**)
 {
+    if (argc > 1) {
+        std::fprintf(stderr, "usage: bench_link_decode   (no options)\n");
+        return 2;
+    }
     qqc::sim::OilSample oil;
     oil.lcont = 7;
     qqc::TestRecord sent = qqc::sim::simulateTest(oil, qqc::sim::Calibration{}, 1);
