@@ -219,13 +219,8 @@ bool SampleDatabase::LoadTestRecord(qint32 sampleId, TestRecord& record)
     });
 }
 
-// Storing a test leaves exactly what AddNewSample, TransferTestRecord,
-// CompareToReference, SaveParameterData for each value and UpdateTriFold
-// leave when run one after the other, but the levels and Trifold values are
-// worked out first (from the cached catalogue, alarm set and reference rows),
-// so the sample row is written once with everything and its details in one
-// statement: four statements per test instead of about twenty, which is what
-// lets a bulk load of many tests in one transaction keep up.
+// What storing a test reads besides the record, read once and kept while
+// the transaction changes none of the tables it comes from.
 const SampleDatabase::StoreRules& SampleDatabase::storeRules()
 {
     static const QStringList sources = {QStringLiteral("Defaults"), QStringLiteral("References"),
@@ -269,16 +264,15 @@ const SampleDatabase::StoreRules& SampleDatabase::storeRules()
     return storeRules_;
 }
 
-qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime& now)
+// The values with the rules of SaveParameterData (no dielectric change
+// without a reference dielectric, no negative values), each with its level
+// (GetSeverity), and the worst level per axis among those judged
+// (UpdateTriFold).
+SampleDatabase::JudgedTest SampleDatabase::judge(const TestRecord& record, const StoreRules& rules)
 {
-    const StoreRules& rules = storeRules();
-    const bool refFound = rules.refFound;
-
-    // The values with the rules of SaveParameterData: no dielectric change
-    // without a reference dielectric, no negative values.
-    float dielectric = float(double(record.Rslt8700[Rslt::diel]) / 100.0);
+    const float dielectric = float(double(record.Rslt8700[Rslt::diel]) / 100.0);
     float dielectricChange = NoValue;
-    if (refFound && rules.refDielectric > 0)
+    if (rules.refFound && rules.refDielectric > 0)
         dielectricChange = (dielectric - rules.refDielectric) * 100.0f;
     const int lcont = record.Rslt8700[Rslt::lcont];
     const std::array<float, StoredParms.size()> values = {
@@ -289,17 +283,8 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
         (lcont & LcontFlag::Droplets) ? 1.0f : 0.0f,
         (lcont & LcontFlag::Ferrous) ? 1.0f : 0.0f,
         (lcont & LcontFlag::NonFerrous) ? 1.0f : 0.0f};
-    struct Detail {
-        short parmId;
-        float value;
-        short level;
-    };
-    // Each value's level (GetSeverity) and the worst level per axis among
-    // the values judged (UpdateTriFold).
-    std::array<Detail, StoredParms.size()> details;
-    size_t detailCount = 0;
-    quint32 stored = 0;
-    std::array<short, 4> worst{};
+
+    JudgedTest t;
     for (size_t i = 0; i < StoredParms.size(); ++i) {
         const short parmId = StoredParms[i];
         float value = values[i];
@@ -319,29 +304,48 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
             if (j.type < 0 || j.type > 3)
                 throw RoutineFailure{QStringLiteral("UpdateTriFold "), SubscriptOutOfRange,
                                      QStringLiteral("Subscript out of range (ParmType %1)").arg(j.type)};
-            worst[size_t(j.type)] = std::max(worst[size_t(j.type)], level);
+            t.worst[size_t(j.type)] = std::max(t.worst[size_t(j.type)], level);
         }
-        stored |= 1u << i;
-        details[detailCount++] = {parmId, value, level};
+        t.stored |= 1u << i;
+        t.details[t.count++] = {parmId, value, level};
     }
-    const qint32 ref = rules.ref, alarm = rules.alarm;
-    const float refDielectric = rules.refDielectric;
+    return t;
+}
 
+// Storing a test leaves exactly what AddNewSample, TransferTestRecord,
+// CompareToReference, SaveParameterData for each value and UpdateTriFold
+// leave when run one after the other. But the levels and Trifold values are
+// worked out first, so the sample row is written once with everything and
+// its details in one statement: three statements per test instead of about
+// twenty, which is what lets a bulk load of many tests in one transaction
+// keep up.
+qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime& now)
+{
+    const StoreRules& rules = storeRules();
+    const JudgedTest judged = judge(record, rules);
+    const qint32 sampleId = insertSample(record, now, rules, judged);
+    insertDetails(sampleId, judged);
+    return sampleId;
+}
+
+QString SampleDatabase::ident(const QString& name) const
+{
+    return db_->connection().driver()->escapeIdentifier(name, QSqlDriver::TableName);
+}
+
+// The sample row with its Sample #, test tables and Trifold values.
+qint32 SampleDatabase::insertSample(const TestRecord& record, const QDateTime& now, const StoreRules& rules,
+                                    const JudgedTest& judged)
+{
+    static const QString samplesTable = QStringLiteral("Samples");
+    static const QStringList samplesOnly = {samplesTable};
     Database& db = *db_;
-    auto ident = [&](const QString& name) {
-        return db.connection().driver()->escapeIdentifier(name, QSqlDriver::TableName);
-    };
-    const QString samplesTable = QStringLiteral("Samples");
-    const QString detailsTable = QStringLiteral("SampleDetails");
-
-    // The sample with its test tables and Trifold values.
-    QVariant id;
-    trap("AddNewSample", [&] {
-        QString& sql = insertSampleSql_[refFound ? 1 : 0];
+    return trap("AddNewSample", [&] {
+        QString& sql = insertSampleSql_[rules.refFound ? 1 : 0];
         if (sql.isEmpty()) {
             QStringList cols = {QStringLiteral("SampleID"), QStringLiteral("SampleNum"), QStringLiteral("SampleDate"),
                                 QStringLiteral("RefID"), QStringLiteral("AlarmID")};
-            if (refFound)
+            if (rules.refFound)
                 cols << QStringLiteral("RefDielectric");
             cols << QStringLiteral("WearSev") << QStringLiteral("ContamSev") << QStringLiteral("ChemSev");
             cols << testRecordFieldNames();
@@ -354,58 +358,62 @@ qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime
                       .arg(ident(samplesTable), idents.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
         }
         // The number is known before the row is written, so the row goes in
-        // whole with its Sample # (its number as text) in one statement.
-        // The number after the one this transaction stored last needs no
-        // look-up while nothing else wrote to Samples.
-        static const QStringList samplesOnly = {samplesTable};
+        // whole with its Sample # (the number as text). The number after the
+        // one this transaction stored last needs no look-up while nothing
+        // else wrote to Samples.
         const qint64 next = nextSampleId_.stamp && !db.changedSince(nextSampleId_.stamp, samplesOnly)
                               ? nextSampleId_.number
                               : db.nextAutoNumber(samplesTable);
         QVariantList values;
         values.reserve(17);
-        values << next << QString::number(next) << now << ref << alarm;
+        values << next << QString::number(next) << now << rules.ref << rules.alarm;
         // The REAL columns take single-precision values as doubles: stored
         // exactly as their text forms would be, without the text.
-        if (refFound)
-            values << double(refDielectric);
-        values << double(LevelToAxisValue(worst[Axis::Wear])) << double(LevelToAxisValue(worst[Axis::Contamination]))
-               << double(LevelToAxisValue(worst[Axis::Chemistry]));
+        if (rules.refFound)
+            values << double(rules.refDielectric);
+        for (int axis : {Axis::Wear, Axis::Contamination, Axis::Chemistry})
+            values << double(LevelToAxisValue(judged.worst[size_t(axis)]));
         for (const QString& field : testRecordFieldNames())
             values << QVariant::fromValue(Utf8Text{testRecordFieldBytes(record, field)});
+        QVariant id;
         db.executeOn(samplesTable, sql, values, &id);
         if (id.toLongLong() != next)
             throw DbError(DbErr::Generic, QStringLiteral("The new sample has no number."));
         nextSampleId_ = {next + 1, db.changeStamp()};
+        return qint32(next);
     });
-    const qint32 sampleId = qint32(id.toLongLong());
+}
 
-    // Its parameter values with their levels, replacing any rows a sample of
-    // this number may have left.
+// The sample's parameter values with their levels, replacing any rows a
+// sample of this number may have left.
+void SampleDatabase::insertDetails(qint32 sampleId, const JudgedTest& judged)
+{
+    static const QString detailsTable = QStringLiteral("SampleDetails");
+    Database& db = *db_;
     trap("SaveParameterData ", [&] {
         if (clearDetailsSql_.isEmpty())
             clearDetailsSql_ = QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
                                    .arg(ident(detailsTable), ident(QStringLiteral("SampleID")));
         db.executeOn(detailsTable, clearDetailsSql_, {sampleId});
-        if (detailCount == 0)
+        if (judged.count == 0)
             return;
-        QString& sql = insertDetailsSql_[stored];
+        QString& sql = insertDetailsSql_[judged.stored];
         if (sql.isEmpty()) {
             // The parameter numbers are fixed for each set of values stored.
             QStringList rows;
-            for (size_t i = 0; i < detailCount; ++i)
-                rows << QStringLiteral("(?, %1, ?, ?)").arg(details[i].parmId);
+            for (size_t i = 0; i < judged.count; ++i)
+                rows << QStringLiteral("(?, %1, ?, ?)").arg(judged.details[i].parmId);
             sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5) VALUES %6")
                       .arg(ident(detailsTable), ident(QStringLiteral("SampleID")), ident(QStringLiteral("ParmID")),
                            ident(QStringLiteral("Value")), ident(QStringLiteral("Severity")),
                            rows.join(QLatin1String(", ")));
         }
         QVariantList values;
-        values.reserve(int(detailCount) * 3);
-        for (size_t i = 0; i < detailCount; ++i)
-            values << sampleId << double(details[i].value) << int(details[i].level);
+        values.reserve(int(judged.count) * 3);
+        for (size_t i = 0; i < judged.count; ++i)
+            values << sampleId << double(judged.details[i].value) << int(judged.details[i].level);
         db.executeOn(detailsTable, sql, values);
     });
-    return sampleId;
 }
 
 // --- Alarm evaluation ---

@@ -150,6 +150,23 @@ private:
     };
     const StoreRules& storeRules();
     StoreRules storeRules_;
+    // A test's values to store, with their levels and the Trifold levels.
+    struct JudgedTest {
+        struct Detail {
+            short parmId = 0;
+            float value = 0;
+            short level = 0;
+        };
+        std::array<Detail, StoredParms.size()> details;
+        size_t count = 0;
+        quint32 stored = 0;              // bit i: StoredParms[i] is among them
+        std::array<short, 4> worst{};   // by ParmType
+    };
+    static JudgedTest judge(const TestRecord& record, const StoreRules& rules);
+    qint32 insertSample(const TestRecord& record, const QDateTime& now, const StoreRules& rules,
+                        const JudgedTest& judged);
+    void insertDetails(qint32 sampleId, const JudgedTest& judged);
+    QString ident(const QString& name) const;
     // The SampleID the next stored test gets, while its stamp is current.
     struct {
         qint64 number = 0;
