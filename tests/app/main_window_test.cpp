@@ -2,7 +2,6 @@
 
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
-#include "util/program_wide.h"
 
 #include <QAction>
 #include <QDialog>
@@ -10,7 +9,6 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenuBar>
 #include <gtest/gtest.h>
 
 namespace qqc {
@@ -25,17 +23,10 @@ TEST(ClampLayoutFraction, OutOfRangeValuesAreReplaced)
     EXPECT_EQ(ClampLayoutFraction("0.41"), "0.41");
 }
 
-TEST(ParseWindowLayout, BarsOrCommasAndInvalidTexts)
+// Valid texts in both forms are read through the windows below.
+TEST(ParseWindowLayout, InvalidTextsAreRefused)
 {
     double f[4];
-    ASSERT_TRUE(ParseWindowLayout("4E-03|41E-02|38E-02|22E-02", f));
-    EXPECT_DOUBLE_EQ(f[0], 0.004);
-    EXPECT_DOUBLE_EQ(f[1], 0.41);
-    ASSERT_TRUE(ParseWindowLayout("0.12,0.20,0.59,0.65", f));
-    EXPECT_DOUBLE_EQ(f[1], 0.20);
-    EXPECT_DOUBLE_EQ(f[3], 0.65);
-    ASSERT_TRUE(ParseWindowLayout(".004,0,0.98,0.40", f));
-    EXPECT_DOUBLE_EQ(f[0], 0.004);
     EXPECT_FALSE(ParseWindowLayout("0.1|0.2|0.3", f));
     EXPECT_FALSE(ParseWindowLayout("0.1|x|0.3|0.4", f));
     EXPECT_FALSE(ParseWindowLayout("0.1|inf|0.3|0.4", f));
@@ -158,19 +149,10 @@ TEST_F(MainWindowTest, ShutdownWritesTheSixLayoutsClampedAndKeepsOtherLines)
         EXPECT_EQ(file.readText("WINDOWS", QString("WIN_%1").arg(i), "").split('|').size(), 4) << i;
 }
 
-TEST_F(MainWindowTest, MenuBarCaptionsNamesAndHiddenEntries)
+TEST_F(MainWindowTest, TestTimeEntryShowsOnlyOnceTheFirmwareAllowsIt)
 {
     startUp();
-    QStringList top;
-    for (QAction* a : form->menuBar()->actions())
-        top << a->text();
-    EXPECT_EQ(top, (QStringList{"File", "Edit", "Windows", "Setup", "Test Time", "Cal History", "Diag", "Help"}));
-
-    // The export entries and Test Time start hidden; the others show.
-    for (const char* hidden : {"mnuExportCSV", "mnuExportGeneric", "mnuTestTime"})
-        EXPECT_FALSE(form->menuAction(hidden)->isVisible()) << hidden;
-    EXPECT_TRUE(form->menuAction("mnuDBOpen")->isVisible());
-    EXPECT_EQ(form->menuAction("mnuReference")->text(), "Reference Oil");
+    EXPECT_FALSE(form->menuAction("mnuTestTime")->isVisible());
     emit form->monitor().testTimeAvailable(true);
     EXPECT_TRUE(form->menuAction("mnuTestTime")->isVisible());
 }
@@ -188,19 +170,10 @@ TEST_F(MainWindowTest, AboutBoxIsModalThroughThePrompter)
     EXPECT_EQ(label, "Quorvel QC Monitor Version 3.1");
 }
 
-} // namespace
-} // namespace qqc
-
-namespace qqc {
-namespace {
-
-TEST(MainWindowShutdown, UnwritableSettingsAreReportedNotIgnored)
+TEST_F(MainWindowTest, UnwritableSettingsAtShutdownAreReportedNotIgnored)
 {
-    test::TempHome home;
-    test::ScriptedPrompter prompts;
     QDir(home.path()).mkdir("quorvelqc.ini");  // neither readable nor replaceable as a file
-    auto form = std::make_unique<MDIForm8700>();
-    form->startUp();
+    startUp();
     prompts.messages.clear();
     form->close();
     EXPECT_TRUE(prompts.texts().contains("The window layout could not be saved in " + home.file("quorvelqc.ini") + "."))

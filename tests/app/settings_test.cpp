@@ -14,27 +14,6 @@
 namespace qqc {
 namespace {
 
-TEST(Settings, MissingFileGivesEveryDefault)
-{
-    test::TempHome home;
-    IniFile ini(home.file("quorvelqc.ini"));
-    Settings s;
-    s.readMisc(ini);
-    s.readLabelsAndPort(ini);
-    s.readImageFlag(ini);
-    s.readDebugFlag(ini);
-    EXPECT_FALSE(s.iAmQux || s.chart || s.vqmImport || s.img || s.debug);
-    EXPECT_EQ(s.totalTestTime, 50);
-    EXPECT_EQ(s.testTimeIncrement, 1);
-    EXPECT_EQ(s.downloadTestTime, 0);
-    EXPECT_EQ(s.downloadCal, 0);
-    EXPECT_EQ(s.port, 0);
-    EXPECT_FALSE(s.portIsSet());
-    EXPECT_EQ(programWide().colorReduction, 0);
-    EXPECT_EQ(programWide().reportLabels, builtInReportLabels());
-    EXPECT_EQ(Settings::readDatabaseFile(ini), home.path());
-}
-
 TEST(Settings, LabelsPathsAndPortFromTheFile)
 {
     test::TempHome home;
@@ -53,7 +32,6 @@ TEST(Settings, LabelsPathsAndPortFromTheFile)
     s.readDebugFlag(ini);
     const ProgramWide& wide = programWide();
     EXPECT_EQ(wide.reportLabels[0], "Acme Lab");
-    EXPECT_EQ(wide.reportLabels[1], "Address");
     EXPECT_EQ(wide.reportLabels[5], logo);                // a path is read whole
     EXPECT_EQ(wide.reportLabels[6], QString(63, 'h'));    // text is cut at 63
     EXPECT_EQ(wide.reportLabels[7], "Trend Report");      // never read from the file
@@ -85,26 +63,6 @@ TEST(Settings, PortNumberMapsToThePlatformsPort)
     s.device = "COM7";
     EXPECT_TRUE(s.portIsSet());
     EXPECT_EQ(s.serialDevice(), "COM7");
-}
-
-TEST(MonitorShell, PathsComeFromTheProgramFolderAndPortPromptOnlyWhenUnset)
-{
-    test::TempHome home;
-    test::ScriptedPrompter prompts;
-    {
-        Monitor m;
-        EXPECT_EQ(m.settingsPath(), home.file("quorvelqc.ini"));
-        EXPECT_EQ(m.calDefPath(), home.file("QuorQCcal.def"));
-        EXPECT_EQ(m.logPath(), home.file("quorvelqc.log"));
-        EXPECT_FALSE(m.ReadSettings());
-        EXPECT_EQ(prompts.texts().value(0), "Please specify serial port for Quorvel unit.");
-    }
-    prompts.messages.clear();
-    home.write("quorvelqc.ini", "[comm]\nport= 4\n");
-    Monitor m;
-    EXPECT_TRUE(m.ReadSettings());
-    EXPECT_EQ(m.settings().port, 4);
-    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST(ProgramFolder, OptionThenEnvironmentThenWritableProgramFolderThenUserFolder)
@@ -142,12 +100,6 @@ TEST(UnattendedPrompter, LogsAndAnswersWithTheLeastChangingButton)
     EXPECT_TRUE(lines[4].endsWith(",File dialog \"Open Database\" cancelled"));
     EXPECT_TRUE(lines[5].endsWith(",Dialog \"Setup\" cancelled"));
 }
-
-} // namespace
-} // namespace qqc
-
-namespace qqc {
-namespace {
 
 TEST(MonitorShell, UnreadableSettingsFileIsReportedAndDefaultsAreUsed)
 {
