@@ -1,6 +1,5 @@
-// The Monitor's side of the unit link: the test record sequence, what a
-// damaged record does (reported, logged, nothing stored), the firmware
-// message and a port that is not set.
+// The Monitor's side of the unit link: the test record sequence, a damaged
+// record, the firmware message and a port that is not set.
 
 #include "app/monitor.h"
 #include "link/fake_port.h"
@@ -51,12 +50,8 @@ TEST_F(MonitorLink, TestRecordIsDecodedRecalculatedAndShown)
 {
     const TestRecord sent = model(4);
     port->deliver(sim::testFrame(sent));
-    const TestRecord& got = testRecord();
-    EXPECT_EQ(got.raw8700, sent.raw8700);
-    EXPECT_EQ(got.Rslt8700, sent.Rslt8700);
-    EXPECT_EQ(got.CalData, sent.CalData);
-    // The recalculation ran: the dielectric from the count and calibration.
-    EXPECT_NEAR(got.PCRslt[Rslt::diel], sent.Rslt8700[Rslt::diel], 1);
+    // Decoded (exactness is checked over the pty), then recalculated.
+    EXPECT_NEAR(testRecord().PCRslt[Rslt::diel], sent.Rslt8700[Rslt::diel], 1);
     EXPECT_EQ(status.readings().dielectric, sent.Rslt8700[Rslt::diel]);
     EXPECT_EQ(status.readings().ferrous, sent.Rslt8700[Rslt::iron]);
     EXPECT_EQ(status.readings().lcont, 3);
@@ -117,13 +112,6 @@ TEST_F(MonitorLink, NoConfiguredPortOpensNothingAndSaysSo)
     EXPECT_FALSE(monitor.openSerialLink());
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(status.panel()->Gauge8700Text->text(), QStringLiteral("Comm Port Not Defined"));
-
-    monitor.settings().device = QStringLiteral("/dev/no-such-unit");
-    port->openSucceeds = false;
-    EXPECT_FALSE(monitor.openSerialLink());
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_TRUE(prompter.messages[0].text.startsWith(QStringLiteral("Error opening comm port: ")));
-    EXPECT_EQ(port->deviceName(), QStringLiteral("/dev/no-such-unit"));
 }
 
 } // namespace

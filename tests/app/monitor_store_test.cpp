@@ -78,10 +78,8 @@ TEST_F(MonitorStore, CreateRefusesExistingFilesAndTheTemplate)
     EXPECT_EQ(QStringList{"Database already exists! "}, prompts.texts());
     EXPECT_EQ(nullptr, monitor.sampleDatabase());
 
-    QFile::copy(builtTemplate(), home.file("DBquorqc.tpl"));
-    QFile::remove(home.file("DBquorqc.tpl"));   // a fresh name equal to the template path
     prompts.messages.clear();
-    prompts.fileNames = {home.file("DBquorqc.tpl")};
+    prompts.fileNames = {home.file("DBquorqc.tpl")};   // a fresh name, the template's
     monitor.mnuCreateDB_Click();
     ASSERT_EQ(1u, prompts.messages.size());
     EXPECT_EQ(" This Database may not be opened!\r\nPlease select another, or create a new one. ",

@@ -1,7 +1,5 @@
-// The road of one test on the real program path: "D" frames from the
-// simulated unit arrive over a pseudo-terminal, the Monitor's link decodes
-// them, and each becomes a sample in the open SQLite file with the values,
-// levels and Trifold axis values the alarm set prescribes.
+// "D" frames from the simulated unit arrive over a pty and become samples in
+// the SQLite file with the values, levels and Trifold values the alarm set gives.
 #include "analysis/severity.h"
 #include "app/monitor.h"
 #include "db/sample_database.h"
