@@ -1,7 +1,4 @@
-// The sample data window wired to a real Monitor on a database made from the
-// built template: a stored test appears as the new first row while the
-// window is open, a click makes the sample current, a viscosity edit goes
-// through the Monitor's handlers, and a delete leaves no detail rows behind.
+// The sample data window wired to a real Monitor on a copy of the built template.
 
 #include "app/data_window.h"
 #include "app/monitor.h"

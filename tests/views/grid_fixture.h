@@ -1,8 +1,6 @@
 #pragma once
-// A small sample database for the grid tests: the tables the grid reads, a
-// catalogue of five parameters (dielectric 58 with its format, ferrous 59,
-// a flag 65 without tooltip text, viscosity 132, viscosity change 73) and
-// helpers to add samples and details with exact values.
+// A small sample database for the grid tests: the tables the grid reads and five
+// parameters (58 with format "0.000", 59, flag 65 without tooltip, 73, 132).
 
 #include "db/engine.h"
 #include "support/temp_home.h"
@@ -23,7 +21,7 @@ public:
     struct Sample {
         QVariant sampleNum = QStringLiteral("auto");  // "auto": the SampleID text
         QVariant date = QStringLiteral("2004-03-05T10:22:31");
-        QVariant equipment;
+        QVariant equipment = QVariant();
         QVariant unitUsage = -1;
         QVariant oilUsage = -1;
         QVariant oilAdded = -1;
@@ -31,7 +29,7 @@ public:
         QVariant contam = -1;
         QVariant chem = -1;
         QVariant refDiel = 0;
-        QVariant comments;
+        QVariant comments = QVariant();
     };
     qint32 addSample(const Sample& s);
     qint32 addSample() { return addSample(Sample{}); }
