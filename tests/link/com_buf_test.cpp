@@ -35,9 +35,18 @@ TEST(ComBuf, GrowsByFiftyAtTheFiftyFirstAndHundredFirstByte)
     EXPECT_EQ(b.GetByte(50), 0);
 }
 
-TEST(ComBuf, JunkBeforeTheStartTagIsTrimmedWithIt)
+TEST(ComBuf, LocatesTagsOnlyWithinTheLengthAndTrimsJunkWithTheStartTag)
 {
     clsComBuf b;
+    EXPECT_EQ(b.LocateEnd(), -1);
+    EXPECT_EQ(b.LocateStart(), -1);
+    store(b, "K<E>");
+    EXPECT_EQ(b.LocateEnd(), -2);   // payload length 0
+    store(b, "<S");
+    EXPECT_FALSE(b.CheckForEnd());
+    EXPECT_EQ(b.LocateStart(), -1);   // "<S" without ">" is no tag
+
+    b.Init();
     store(b, "xy<S>K\xFC<E>");
     ASSERT_TRUE(b.CheckForEnd());
     ASSERT_EQ(b.LocateStart(), 2);
@@ -45,24 +54,10 @@ TEST(ComBuf, JunkBeforeTheStartTagIsTrimmedWithIt)
     EXPECT_EQ(b.GetByte(0), 'K');
     EXPECT_EQ(b.GetByte(1), 0xFC);
     EXPECT_EQ(b.LocateEnd() + 2, 1);   // one payload byte
-    // The freed tail is zeroed.
-    EXPECT_EQ(b.GetByte(b.GetLength()), 0);
+    EXPECT_EQ(b.GetByte(b.GetLength()), 0);   // the freed tail is zeroed
 }
 
-TEST(ComBuf, LocatesTagsOnlyWithinTheLength)
-{
-    clsComBuf b;
-    EXPECT_EQ(b.LocateEnd(), -1);
-    EXPECT_EQ(b.LocateStart(), -1);
-    store(b, "K<E>");
-    EXPECT_EQ(b.LocateEnd(), -2);   // payload length 0
-    EXPECT_EQ(b.LocateStart(), -1);
-    store(b, "<S");
-    EXPECT_FALSE(b.CheckForEnd());
-    EXPECT_EQ(b.LocateStart(), -1);   // "<S" without ">" is no tag
-}
-
-TEST(ComBuf, FrontTrimOfTheWholeLengthChangesNothing)
+TEST(ComBuf, FrontTrimOfTheWholeLengthChangesNothingAndStrayIndexesReadZero)
 {
     clsComBuf b;
     store(b, "abc");
@@ -75,11 +70,6 @@ TEST(ComBuf, FrontTrimOfTheWholeLengthChangesNothing)
     EXPECT_EQ(b.GetLength(), 2);
     EXPECT_EQ(b.GetByte(0), 'b');
     EXPECT_EQ(b.GetByte(2), 0);
-}
-
-TEST(ComBuf, GetByteOutsideTheArrayReadsZero)
-{
-    clsComBuf b;
     EXPECT_EQ(b.GetByte(-1), 0);
     EXPECT_EQ(b.GetByte(51), 0);
     EXPECT_EQ(b.GetByte(1 << 30), 0);

@@ -63,7 +63,6 @@ TEST_F(EndToEnd, TestFrameDecodesToExactlyWhatTheSimulatorEncoded)
         ++compared;
     }
     EXPECT_EQ(compared, 5);
-    // The unit's results reach the status window's last state text.
     EXPECT_TRUE(prompter.messages.empty()) << prompter.texts().join(QLatin1Char('/')).toStdString();
 }
 

@@ -27,19 +27,8 @@ TEST(FrmTestTime, OffersFiveChoicesWithTheirSettingBytes)
     }
 }
 
-TEST(DownloadTestTime, SendsJTheSettingByteAndS)
-{
-    sim::PtyUnit unit;
-    ASSERT_TRUE(unit.ok());
-    QtSerialPort port;
-    port.setDeviceName(unit.device());
-    ASSERT_TRUE(port.open()) << qPrintable(port.errorString());
-
-    EXPECT_EQ(DownloadTestTime(port, 10), 3);
-    EXPECT_EQ(unit.received(), QByteArray::fromHex("4a0a53"));
-    EXPECT_EQ(unit.testTimeSetting(), 10);
-}
-
+// The bytes of a download (4A 0A 53) are checked over a pty through the Test
+// Time command in tests/app.
 TEST(DownloadTestTime, SilentUnitCostsTwoSecondsPerByteAndNothingElse)
 {
     sim::PtyUnit unit;

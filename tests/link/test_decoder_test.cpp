@@ -45,20 +45,8 @@ TEST(SignMagnitude, BitFifteenIsTheSign)
     EXPECT_EQ(SignMagnitudeToInt(5), 5);
 }
 
-TEST(TestDecoder, DecodesExactlyWhatWasEncoded)
-{
-    const TestRecord sent = sampleRecord();
-    TestRecord got;
-    got.PCCalc[0] = 77;   // never touched by decoding
-    ASSERT_EQ(decode(payloadOf(sent), got), DecodeResult::Ok);
-    EXPECT_EQ(got.raw8700, sent.raw8700);
-    EXPECT_EQ(got.Temp, sent.Temp);
-    EXPECT_EQ(got.Calc8700, sent.Calc8700);
-    EXPECT_EQ(got.CalData, sent.CalData);
-    EXPECT_EQ(got.Rslt8700, sent.Rslt8700);
-    EXPECT_EQ(got.PCCalc[0], 77);
-}
-
+// The round trip through the simulator's encoder runs over a pty in
+// end_to_end_test.cpp; here the byte layout is pinned on its own.
 TEST(TestDecoder, ChannelWordsAreLittleEndianAndLaterWordsBigEndian)
 {
     QByteArray f(TestFrameLength, 0);
