@@ -128,27 +128,6 @@ TEST(Calcind, DescendingBaseChannelGivesSlopeAndIronIndex)
     EXPECT_EQ(r.PCRslt[Rslt::lcont], 0);  // code 1 (s above 3.8) has class 0
 }
 
-TEST(Calcind, RisingBaseChannelClampsDropsAndSlopeToZero)
-{
-    TestRecord r = flatRecord();
-    for (int j = 0; j < 100; ++j)
-        r.raw8700[j] = 1000 + 10 * j;
-    // Base well above North and South: the channel differences are positive.
-    ASSERT_TRUE(calcind(r, nullptr));
-    for (int k = Calc::bgp1; k <= Calc::bgp5; ++k)
-        EXPECT_EQ(r.PCCalc[k], 0);
-    EXPECT_EQ(r.PCRslt[Rslt::water], 0);
-    EXPECT_EQ(r.PCRslt[Rslt::cont10], 0);
-    EXPECT_EQ(r.PCRslt[Rslt::iron], 1880);  // Z[i] = 1760 + 20 i, largest median Z[6]
-
-    // Base below the other channels: negative differences give iron 0.
-    for (int j = 0; j < 100; ++j)
-        r.raw8700[j] = 900;
-    ASSERT_TRUE(calcind(r, nullptr));
-    EXPECT_EQ(r.PCCalc[Calc::bns1], -200);
-    EXPECT_EQ(r.PCRslt[Rslt::iron], 0);
-}
-
 TEST(ContaminationClass, FollowsTheClassTableWithCodeSixUnmapped)
 {
     const int expected[32] = {0, 0, 2, 2, 4, 6, 0, 6, 4, 1, 6, 3, 4, 5, 6, 7,
