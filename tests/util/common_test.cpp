@@ -4,23 +4,17 @@
 #include "support/temp_home.h"
 #include "util/prompter.h"
 
-#include <QDateTime>
 #include <QRegularExpression>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace qqc {
 namespace {
 
-TEST(SubstituteParams, ItemsAreTakenInOrderAndTheRestIsKept)
+TEST(SubstituteParams, ItemsInOrderLastOneReusedAndInsertedDollarsLeftAlone)
 {
     QString list = "3|1|2|5";
     EXPECT_EQ(SubstituteParams("$.$", list), "3.1");
     EXPECT_EQ(list, "2|5");
-}
-
-TEST(SubstituteParams, LastItemIsReusedAndEmptyListGivesEmptyText)
-{
     QString one = "x";
     EXPECT_EQ(SubstituteParams("a$b$c", one), "axbxc");
     EXPECT_EQ(one, "x");
@@ -29,12 +23,8 @@ TEST(SubstituteParams, LastItemIsReusedAndEmptyListGivesEmptyText)
     QString unused = "p|q";
     EXPECT_EQ(SubstituteParams("no place-holder", unused), "no place-holder");
     EXPECT_EQ(unused, "p|q");
-}
-
-TEST(SubstituteParams, InsertedDollarIsNotSubstitutedAgain)
-{
-    QString list = "$5|tail";
-    EXPECT_EQ(SubstituteParams("cost $ and $", list), "cost $5 and tail");
+    QString dollar = "$5|tail";
+    EXPECT_EQ(SubstituteParams("cost $ and $", dollar), "cost $5 and tail");
 }
 
 TEST(MessageBoxEx, BarsBecomeLineBreaksPlusBecomesTabThenSubstitution)
@@ -47,15 +37,6 @@ TEST(MessageBoxEx, BarsBecomeLineBreaksPlusBecomesTabThenSubstitution)
     EXPECT_EQ(p.messages[0].text, "a\tb\r\nSample:12 Date:1/2/2026");
     EXPECT_EQ(p.messages[0].style, MsgStyle::YesNo);
     EXPECT_EQ(p.messages[0].title, "Title");
-}
-
-TEST(CleanSettingText, NulsAndBlanksAroundAreRemoved)
-{
-    QString buffer = "COM3";
-    buffer += QString(10, QChar(0)) + "   " + QString(50, QChar(0));
-    EXPECT_EQ(CleanSettingText(buffer), "COM3");
-    EXPECT_EQ(CleanSettingText("  a b  "), "a b");
-    EXPECT_EQ(CleanSettingText("\ttab\t"), "\ttab\t");  // only blanks are trimmed
 }
 
 TEST(SplitPath, SplitsAtTheLastSeparatorOfEitherKind)
@@ -87,18 +68,6 @@ TEST(NextNumberedFileName, FirstNameAndNextAfterTheLargest)
     EXPECT_EQ(NextNumberedFileName(folder, "new", "mdb"), folder + "new00011.mdb");
     // A prefix of 8 characters or more gets no padding.
     EXPECT_EQ(NextNumberedFileName(folder, "samples_", "csv"), folder + "samples_1.csv");
-}
-
-TEST(SortSingles, SortsAscendingAndIgnoresEmptyCounts)
-{
-    float v[] = {3.5f, -1.0f, 2.0f, 2.0f, 10.0f, 0.0f};
-    SortSingles(6, v);
-    const float expected[] = {-1.0f, 0.0f, 2.0f, 2.0f, 3.5f, 10.0f};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(v[i], expected[i]);
-    float w[] = {2.0f, 1.0f};
-    SortSingles(0, w);
-    EXPECT_EQ(w[0], 2.0f);
 }
 
 TEST(DebugLog, AppendsDateTimeCommaTextOnlyWhenEnabled)
