@@ -39,6 +39,12 @@ class EngineTest : public ::testing::Test {
 protected:
     qqc::test::TempHome home;
     QString path = home.file("lab.mdb");
+
+    std::unique_ptr<Database> openWith(int samples)
+    {
+        makeDatabase(path, samples);
+        return Database::open(path);
+    }
 };
 
 int expectError(int number, const std::function<void()>& f)
@@ -65,17 +71,14 @@ TEST_F(EngineTest, OpenFailsClearlyForMissingForeignAndLockedFiles)
     expectError(DbErr::NotADatabase, [&] { Database::open(home.file("foreign.mdb")); });
 
     makeDatabase(path);
-    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
-    other.setDatabaseName(path);
-    ASSERT_TRUE(other.open());
-    QSqlQuery lock(other);
-    ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
-    expectError(DbErr::FileInUse, [&] { Database::open(path, OpenOptions{50}); });
-    lock.exec("ROLLBACK");
-    lock = QSqlQuery();
-    other.close();
-    other = QSqlDatabase();
-    QSqlDatabase::removeDatabase("locker");
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+        other.setDatabaseName(path);
+        ASSERT_TRUE(other.open());
+        ASSERT_TRUE(QSqlQuery(other).exec("BEGIN EXCLUSIVE"));
+        expectError(DbErr::FileInUse, [&] { Database::open(path, OpenOptions{50}); });
+    }
+    QSqlDatabase::removeDatabase("locker");   // closing the connection ends the lock
     EXPECT_NO_THROW(Database::open(path));
 }
 
@@ -107,8 +110,7 @@ TEST_F(EngineTest, TwoDatabasesAndTheirCursorsCoexist)
 
 TEST_F(EngineTest, MissingObjectsAndFieldsGiveTheirNumbers)
 {
-    makeDatabase(path, 1);
-    auto db = Database::open(path);
+    auto db = openWith(1);
     expectError(DbErr::ObjectNotFound, [&] { db->openTable("SystemData"); });
     expectError(DbErr::ObjectNotFound, [&] { db->queryDef("NoSuchQuery"); });
     auto rs = db->openTable("Samples");
@@ -122,8 +124,7 @@ TEST_F(EngineTest, MissingObjectsAndFieldsGiveTheirNumbers)
 
 TEST_F(EngineTest, TableCursorWalksAndSeeksInKeyOrderAcrossPages)
 {
-    makeDatabase(path, 300);
-    auto db = Database::open(path);
+    auto db = openWith(300);
     auto details = db->openTable("SampleDetails");
     int n = 0;
     int lastSample = 0, lastParm = 0;
@@ -154,8 +155,7 @@ TEST_F(EngineTest, TableCursorWalksAndSeeksInKeyOrderAcrossPages)
 
 TEST_F(EngineTest, AddNewAssignsTheAutoNumberBeforeUpdate)
 {
-    makeDatabase(path, 3);
-    auto db = Database::open(path);
+    auto db = openWith(3);
     auto samples = db->openTable("Samples");
     samples->addNew();
     const int id = samples->value("SampleID").toInt();
@@ -184,8 +184,7 @@ TEST_F(EngineTest, AddNewAssignsTheAutoNumberBeforeUpdate)
 
 TEST_F(EngineTest, NextAutoNumberIsTheOneTheNextAddGetsAndOnlyInsideATransaction)
 {
-    makeDatabase(path, 3);
-    auto db = Database::open(path);
+    auto db = openWith(3);
     EXPECT_THROW(db->nextAutoNumber("Samples"), DbError) << "outside a transaction another program may take it";
 
     Transaction t(*db);
@@ -203,8 +202,7 @@ TEST_F(EngineTest, NextAutoNumberIsTheOneTheNextAddGetsAndOnlyInsideATransaction
 
 TEST_F(EngineTest, EditUpdateDeleteAndTextToNumberConversion)
 {
-    makeDatabase(path, 3);
-    auto db = Database::open(path);
+    auto db = openWith(3);
     auto details = db->openTable("SampleDetails");
     ASSERT_TRUE(details->seek({2, 59}));
     details->edit();
@@ -248,8 +246,7 @@ TEST_F(EngineTest, EditUpdateDeleteAndTextToNumberConversion)
 
 TEST_F(EngineTest, StoredQueryParametersPersistAndRequeryReflectsChanges)
 {
-    makeDatabase(path, 3);
-    auto db = Database::open(path);
+    auto db = openWith(3);
     auto def = db->queryDef("DetailsOf");
     EXPECT_EQ(2, def->parameterCount());
     def->setParameter(0, 2);
@@ -280,8 +277,7 @@ TEST_F(EngineTest, StoredQueryParametersPersistAndRequeryReflectsChanges)
 
 TEST_F(EngineTest, AddThroughAQueryNeverReadsItsRows)
 {
-    makeDatabase(path, 3);
-    auto db = Database::open(path);
+    auto db = openWith(3);
     auto rs = db->queryDef("NewSamples")->openRecordset();
     rs->addNew();
     const int id = rs->value("SampleID").toInt();
@@ -293,8 +289,7 @@ TEST_F(EngineTest, AddThroughAQueryNeverReadsItsRows)
 
 TEST_F(EngineTest, TransactionsNestAndRollBackAsAWhole)
 {
-    makeDatabase(path, 1);
-    auto db = Database::open(path);
+    auto db = openWith(1);
     {
         Transaction outer(*db);
         db->execute("INSERT INTO Samples (SampleNum) VALUES ('a')");
@@ -318,8 +313,7 @@ TEST_F(EngineTest, TransactionsNestAndRollBackAsAWhole)
 
 TEST_F(EngineTest, WritesToOneTableAreSeenByItsCursorsInsideATransaction)
 {
-    makeDatabase(path, 2);
-    auto db = Database::open(path);
+    auto db = openWith(2);
     Transaction t(*db);
     auto samples = db->openTable("Samples");
     auto details = db->openTable("SampleDetails");
@@ -358,8 +352,7 @@ TEST_F(EngineTest, CompactWritesACopyAndLeavesTheSource)
 
 TEST_F(EngineTest, TemporaryQueryAcceptsHashDates)
 {
-    makeDatabase(path, 0);
-    auto db = Database::open(path);
+    auto db = openWith(0);
     db->execute("INSERT INTO Samples (SampleNum, SampleDate) VALUES ('x', ?)",
                 {QDateTime(QDate(2024, 12, 31), QTime(10, 0))});
     auto q = db->createQueryDef("SELECT SampleNum FROM Samples WHERE SampleDate = #12/31/2024 10:00:00# AND SampleNum <> '#'");

