@@ -21,9 +21,7 @@ TEST(UnitStatusText, CountDownShowsTheRemainingSeconds)
 
 TEST(UnitStatusText, FixedCaptionsAndColours)
 {
-    EXPECT_EQ(UnitStatusFor(252, 50).caption, QStringLiteral("Available for Test"));
     EXPECT_EQ(UnitStatusFor(253, 50).caption, QString());
-    EXPECT_EQ(UnitStatusFor(-4, 50).caption, QStringLiteral("Comm Port Not Defined"));
     for (int red : {254, 261, 275})
         EXPECT_TRUE(UnitStatusFor(red, 50).red) << red;
     EXPECT_FALSE(UnitStatusFor(252, 50).red);
