@@ -1,11 +1,11 @@
 #include "analysis/calibration.h"
 
+#include "util/save_file.h"
 #include "util/vb_format.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cmath>
@@ -170,13 +170,7 @@ bool WriteCalFile(const QString& path, const CalRecord& record, QString* error)
             bytes += old.readAll();
         }
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return SaveFileWhole(path, bytes, error);
 }
 
 // --- the unit's "C" message ------------------------------------------------------

@@ -1,10 +1,10 @@
 #include "util/ini_file.h"
 
 #include "util/common.h"
+#include "util/save_file.h"
 
 #include <QFile>
 #include <QList>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -229,14 +229,7 @@ bool IniFile::writeText(const QString& section, const QString& key, const QStrin
     for (const QByteArray& line : parsed.lines)
         out += line + parsed.eol;
 
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(out) != out.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveFileWhole(path_, out);
 }
 
 } // namespace qqc

@@ -2,6 +2,7 @@
 // bytes, the "C" message payload and the fluid dielectric texts.
 
 #include "analysis/calibration.h"
+#include "support/file_size_limit.h"
 #include "support/temp_home.h"
 
 #include <QDir>
@@ -77,13 +78,23 @@ TEST(CalFile, WriteThenReadRoundTripsAndKeepsTrailingBytes)
 }
 
 // A short or missing file is reported through the download in tests/app.
-TEST(CalFile, FailedWriteIsReported)
+TEST(CalFile, FailedWriteIsReportedAndLeavesTheOldFileWhole)
 {
     test::TempHome home;
     QString error;
     EXPECT_FALSE(WriteCalFile(home.file(QStringLiteral("missing-folder/") + QString::fromLatin1(kCalFileName)),
                               CalRecord{}, &error));
     EXPECT_FALSE(error.isEmpty());
+
+    // A write that fails half-way must not leave a cut record behind.
+    const QString path = home.file(QString::fromLatin1(kCalFileName));
+    const CalRecord old{1, 45000.5, 3500, 2900, 220, 300};
+    ASSERT_TRUE(WriteCalFile(path, old));
+    {
+        test::FileSizeLimit limit(8);
+        EXPECT_FALSE(WriteCalFile(path, CalRecord{2, 1.0, 1, 2, 3, 4}, &error));
+    }
+    EXPECT_EQ(home.read(QString::fromLatin1(kCalFileName)), old.toBytes());
 }
 
 QByteArray calFrame(std::initializer_list<int> payload)

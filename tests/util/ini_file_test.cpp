@@ -1,5 +1,6 @@
 #include "util/ini_file.h"
 
+#include "support/file_size_limit.h"
 #include "support/temp_home.h"
 
 #include <QDir>
@@ -104,13 +105,20 @@ TEST_F(IniFileTest, ValueWithLineBreaksStaysOnOneLine)
     EXPECT_EQ(ini.readText("OVLABELS", "REPORT1", ""), "next");
 }
 
-TEST_F(IniFileTest, WriteReplacesTheFileWithoutLeavingTemporaries)
+TEST_F(IniFileTest, WriteReplacesTheFileWholeOrNotAtAll)
 {
     ASSERT_TRUE(ini.writeText("MISC", "DEBUG", "1"));
     ASSERT_TRUE(ini.writeText("MISC", "DEBUG", "0"));
-    const QStringList files = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
-    EXPECT_EQ(files, QStringList{"quorvelqc.ini"});
     EXPECT_FALSE(ini.readFlag("MISC", "DEBUG"));
+    const QByteArray before = home.read("quorvelqc.ini");
+    {
+        // The disk fills up half-way through the new file.
+        test::FileSizeLimit limit(qsizetype(before.size()) - 4);
+        EXPECT_FALSE(ini.writeText("MISC", "DEBUG", "1"));
+    }
+    EXPECT_EQ(home.read("quorvelqc.ini"), before);
+    const QStringList files = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(files, QStringList{"quorvelqc.ini"}) << "no temporary file stays behind";
 }
 
 } // namespace
