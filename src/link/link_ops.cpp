@@ -41,12 +41,12 @@ int WaitForByte(SerialPort& port, int timeoutSeconds, std::uint8_t& byte)
     }
 }
 
-int SendCommandByte(SerialPort& port, std::uint8_t command)
+int SendCommandByte(SerialPort& port, std::uint8_t command, int maxSeconds)
 {
     if (!port.writeByte(command))
         return LinkStatus::Failed;
     const std::uint8_t expected = std::uint8_t(command + 10);
-    const auto giveUp = Clock::now() + std::chrono::seconds(MaxExchangeSeconds);
+    const auto giveUp = Clock::now() + std::chrono::seconds(maxSeconds);
     int silentWaits = 0;
     for (;;) {
         std::uint8_t b = 0;

@@ -30,10 +30,10 @@ int WaitForByte(SerialPort& port, int timeoutSeconds, std::uint8_t& byte);
 // Writes `command`, then reads bytes until one equals command + 10 (returns
 // 0). Other bytes are dropped. Fails (-1) after the second one-second wait
 // that ends without any byte, when the write fails, or when the answer has
-// not come within MaxExchangeSeconds (a unit that keeps talking without
-// answering cannot hold the program forever).
-int SendCommandByte(SerialPort& port, std::uint8_t command);
+// not come within `maxSeconds` (a unit that keeps talking without answering
+// cannot hold the program forever).
 constexpr int MaxExchangeSeconds = 10;
+int SendCommandByte(SerialPort& port, std::uint8_t command, int maxSeconds = MaxExchangeSeconds);
 
 // Writes a 16-bit word as two single bytes, high byte first; no answer is
 // awaited.

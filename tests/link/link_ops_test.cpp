@@ -21,6 +21,21 @@ TEST(LinkOps, ClosedPortFailsAtOnce)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
+TEST(LinkOps, AUnitThatKeepsTalkingWithoutAnsweringIsGivenUpOn)
+{
+    // Every wait finds a byte, none of them the answer: only the exchange's
+    // own limit ends it.
+    struct Chatty : FakePort {
+        qint64 bytesWaiting() override { return 1; }
+        int readByte() override { return 'x'; }
+    } port;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SendCommandByte(port, 'D', 1), LinkStatus::Failed);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::seconds(1));
+    EXPECT_LT(took, std::chrono::seconds(3));
+}
+
 TEST(LinkOps, WordsGoHighByteFirst)
 {
     FakePort port;
