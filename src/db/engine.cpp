@@ -729,7 +729,9 @@ qint64 Database::nextAutoNumber(const QString& table)
         const QString key = conn_->ident(conn_->keyFields(table).front());
         const QString highest = QStringLiteral("(SELECT MAX(%1) FROM %2)").arg(key, conn_->ident(table));
         // SQLite never hands out a number again, even after the newest rows
-        // were deleted: it remembers the highest one in sqlite_sequence.
+        // were deleted: it remembers the highest one in sqlite_sequence, and
+        // moves it on when a row is written with its number. Another engine
+        // with a sequence-backed key would need its sequence moved on too.
         sql = conn_->sqlite
             ? QStringLiteral("SELECT MAX(COALESCE((SELECT seq FROM sqlite_sequence WHERE name = ?), 0), "
                              "COALESCE(%1, 0)) + 1").arg(highest)
