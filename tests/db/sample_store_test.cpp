@@ -56,10 +56,14 @@ class Store : public test::TemplateCopy {};
 
 // Opening checks the queries the store uses; the trend and calibration
 // history queries have no caller yet, so only this shows they are there.
-TEST_F(Store, TemplateHoldsTheQueriesOfLaterWindows)
+TEST_F(Store, TemplateHoldsTheExchangeTagsAndTheQueriesOfLaterWindows)
 {
     auto s = openStore();
     ASSERT_TRUE(s);
+    // Exchange files name values by these tags: the built file must carry them.
+    const ParameterCatalogue& c = s->catalogue();
+    EXPECT_EQ(QStringList({c.Generic(56), c.Generic(59), c.Generic(60), c.Generic(73), c.Generic(132)}),
+              QStringList({"OVCORR", "OVFERR", "OVWATER", "OVDVIS", "OVVISC"}));
     EXPECT_NO_THROW(s->database().queryDef("CalDataQuery"));
     EXPECT_EQ(2, s->database().queryDef("SampleTrendQuery")->parameterCount());
 }
