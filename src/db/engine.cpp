@@ -31,8 +31,6 @@ constexpr int RecordDeleted = 3167;
 
 std::atomic<int> connectionCounter{0};
 
-// Dates are stored as ISO text in local time, so that they sort and compare
-// as text; other values go to the driver unchanged.
 // The stored text of a date and time, "yyyy-MM-ddTHH:mm:ss" (every stored
 // test has one, so the usual years skip Qt's pattern parser).
 QString isoDateTimeText(const QDateTime& dt)
@@ -47,6 +45,9 @@ QString isoDateTimeText(const QDateTime& dt)
     return QString::fromLatin1(text, n);
 }
 
+// Dates are stored as ISO text in local time, so that they sort and compare
+// as text; UTF-8 text becomes a string for Qt's driver; other values go to
+// the driver unchanged.
 QVariant toStored(const QVariant& v)
 {
     if (v.metaType() == QMetaType::fromType<Utf8Text>())
