@@ -250,11 +250,8 @@ const SampleDatabase::StoreRules& SampleDatabase::storeRules()
                 j.judged = known && (alarmed || IsFlagParameter(parmId));
                 if (j.judged)
                     j.type = int(parameters_->value(QStringLiteral("ParmType")).toLongLong());
-                if (alarmed && !IsFlagParameter(parmId) && alarmData_->seek({r.alarm, parmId})) {
-                    Recordset& a = *alarmData_;
-                    j.limits = {toSingle(a.value(QStringLiteral("HighNormal"))), toSingle(a.value(QStringLiteral("Alert"))),
-                                toSingle(a.value(QStringLiteral("Alarm"))), toSingle(a.value(QStringLiteral("Extreme")))};
-                }
+                if (alarmed && !IsFlagParameter(parmId))
+                    j.limits = alarmLimits(r.alarm, parmId);
             });
         });
     }
@@ -439,16 +436,20 @@ short SampleDatabase::severityFor(const QVariant& alarmId, float value, short pa
     });
 }
 
+std::optional<SampleDatabase::Limits> SampleDatabase::alarmLimits(qint32 alarmId, short parmId)
+{
+    if (!alarmData_->seek({alarmId, parmId}))
+        return std::nullopt;
+    Recordset& a = *alarmData_;
+    return Limits{toSingle(a.value(QStringLiteral("HighNormal"))), toSingle(a.value(QStringLiteral("Alert"))),
+                  toSingle(a.value(QStringLiteral("Alarm"))), toSingle(a.value(QStringLiteral("Extreme")))};
+}
+
 short SampleDatabase::alarmSetLevel(const QVariant& alarmId, float value, short parmId)
 {
     return trap("GetSeverity", [&]() -> short {
-        if (!alarmData_->seek({toLong(alarmId, "AlarmID"), parmId}))
-            return 0;
-        Recordset& a = *alarmData_;
-        return CalculateSeverity(value, toSingle(a.value(QStringLiteral("HighNormal"))),
-                                 toSingle(a.value(QStringLiteral("Alert"))),
-                                 toSingle(a.value(QStringLiteral("Alarm"))),
-                                 toSingle(a.value(QStringLiteral("Extreme"))));
+        const auto l = alarmLimits(toLong(alarmId, "AlarmID"), parmId);
+        return l ? CalculateSeverity(value, (*l)[0], (*l)[1], (*l)[2], (*l)[3]) : short(0);
     });
 }
 

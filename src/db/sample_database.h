@@ -126,6 +126,9 @@ private:
     short severityFor(const QVariant& alarmId, float value, short parmId);
     // The level of an alarmed parameter's value from the sample's alarm set.
     short alarmSetLevel(const QVariant& alarmId, float value, short parmId);
+    // An alarm set's HighNormal, Alert, Alarm and Extreme for a parameter.
+    using Limits = std::array<float, 4>;
+    std::optional<Limits> alarmLimits(qint32 alarmId, short parmId);
 
     // The parameters a test stores, in the order they are written.
     static constexpr std::array<short, 7> StoredParms = {Parm::DielectricChange, Parm::Dielectric, Parm::Ferrous,
@@ -139,7 +142,7 @@ private:
         struct Judging {
             bool judged = false;  // counts on a Trifold axis
             int type = 0;         // that axis (ParmType)
-            std::optional<std::array<float, 4>> limits;  // HighNormal, Alert, Alarm, Extreme
+            std::optional<Limits> limits;
         };
         bool filled = false;
         quint64 stamp = 0;
