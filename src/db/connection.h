@@ -1,0 +1,113 @@
+#pragma once
+// Inside the engine: the shared state of one open database (its Qt SQL
+// connection, kept statements, table layouts and the write clock), which the
+// Database, its cursors and its queries hold together, and the conversions
+// every part of the engine shares. Not for use outside src/db.
+//
+// The engine's parts, one file each:
+//   connection.cpp     open (journal mode), close, table layouts, statements
+//   native_sqlite.cpp  the hottest statements on the driver's own handle
+//   statements.cpp     statements that return no rows or one value
+//   transactions.cpp   transactions and savepoints, compact
+//   query_def.cpp      stored and temporary queries
+//   recordset.cpp      cursors: navigation, seek, fields, what they remember
+//   recordset_edit.cpp cursors: adding, editing and deleting rows
+
+#include "db/engine.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QSqlDriver>
+#include <QSqlRecord>
+
+#include <memory>
+
+#ifdef QQC_NATIVE_SQLITE
+#include <sqlite3.h>
+#endif
+
+namespace qqc::db {
+
+// Rows a table cursor reads at a time.
+constexpr int PageSize = 128;
+// The classic number of "record is deleted".
+constexpr int RecordDeleted = 3167;
+
+// Dates are stored as ISO text in local time, so that they sort and compare
+// as text; UTF-8 text becomes a string for Qt's driver; other values go to
+// the driver unchanged.
+QVariant toStored(const QVariant& v);
+// The engine error for a driver error; `context` names the statement or file.
+DbError fromSqlError(const QSqlError& e, const QString& context);
+// Number of "?" parameters outside quoted text.
+int countParameters(const QString& sql);
+
+#ifdef QQC_NATIVE_SQLITE
+// A statement kept prepared on the driver's own SQLite handle.
+struct NativeStatement {
+    sqlite3_stmt* stmt = nullptr;
+};
+#endif
+
+struct Connection {
+    QString name;
+    QString path;
+    QString journalMode;
+    QSqlDatabase db;
+    bool open = false;
+    bool sqlite = true;
+    int depth = 0;
+    QHash<QString, QSqlQuery> statements;
+    QHash<QString, QSqlRecord> records;
+    QHash<QString, QStringList> keys;
+    QHash<QString, bool> autoKeys;
+    QHash<QString, QString> nextNumberSql;
+    // The write clock: every write through this layer advances it; a table's
+    // last write and the last event that may have changed any table (a
+    // delete with its cascades, plain SQL, a rollback, a transaction
+    // boundary) are stamped with it.
+    quint64 clock = 1;
+    quint64 globalEvent = 1;
+    QHash<QString, std::shared_ptr<quint64>> lastWrite;
+#ifdef QQC_NATIVE_SQLITE
+    // The driver's handle when it is the SQLite library this program links
+    // (same version), else null and every statement goes through Qt SQL.
+    sqlite3* native = nullptr;
+    QHash<QString, NativeStatement> nativeStatements;
+
+    void attachNative();
+    DbError nativeError(const QString& sql) const;
+    void bindNative(sqlite3_stmt* st, int i, const QVariant& v);
+    static QVariant nativeColumn(sqlite3_stmt* st);
+    int runNative(const QString& sql, const QVariantList& params, QVariant* insertId, QVariant* firstValue = nullptr);
+    void releaseNative();
+#endif
+
+    std::shared_ptr<quint64> writeClock(const QString& table);
+    void globalChange() { globalEvent = ++clock; }
+
+    void check() const
+    {
+        if (!open)
+            throw DbError(DbErr::ObjectClosed, QStringLiteral("Object invalid or no longer set."));
+    }
+
+    QString ident(const QString& name) const
+    {
+        return db.driver()->escapeIdentifier(name, QSqlDriver::TableName);
+    }
+
+    QSqlQuery& prepared(const QString& sql);
+    QSqlQuery& run(const QString& sql, const QVariantList& params);
+    void exec(const QString& sql);
+    const QSqlRecord& record(const QString& table);
+    const QStringList& keyFields(const QString& table);
+    bool autoKey(const QString& table);
+
+    void begin();
+    void commit();
+    void rollback();
+    void release();
+};
+
+} // namespace qqc::db

@@ -1,0 +1,94 @@
+#include "db/connection.h"
+
+#include <QSqlQuery>
+
+namespace qqc::db {
+
+int Database::execute(const QString& sql, const QVariantList& params)
+{
+    conn_->globalChange();
+    QSqlQuery& q = conn_->run(sql, params);
+    const int n = q.numRowsAffected();
+    q.finish();
+    return n;
+}
+
+quint64 Database::changeStamp() const { return conn_->clock; }
+
+bool Database::changedSince(quint64 stamp, const QStringList& tables) const
+{
+    if (!conn_->open || conn_->depth == 0 || conn_->globalEvent > stamp)
+        return true;
+    for (const QString& table : tables) {
+        const auto it = conn_->lastWrite.constFind(table.toLower());
+        if (it != conn_->lastWrite.constEnd() && **it > stamp)
+            return true;
+    }
+    return false;
+}
+
+QVariant Database::queryValue(const QString& sql, const QVariantList& params)
+{
+    QVariant value;
+#ifdef QQC_NATIVE_SQLITE
+    if (conn_->native) {
+        conn_->check();
+        conn_->runNative(sql, params, nullptr, &value);
+        return value;
+    }
+#endif
+    QSqlQuery& q = conn_->run(sql, params);
+    if (q.next())
+        value = q.value(0);
+    q.finish();
+    return value;
+}
+
+qint64 Database::nextAutoNumber(const QString& table)
+{
+    conn_->check();
+    if (conn_->depth == 0)
+        throw DbError(DbErr::Generic, QStringLiteral("An auto-number is reserved only inside a transaction."));
+    if (!conn_->autoKey(table))
+        throw DbError(DbErr::Generic, QStringLiteral("Table '%1' has no auto-number key.").arg(table));
+    QString& sql = conn_->nextNumberSql[table];
+    if (sql.isEmpty()) {
+        const QString key = conn_->ident(conn_->keyFields(table).front());
+        const QString highest = QStringLiteral("(SELECT MAX(%1) FROM %2)").arg(key, conn_->ident(table));
+        // SQLite never hands out a number again, even after the newest rows
+        // were deleted: it remembers the highest one in sqlite_sequence, and
+        // moves it on when a row is written with its number. Another engine
+        // with a sequence-backed key would need its sequence moved on too.
+        sql = conn_->sqlite
+            ? QStringLiteral("SELECT MAX(COALESCE((SELECT seq FROM sqlite_sequence WHERE name = ?), 0), "
+                             "COALESCE(%1, 0)) + 1").arg(highest)
+            : QStringLiteral("SELECT COALESCE(%1, 0) + 1").arg(highest);
+    }
+    return queryValue(sql, conn_->sqlite ? QVariantList{table} : QVariantList{}).toLongLong();
+}
+
+int Database::executeOn(const QString& table, const QString& sql, const QVariantList& params, QVariant* insertId)
+{
+    const auto clock = conn_->writeClock(table);
+    try {
+#ifdef QQC_NATIVE_SQLITE
+        if (conn_->native) {
+            const int n = conn_->runNative(sql, params, insertId);
+            *clock = ++conn_->clock;
+            return n;
+        }
+#endif
+        QSqlQuery& q = conn_->run(sql, params);
+        const int n = q.numRowsAffected();
+        if (insertId)
+            *insertId = q.lastInsertId();
+        q.finish();
+        *clock = ++conn_->clock;
+        return n;
+    } catch (...) {
+        *clock = ++conn_->clock;
+        throw;
+    }
+}
+
+} // namespace qqc::db

@@ -1,0 +1,108 @@
+#include "db/connection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace qqc::db {
+
+// --- Connection ---
+
+void Connection::begin()
+{
+    check();
+    globalChange();
+    if (depth == 0) {
+        // IMMEDIATE takes the write lock at once, so a busy file is waited
+        // for (busy time-out) instead of failing half-way through the work.
+        if (sqlite)
+            exec(QStringLiteral("BEGIN IMMEDIATE"));
+        else if (!db.transaction())
+            throw fromSqlError(db.lastError(), path);
+    } else {
+        exec(QStringLiteral("SAVEPOINT qqc_sp%1").arg(depth));
+    }
+    ++depth;
+}
+
+void Connection::commit()
+{
+    check();
+    if (depth == 0)
+        throw DbError(DbErr::Generic, QStringLiteral("Commit without a transaction."));
+    if (depth == 1) {
+        globalChange();
+        if (sqlite)
+            exec(QStringLiteral("COMMIT"));
+        else if (!db.commit())
+            throw fromSqlError(db.lastError(), path);
+    } else {
+        exec(QStringLiteral("RELEASE SAVEPOINT qqc_sp%1").arg(depth - 1));
+    }
+    --depth;
+}
+
+void Connection::rollback()
+{
+    check();
+    if (depth == 0)
+        return;
+    globalChange();
+    --depth;
+    if (depth == 0) {
+        if (sqlite)
+            exec(QStringLiteral("ROLLBACK"));
+        else
+            db.rollback();
+    } else {
+        exec(QStringLiteral("ROLLBACK TO SAVEPOINT qqc_sp%1").arg(depth));
+        exec(QStringLiteral("RELEASE SAVEPOINT qqc_sp%1").arg(depth));
+    }
+}
+
+// --- Database ---
+
+void Database::beginTrans() { conn_->begin(); }
+void Database::commitTrans() { conn_->commit(); }
+void Database::rollback() { conn_->rollback(); }
+
+int Database::transactionDepth() const { return conn_ ? conn_->depth : 0; }
+
+void Database::compact(const QString& source, const QString& destination)
+{
+    if (QFileInfo::exists(destination))
+        throw DbError(DbErr::Generic, QStringLiteral("Database '%1' already exists.").arg(destination));
+    auto db = Database::open(source);
+    QSqlQuery q(db->conn_->db);
+    if (!q.prepare(QStringLiteral("VACUUM INTO ?")))
+        throw fromSqlError(q.lastError(), source);
+    q.addBindValue(destination);
+    if (!q.exec()) {
+        const DbError e = fromSqlError(q.lastError(), destination);
+        q.finish();
+        QFile::remove(destination);
+        throw e;
+    }
+    q.finish();
+}
+
+// --- Transaction ---
+
+Transaction::~Transaction()
+{
+    if (!done_) {
+        try {
+            db_.rollback();
+        } catch (...) {
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    db_.commitTrans();
+    done_ = true;
+}
+
+} // namespace qqc::db
