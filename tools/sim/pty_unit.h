@@ -6,6 +6,7 @@
 // another one. Used by the tests, in-process.
 
 #include "sim/command_responder.h"
+#include "sim/pty.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,9 +25,9 @@ public:
     PtyUnit(const PtyUnit&) = delete;
     PtyUnit& operator=(const PtyUnit&) = delete;
 
-    bool ok() const { return master_ >= 0; }
+    bool ok() const { return pty_.isOpen(); }
     // The terminal device the monitor opens ("/dev/pts/N").
-    const QString& device() const { return device_; }
+    const QString& device() const { return pty_.device(); }
 
     // Sends bytes the unit offers on its own (a frame), as they are.
     bool send(const QByteArray& bytes);
@@ -42,9 +43,7 @@ public:
 private:
     void run();
 
-    int master_ = -1;
-    int slave_ = -1;   // kept open so the master never sees a hang-up between opens
-    QString device_;
+    Pty pty_;
     mutable std::mutex mutex_;
     CommandResponder responder_;
     std::atomic<bool> stop_{false};
