@@ -30,7 +30,7 @@ int main(int argc, char** argv)
         oil.ferrous = 5 * n;
         oil.water = n % 30;
         oil.lcont = n % 8;
-        oil.signal = n % 16 == 15 ? 450 : sim::BaseStart - 100 * n;
+        oil.signal = n % 16 == 15 ? 450 : sim::baseStart - 100 * n;
         records.push_back(sim::simulateTest(oil, {}, std::uint32_t(n + 1)));
     }
 

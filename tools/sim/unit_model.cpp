@@ -67,29 +67,29 @@ bool nudgeOffEndTag(TestRecord& r)
 
 void computeUnitResults(TestRecord& r)
 {
-    const std::int32_t* R = r.raw8700.data();
+    const std::int32_t* raw = r.raw8700.data();
     auto& calc = r.Calc8700;
     auto& rslt = r.Rslt8700;
     calc.fill(0);
 
     // Block medians of Base and the ends of each channel.
-    std::int32_t M[6];
+    std::int32_t medians[6];
     for (int b = 0; b < 5; ++b)
-        M[b] = median5(R + 20 * b);
-    M[5] = median5(R + 95);
-    calc[Calc::en] = median5(R + 195);
-    calc[Calc::es] = median5(R + 295);
-    calc[Calc::sn] = median5(R + 100);
-    calc[Calc::ss] = median5(R + 200);
-    calc[Calc::sb] = median5(R);
+        medians[b] = median5(raw + 20 * b);
+    medians[5] = median5(raw + 95);
+    calc[Calc::en] = median5(raw + 195);
+    calc[Calc::es] = median5(raw + 295);
+    calc[Calc::sn] = median5(raw + 100);
+    calc[Calc::ss] = median5(raw + 200);
+    calc[Calc::sb] = median5(raw);
     bool critical = false;
-    for (std::int32_t m : M)
-        critical = critical || m < LowSignal;
+    for (std::int32_t m : medians)
+        critical = critical || m < lowSignal;
     calc[Calc::CRITICAL] = critical ? 1 : 0;
 
     std::int32_t drop[5];
     for (int k = 0; k < 5; ++k) {
-        drop[k] = std::max(0, M[k] - M[k + 1]);
+        drop[k] = std::max(0, medians[k] - medians[k + 1]);
         calc[Calc::bgp1 + k] = drop[k];
     }
     float slope = float((drop[0] / 3.0 + drop[1] + drop[2] + drop[3] + drop[4] - 13) / 5.0);
@@ -97,7 +97,7 @@ void computeUnitResults(TestRecord& r)
 
     std::int32_t z[12];
     for (int i = 0; i < 12; ++i)
-        z[i] = 2 * R[88 + i] - R[188 + i] - R[288 + i];
+        z[i] = 2 * raw[88 + i] - raw[188 + i] - raw[288 + i];
     calc[Calc::bns1] = median5(z);
     calc[Calc::bns2] = median5(z + 2);
     calc[Calc::bns3] = median5(z + 4);
@@ -105,17 +105,17 @@ void computeUnitResults(TestRecord& r)
 
     int small = 0, large = 0, north = 0, south = 0, curvature = 0, biggest = 0;
     for (int i = 7; i <= 91; ++i) {
-        const std::int32_t centre = median5(R + i - 2);
-        const std::int32_t e = centre - R[i] - 4;
+        const std::int32_t centre = median5(raw + i - 2);
+        const std::int32_t e = centre - raw[i] - 4;
         if (e >= 9) {
             ++large;
             biggest = std::max(biggest, e);
         } else if (e >= 1) {
             ++small;
         }
-        north += median5(R + i + 98) - R[i + 100] - 4 > 0;
-        south += median5(R + i + 198) - R[i + 200] - 4 > 0;
-        curvature = std::max(curvature, std::abs(median5(R + i - 7) - 2 * centre + median5(R + i + 3)));
+        north += median5(raw + i + 98) - raw[i + 100] - 4 > 0;
+        south += median5(raw + i + 198) - raw[i + 200] - 4 > 0;
+        curvature = std::max(curvature, std::abs(median5(raw + i - 7) - 2 * centre + median5(raw + i + 3)));
     }
     calc[Calc::bigbspike] = large;
     calc[Calc::smallbspike] = small;
@@ -174,21 +174,21 @@ TestRecord simulateTest(const OilSample& oil, const Calibration& cal, std::uint3
     const auto dip = [&r](int index, int depth) { r.raw8700[size_t(index)] = std::max(0, r.raw8700[size_t(index)] - depth); };
     if (droplets)
         for (int i : {30, 55})
-            dip(i, DropletDepth);
+            dip(i, dropletDepth);
     if (nonFerrous)
         for (int i : {40, 70})
-            dip(i, SpikeDepth);
+            dip(i, spikeDepth);
     // Ferrous and non-ferrous particles without droplets in dry oil: code 6
     // has no class, so the non-ferrous particles' fines also show (a small
     // spike) and the code becomes 14, class 6.
     if (ferrous && nonFerrous && !droplets && water <= 3)
-        dip(45, DropletDepth);
+        dip(45, dropletDepth);
     if (ferrous) {
         // More dips than 1.09 x the Base spikes (at most five): the magnets
         // hold the particles, so they outnumber what crosses the grid.
         for (int i : {15, 25, 35, 50, 65, 80}) {
-            dip(100 + i, MagnetDepth);
-            dip(200 + i, MagnetDepth);
+            dip(100 + i, magnetDepth);
+            dip(200 + i, magnetDepth);
         }
     }
 

@@ -3,13 +3,13 @@
 //
 // The unit measures three channels 100 times during a test:
 //   Base   the grid's oscillator count. It starts at the oil's signal level
-//          (BaseStart) and falls steadily while water in the oil polarises on
+//          (baseStart) and falls steadily while water in the oil polarises on
 //          the grid, by phi = 3 (5 w + 13) / 245 counts a reading (w is water
 //          x 100), so that the slope index the unit computes from its block
 //          medians, (d1/3 + d2 + d3 + d4 + d5 - 13) / 5 with d1..d4 over 20
 //          readings and d5 over 15, comes out as w. Readings are whole counts.
 //          Particles crossing the grid pull single readings down: droplets
-//          by DropletDepth (small spikes), non-ferrous particles by SpikeDepth
+//          by dropletDepth (small spikes), non-ferrous particles by spikeDepth
 //          (large spikes).
 //   North, South  the two magnet-side channels: they follow Base, lowered by
 //          half the ferrous index each, so 2 Base - North - South equals the
@@ -41,11 +41,11 @@ struct Calibration {
     int diel300 = 300;
 };
 
-constexpr int BaseStart = 20000;
-constexpr int SpikeDepth = 20;      // a non-ferrous particle: a large Base spike
-constexpr int DropletDepth = 9;     // a droplet: a small Base spike
-constexpr int MagnetDepth = 12;     // a ferrous particle: a dip on North and South
-constexpr int LowSignal = 500;      // a Base block median below this is "CRITICAL"
+constexpr int baseStart = 20000;
+constexpr int spikeDepth = 20;      // a non-ferrous particle: a large Base spike
+constexpr int dropletDepth = 9;     // a droplet: a small Base spike
+constexpr int magnetDepth = 12;     // a ferrous particle: a dip on North and South
+constexpr int lowSignal = 500;      // a Base block median below this is "CRITICAL"
 
 struct OilSample {
     int dielectric = 245;   // x 100
@@ -53,7 +53,7 @@ struct OilSample {
     int water = 7;          // x 100
     int lcont = 0;          // particles present: 1 droplets, 2 ferrous, 4 non-ferrous
     int temperature = 100;  // temperature byte
-    int signal = BaseStart; // Base level at the start (below LowSignal: a failed test)
+    int signal = baseStart; // Base level at the start (below lowSignal: a failed test)
 };
 
 // The dielectric count for a dielectric x 100 under `cal`.
