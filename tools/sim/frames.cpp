@@ -99,29 +99,35 @@ QByteArray testFrame(const TestRecord& record) { return frame('D', encodeTestPay
 
 bool containsEndTag(const QByteArray& bytes) { return bytes.contains("<E>"); }
 
+bool nudgeOffEndTag(TestRecord& record)
+{
+    const qsizetype at = encodeTestPayload(record).indexOf("<E>");
+    if (at < 0)
+        return false;
+    // Payload index p is frame byte p + 1; the readings fill frame bytes
+    // 2..701 in records of 7: Base, North, South words, then temperature.
+    for (qsizetype k = at + 1; k <= at + 3; ++k) {
+        if (k < 2 || k > 701)
+            continue;
+        const int within = int(k - 2) % 7;
+        if (within == 6)
+            continue;  // the temperature byte: move a reading beside it instead
+        std::int32_t& v = record.raw8700[size_t((within / 2) * 100 + int(k - 2) / 7)];
+        v = v < 65535 ? v + 1 : v - 1;
+        return true;
+    }
+    return false;
+}
+
 int avoidEndTag(TestRecord& record)
 {
     int changed = 0;
-    for (int guard = 0; guard < 1000; ++guard) {
-        const QByteArray p = encodeTestPayload(record);
-        const qsizetype at = p.indexOf("<E>");
-        if (at < 0)
-            return changed;
-        // Payload index at is frame byte at + 1; within the readings block a
-        // 7-byte record holds three words and a temperature byte.
-        const int k = int(at) + 1;
-        if (k >= 2 && k <= 701) {
-            const int i = (k - 2) / 7;
-            const int within = (k - 2) % 7;
-            const int channel = within < 6 ? within / 2 : 0;
-            int& v = record.raw8700[size_t(channel * 100 + i)];
-            v = v < 65535 ? v + 1 : v - 1;
-        } else {
+    for (; changed < 1000 && containsEndTag(encodeTestPayload(record)); ++changed) {
+        if (!nudgeOffEndTag(record)) {
             // Outside the readings: change the reading next to nothing else.
-            int& v = record.raw8700[0];
+            std::int32_t& v = record.raw8700[0];
             v = v < 65535 ? v + 1 : v - 1;
         }
-        ++changed;
     }
     return changed;
 }

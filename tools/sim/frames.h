@@ -33,6 +33,10 @@ QByteArray testFrame(const TestRecord& record);
 // Whether `bytes` holds the end tag "<E>" (a payload must not).
 bool containsEndTag(const QByteArray& bytes);
 
+// When the payload of `record` holds the end tag, moves one reading that
+// supplies a byte of it by one count and returns true; false when the payload
+// is clean or the tag lies outside the readings.
+bool nudgeOffEndTag(TestRecord& record);
 // Nudges raw readings of `record` by one count until its payload holds no end
 // tag, as a unit must; returns the number of readings changed.
 int avoidEndTag(TestRecord& record);

@@ -40,29 +40,6 @@ int classOf(int code)
     return table[code & 31];
 }
 
-// When the record's payload holds "<E>", moves one reading that supplies a
-// byte of it by one count and returns true; false when the payload is clean
-// (or the tag lies outside the readings, which the readings cannot fix).
-bool nudgeOffEndTag(TestRecord& r)
-{
-    const qsizetype at = encodeTestPayload(r).indexOf("<E>");
-    if (at < 0)
-        return false;
-    // Payload index p is frame byte p + 1; the readings fill frame bytes
-    // 2..701 in records of 7: Base, North, South words, then temperature.
-    for (qsizetype k = at + 1; k <= at + 3; ++k) {
-        if (k < 2 || k > 701)
-            continue;
-        const int within = int(k - 2) % 7;
-        if (within == 6)
-            continue;  // the temperature byte: move a reading beside it instead
-        std::int32_t& v = r.raw8700[size_t((within / 2) * 100 + int(k - 2) / 7)];
-        v = v < 65535 ? v + 1 : v - 1;
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 void computeUnitResults(TestRecord& r)
