@@ -10,8 +10,8 @@
 
 #include "db/sample_database.h"
 #include "link/test_record.h"
-#include "views/frm_data.h"
-#include "views/sample_grid_view.h"
+#include "views/ui/frm_data.h"
+#include "views/ui/sample_grid_view.h"
 
 #include <QApplication>
 #include <QDir>

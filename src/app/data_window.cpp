@@ -1,7 +1,7 @@
 #include "app/data_window.h"
 
 #include "app/monitor.h"
-#include "views/frm_data.h"
+#include "views/ui/frm_data.h"
 
 namespace qqc {
 

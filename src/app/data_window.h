@@ -3,7 +3,7 @@
 // Monitor's handlers for its events, and fed by the Monitor's database and
 // sample notifications.
 
-#include "views/frm_data.h"
+#include "views/ui/frm_data.h"
 
 namespace qqc {
 

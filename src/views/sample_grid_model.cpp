@@ -4,7 +4,7 @@
 #include "util/ole_date.h"
 #include "util/vb_format.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QDateTime>
 #include <QPalette>
 
@@ -453,7 +453,7 @@ QVariant SampleGridModel::data(const QModelIndex& index, int role) const
     }
     case Qt::BackgroundRole: {
         if ((column == ColSampleNum || column == ColDate) && isHighlighted(row))
-            return QApplication::palette().brush(QPalette::Highlight);
+            return QGuiApplication::palette().brush(QPalette::Highlight);
         const int level = cellLevel(row, column);
         if (level < 0)
             return QVariant();
@@ -461,7 +461,7 @@ QVariant SampleGridModel::data(const QModelIndex& index, int role) const
     }
     case Qt::ForegroundRole: {
         if ((column == ColSampleNum || column == ColDate) && isHighlighted(row))
-            return QApplication::palette().brush(QPalette::HighlightedText);
+            return QGuiApplication::palette().brush(QPalette::HighlightedText);
         const int level = cellLevel(row, column);
         if (level < 0)
             return QVariant();

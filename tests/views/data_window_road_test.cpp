@@ -6,7 +6,7 @@
 #include "link/test_record.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
-#include "views/sample_grid_view.h"
+#include "views/ui/sample_grid_view.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "grid_fixture.h"
 
 #include "support/scripted_prompter.h"
-#include "views/frm_data.h"
-#include "views/sample_grid_view.h"
+#include "views/ui/frm_data.h"
+#include "views/ui/sample_grid_view.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

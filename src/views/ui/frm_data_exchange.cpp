@@ -6,7 +6,7 @@
 // themselves are filled in by the exchange-file work; until then the buttons
 // do nothing.
 
-#include "views/frm_data.h"
+#include "views/ui/frm_data.h"
 
 namespace qqc {
 

@@ -1,10 +1,10 @@
-#include "views/frm_data.h"
+#include "views/ui/frm_data.h"
 
 #include "db/engine.h"
 #include "util/common.h"
 #include "util/prompter.h"
 #include "util/std_error.h"
-#include "views/sample_grid_view.h"
+#include "views/ui/sample_grid_view.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "views/sample_grid_view.h"
+#include "views/ui/sample_grid_view.h"
 
 #include "views/sample_grid_model.h"
 
