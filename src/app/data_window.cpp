@@ -10,7 +10,7 @@ frmData* createDataWindow(Monitor& monitor)
     auto* form = new frmData;
     Monitor* m = &monitor;
     QObject::connect(form, &frmData::InitCtl, form, [m, form] {
-        form->SetImport(m->iniFile().readFlag(QStringLiteral("MISC"), QStringLiteral("VQMIMPORT")));
+        form->SetImport(MiscSettings::readVqmImport(m->iniFile()));
     });
     QObject::connect(form, &frmData::Unload, m, [m] { m->setWindowOpen(Monitor::DataWindow, false); });
     QObject::connect(form, &frmData::SelFromGrid, m, &Monitor::fDataFrm_SelFromGrid);

@@ -23,18 +23,8 @@
 namespace qqc {
 
 namespace {
-const QString kWindows = QStringLiteral("WINDOWS");
 const char* const kFlagProperty = "qqcOpenFlag";
 } // namespace
-
-const MDIForm8700::LayoutKey MDIForm8700::kWindowLayouts[6] = {
-    {"WIN_1", "4E-03|41E-02|38E-02|22E-02", ".004,0.41,0.38,0.22"},   // alarm sets
-    {"WIN_2", "4E-03|0|98E-02|40E-02", ".004,0,0.98,0.40"},           // sample data
-    {"WIN_3", "4E-03|64E-02|36E-02|27E-02", ".004,0.64,0.36,0.27"},   // reference oils
-    {"WIN_4", "12E-02|2E-02|59E-02|65E-02", "0.12,0.20,0.59,0.65"},   // report
-    {"WIN_5", "42E-02|62E-02|52E-02|30E-02", "0.42,0.62,0.52,0.30"},  // customers
-    {"WIN_6", "75E-02|38E-02|15E-02|30E-02", "0.75,0.38,0.15,0.30"},  // status
-};
 
 QString ClampLayoutFraction(const QString& text)
 {
@@ -211,8 +201,7 @@ QSize MDIForm8700::layoutArea() const
     return QSize(std::max(1, size.width()), std::max(1, size.height()));
 }
 
-void MDIForm8700::ShowChildWindow(QWidget* window, const QString& layoutKey, const QString& defaultLayout,
-                                  bool useDefault)
+void MDIForm8700::ShowChildWindow(QWidget* window, int layoutIndex, bool useDefault)
 {
     QMdiSubWindow* sub = subWindowOf(window);
     if (sub == nullptr)
@@ -222,7 +211,8 @@ void MDIForm8700::ShowChildWindow(QWidget* window, const QString& layoutKey, con
         if (!useDefault)
             return;
     }
-    const QString text = useDefault ? defaultLayout : monitor_->iniFile().readText(kWindows, layoutKey, defaultLayout);
+    const QString text = useDefault ? QString::fromLatin1(WindowSettings::kLayouts[layoutIndex].defaultsCommand)
+                                    : WindowSettings::readLayout(monitor_->iniFile(), layoutIndex);
     double f[4];
     // A layout that does not parse leaves the window where it is.
     if (!text.isEmpty() && ParseWindowLayout(text, f)) {
@@ -265,9 +255,7 @@ void MDIForm8700::showLayoutWindows(bool useDefaults)
                                                   Monitor::ReferenceWindow, Monitor::ReportWindow,
                                                   Monitor::CustomerWindow, Monitor::StatusWindow};
     for (int index : order) {
-        const LayoutKey& k = kWindowLayouts[index];
-        ShowChildWindow(layoutWindow(index), QString::fromLatin1(k.key),
-                        QString::fromLatin1(useDefaults ? k.defaultsCommand : k.fileDefault), useDefaults);
+        ShowChildWindow(layoutWindow(index), index, useDefaults);
         monitor_->setWindowOpen(flags[index], true);
     }
 }
@@ -287,13 +275,13 @@ void MDIForm8700::startUp()
     monitor_->ReadSettings();         // step 6 (may run the Setup command)
     createChildWindows();             // step 7
     monitor_->openSerialLink();       // step 8: reports its own failure
-    monitor_->settings().readImageFlag(monitor_->iniFile());  // step 9
+    monitor_->settings().misc.readImageFlag(monitor_->iniFile());  // step 9
     showLayoutWindows(false);         // step 10
     // (step 10) the status window's count-down runs over the configured test time.
-    if (monitor_->settings().downloadTestTime != 0)
-        static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().totalTestTime);
-    if (monitor_->settings().iAmQux || monitor_->settings().chart) {  // step 11
-        // The chart window's owner passes it settings().chart here.
+    if (monitor_->settings().misc.downloadTestTime != 0)
+        static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().misc.totalTestTime);
+    if (monitor_->settings().misc.iAmQux || monitor_->settings().misc.chart) {  // step 11
+        // The chart window's owner passes it settings().misc.chart here.
         if (QMdiSubWindow* sub = subWindowOf(fChartFrm_)) {
             fChartFrm_->show();
             sub->show();
@@ -301,7 +289,7 @@ void MDIForm8700::startUp()
         monitor_->setWindowOpen(Monitor::ChartWindow, true);
     }
     mnuDiag_->setVisible(true);                               // step 12
-    monitor_->settings().readDebugFlag(monitor_->iniFile());  // step 13
+    monitor_->settings().misc.readDebugFlag(monitor_->iniFile());  // step 13
     monitor_->openDatabaseAtStartup();                        // step 14
 
     startingUp_ = false;
@@ -320,7 +308,7 @@ void MDIForm8700::mnuAlarms_Click()
 {
     if (fAlarmFrm_ == nullptr)
         return;
-    ShowChildWindow(fAlarmFrm_, QStringLiteral("WIN_1"), QString::fromLatin1(kWindowLayouts[0].fileDefault), false);
+    ShowChildWindow(fAlarmFrm_, 0, false);
     monitor_->setWindowOpen(Monitor::AlarmWindow, true);
     // The alarm window's owner hands it the database and refreshes it here.
 }
@@ -329,7 +317,7 @@ void MDIForm8700::mnuData_Click()
 {
     if (fDataFrm_ == nullptr)
         return;
-    ShowChildWindow(fDataFrm_, QStringLiteral("WIN_2"), QString::fromLatin1(kWindowLayouts[1].fileDefault), false);
+    ShowChildWindow(fDataFrm_, 1, false);
     monitor_->setWindowOpen(Monitor::DataWindow, true);
     // The sample data window's owner hands it the database and refreshes it here.
 }
@@ -338,8 +326,7 @@ void MDIForm8700::mnuReference_Click()
 {
     if (fReferenceFrm_ == nullptr)
         return;
-    ShowChildWindow(fReferenceFrm_, QStringLiteral("WIN_3"), QString::fromLatin1(kWindowLayouts[2].fileDefault),
-                    false);
+    ShowChildWindow(fReferenceFrm_, 2, false);
     monitor_->setWindowOpen(Monitor::ReferenceWindow, true);
     // The reference window's owner hands it the database and refreshes it here.
 }
@@ -348,7 +335,7 @@ void MDIForm8700::mnuReport_Click()
 {
     if (fReportFrm_ == nullptr)
         return;
-    ShowChildWindow(fReportFrm_, QStringLiteral("WIN_4"), QString::fromLatin1(kWindowLayouts[3].fileDefault), false);
+    ShowChildWindow(fReportFrm_, 3, false);
     monitor_->setWindowOpen(Monitor::ReportWindow, true);
     // The report window's owner hands it the database and the current sample here.
 }
@@ -357,8 +344,7 @@ void MDIForm8700::mnuCustomers_Click()
 {
     if (fCustomerFrm_ == nullptr)
         return;
-    ShowChildWindow(fCustomerFrm_, QStringLiteral("WIN_5"), QString::fromLatin1(kWindowLayouts[4].fileDefault),
-                    false);
+    ShowChildWindow(fCustomerFrm_, 4, false);
     monitor_->setWindowOpen(Monitor::CustomerWindow, true);
     // The customer window's owner hands it the database and refreshes it here.
 }
@@ -371,7 +357,7 @@ void MDIForm8700::mnuStatus_Click()
     if (sub->isMinimized())
         sub->showNormal();
     sub->move(int(std::lround(0.8 * layoutArea().width())), 0);
-    static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().totalTestTime);
+    static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().misc.totalTestTime);
     fStatusFrm_->show();
     sub->show();
     sub->raise();
@@ -415,14 +401,13 @@ void MDIForm8700::shutDown()
     monitor_->closeSerialLink();
     if (fStatusFrm_ != nullptr) {
         bool saved = true;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < WindowSettings::kCount; ++i) {
             QWidget* window = layoutWindow(i);
             // A minimised or maximised window is saved at its normal position;
             // a closed one at the position it had when it was closed.
             if (QMdiSubWindow* sub = subWindowOf(window); sub && (sub->isMinimized() || sub->isMaximized()))
                 sub->showNormal();
-            saved = monitor_->iniFile().writeText(kWindows, QString::fromLatin1(kWindowLayouts[i].key),
-                                                  GetWindowLayout(window)) && saved;
+            saved = WindowSettings::writeLayout(monitor_->iniFile(), i, GetWindowLayout(window)) && saved;
         }
         if (!saved)
             MessageBoxEx(QStringLiteral("The window layout could not be saved in $."),

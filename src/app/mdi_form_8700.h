@@ -34,11 +34,11 @@ public:
     // Start-up steps 1 to 14, once, after the frame is shown.
     void startUp();
 
-    // Lays out and shows one child window. With `useDefault` false the
-    // layout comes from WINDOWS/`layoutKey` (default `defaultLayout`); a
-    // minimised window is then only restored. With `useDefault` true
-    // `defaultLayout` is applied as given.
-    void ShowChildWindow(QWidget* window, const QString& layoutKey, const QString& defaultLayout, bool useDefault);
+    // Lays out and shows one child window, `layoutIndex` 0..5 for WIN_1..WIN_6.
+    // With `useDefault` false the layout comes from the settings file (a
+    // minimised window is then only restored); with `useDefault` true the
+    // Defaults command's layout is applied.
+    void ShowChildWindow(QWidget* window, int layoutIndex, bool useDefault);
     // The layout text of a window's current position (fractions joined by "|").
     QString GetWindowLayout(QWidget* window) const;
 
@@ -52,14 +52,6 @@ public:
     QWidget* fStatusFrm() const { return fStatusFrm_; }
     QWidget* fCalFrm() const { return fCalFrm_; }
     QMdiSubWindow* subWindowOf(QWidget* window) const;
-
-    // The six layout keys with their file defaults and "Defaults" values.
-    struct LayoutKey {
-        const char* key;
-        const char* fileDefault;
-        const char* defaultsCommand;
-    };
-    static const LayoutKey kWindowLayouts[6];  // WIN_1 .. WIN_6
 
     // Menu commands (also used by tests).
     void mnuDefault_Click();

@@ -33,18 +33,19 @@ void Monitor::readStartupSettings()
     if (file.exists() && !file.open(QIODevice::ReadOnly))
         MessageBoxEx(QStringLiteral("The settings file $ cannot be read ($); the built-in settings are used."),
                      MsgStyle::Ok | MsgStyle::Exclamation, settingsPath_ + QLatin1Char('|') + file.errorString());
-    settings_.readMisc(*ini_);
+    settings_.misc.readStartup(*ini_);
     firmware31_ = false;
 }
 
 bool Monitor::ReadSettings()
 {
-    settings_.readLabelsAndPort(*ini_);
-    if (settings_.portIsSet())
+    settings_.labels.read(*ini_);
+    settings_.comm.read(*ini_);
+    if (settings_.comm.portIsSet())
         return true;
     MessageBoxEx(QStringLiteral("Please specify serial port for Quorvel unit."), MsgStyle::Ok);
     runSetupCommand();
-    return settings_.portIsSet();
+    return settings_.comm.portIsSet();
 }
 
 } // namespace qqc

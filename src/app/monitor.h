@@ -10,7 +10,7 @@
 // its members in its own section below, so the file stays readable.
 
 #include "analysis/calibration.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "link/serial_port.h"
 #include "link/unit_link.h"
 #include "util/ini_file.h"
@@ -89,7 +89,7 @@ public:
     void fTestTimeFrm_NewTestTime(frmTestTime& dialog);
     // Sends the stored test time setting to the unit ("J", the setting byte,
     // "S"); silent on failure. Also the answer to a unit reset when
-    // settings().downloadTestTime is on.
+    // settings().misc.downloadTestTime is on.
     void DownloadTestTime();
 
     // --- link: receive buffer, frames, unit messages (monitor_link.cpp) ---

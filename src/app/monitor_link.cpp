@@ -58,22 +58,22 @@ frmStatus* Monitor::openStatusWindow() { return windowOpen(StatusWindow) ? statu
 
 QString Monitor::supportEmail() const
 {
-    return ini_->readText(QStringLiteral("MISC"), QStringLiteral("SUPPORTEMAIL"), SupportEmailAddress());
+    return MiscSettings::readSupportEmail(*ini_, SupportEmailAddress());
 }
 
 bool Monitor::openSerialLink()
 {
     UnitLink& link = unitLink();
-    link.setDebugLog(settings_.debug);
+    link.setDebugLog(settings_.misc.debug);
     link.setSupportEmail(supportEmail());
     if (link.isOpen())
         return true;
-    if (!settings_.portIsSet()) {
+    if (!settings_.comm.portIsSet()) {
         if (status_)
             status_->panel()->ShowUnitStatus(UnitStatus::PortNotDefined);
         return false;
     }
-    if (!link.open(settings_.serialDevice())) {
+    if (!link.open(settings_.comm.serialDevice())) {
         prompter().message(QStringLiteral("Error opening comm port: ") + link.errorString(), MsgStyle::Ok, QString());
         return false;
     }
@@ -88,9 +88,9 @@ void Monitor::closeSerialLink()
 
 void Monitor::onUnitReset()
 {
-    if (settings_.downloadTestTime != 0)
+    if (settings_.misc.downloadTestTime != 0)
         DownloadTestTime();
-    if (settings_.downloadCal != 0)
+    if (settings_.labels.downloadCal != 0)
         DownloadCalibration();
 }
 

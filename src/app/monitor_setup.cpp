@@ -9,7 +9,6 @@
 #include "link/frm_test_time.h"
 #include "link/serial_port.h"
 #include "util/common.h"
-#include "util/program_wide.h"
 #include "util/prompter.h"
 #include "util/vb_format.h"
 
@@ -19,31 +18,14 @@ namespace qqc {
 
 namespace {
 
-const QString kMisc = QStringLiteral("MISC");
-const QString kLabels = QStringLiteral("OVLABELS");
-const QString kComm = QStringLiteral("COMM");
-
-// Writes every key; tells the user once when the file could not be written,
-// so a setting that was not saved is never taken for saved.
-class SettingsWriter {
-public:
-    explicit SettingsWriter(IniFile& ini) : ini_(ini) {}
-    void write(const QString& section, const QString& key, const QString& value)
-    {
-        ok_ = ini_.writeText(section, key, value) && ok_;
-    }
-    void write(const QString& section, const QString& key, int value) { write(section, key, QString::number(value)); }
-    ~SettingsWriter()
-    {
-        if (!ok_)
-            MessageBoxEx(QStringLiteral("The settings could not be saved to $.|They apply until the program ends."),
-                         MsgStyle::Ok | MsgStyle::Exclamation, ini_.path());
-    }
-
-private:
-    IniFile& ini_;
-    bool ok_ = true;
-};
+// Tells the user once when the file could not be written, so a setting that
+// was not saved is never taken for saved.
+void reportUnsaved(bool saved, const IniFile& ini)
+{
+    if (!saved)
+        MessageBoxEx(QStringLiteral("The settings could not be saved to $.|They apply until the program ends."),
+                     MsgStyle::Ok | MsgStyle::Exclamation, ini.path());
+}
 
 } // namespace
 
@@ -54,13 +36,13 @@ void Monitor::runSetupCommand()
             [this, &dialog] { fSetupFrm_NewDielectric(dialog.Dlec(0), dialog.Dlec(1)); });
 
     // Copy in.
-    ProgramWide& wide = programWide();
-    dialog.setComPort(settings_.port);
-    dialog.setDevice(settings_.device);
-    for (int i = 0; i < kReportLabelCount; ++i)
-        dialog.setRepLabel(i, wide.reportLabels[size_t(i)]);
-    dialog.setColorReduction(wide.colorReduction);
-    dialog.setCalDownload(settings_.downloadCal);
+    ReportLabelSettings& labels = settings_.labels;
+    dialog.setComPort(settings_.comm.port);
+    dialog.setDevice(settings_.comm.device);
+    for (int i = 0; i < ReportLabelSettings::kCount; ++i)
+        dialog.setRepLabel(i, labels.labels[size_t(i)]);
+    dialog.setColorReduction(labels.colorReduction);
+    dialog.setCalDownload(labels.downloadCal);
     // The fluid dielectrics live in the calibration definition file; without
     // a readable one there is nothing to edit or send.
     CalRecord record;
@@ -84,40 +66,33 @@ void Monitor::runSetupCommand()
     // set) only the choice is taken: start-up opens the port next.
     const int port = dialog.ComPort();
     const QString device = dialog.Device();
-    if (port != settings_.port || device != settings_.device) {
+    if (port != settings_.comm.port || device != settings_.comm.device) {
         const bool linkStarted = link_ != nullptr;
         closeSerialLink();
-        settings_.port = port;
-        settings_.device = device;
-        if (linkStarted && settings_.portIsSet())
+        settings_.comm.port = port;
+        settings_.comm.device = device;
+        if (linkStarted && settings_.comm.portIsSet())
             openSerialLink();
     }
-    for (int i = 0; i < kReportLabelCount; ++i)
-        wide.reportLabels[size_t(i)] = dialog.RepLabel(i);
-    wide.colorReduction = dialog.ColorReduction();
-    settings_.downloadCal = dialog.CalDownload();
+    for (int i = 0; i < ReportLabelSettings::kCount; ++i)
+        labels.labels[size_t(i)] = dialog.RepLabel(i);
+    labels.colorReduction = dialog.ColorReduction();
+    labels.downloadCal = dialog.CalDownload();
 
-    SettingsWriter ini(*ini_);
-    ini.write(kComm, QStringLiteral("PORT"), settings_.port);
-    ini.write(kComm, QStringLiteral("DEVICE"), settings_.device);
-    for (int i = 0; i < kReportLabelCount; ++i)
-        ini.write(kLabels, QStringLiteral("REPORT%1").arg(i), wide.reportLabels[size_t(i)]);
-    ini.write(kLabels, QStringLiteral("COLORREDUCTION"), wide.colorReduction);
-    ini.write(kLabels, QStringLiteral("DOWNLOADCAL"), settings_.downloadCal);
+    bool saved = settings_.comm.write(*ini_);
+    saved = labels.write(*ini_) && saved;
+    reportUnsaved(saved, *ini_);
 }
 
 namespace {
 
 // Reads the dialog's choice into the settings and writes the three keys.
-void storeTestTime(Settings& settings, IniFile& file, const frmTestTime& dialog)
+void storeTestTime(MiscSettings& misc, IniFile& ini, const frmTestTime& dialog)
 {
-    settings.totalTestTime = dialog.TotalTestTime();
-    settings.testTimeIncrement = dialog.TestTimeIncrement();
-    settings.downloadTestTime = dialog.TestTimeDownload();
-    SettingsWriter ini(file);
-    ini.write(kMisc, QStringLiteral("TOTALTESTTIME"), settings.totalTestTime);
-    ini.write(kMisc, QStringLiteral("TESTTIMEINCREMENT"), settings.testTimeIncrement);
-    ini.write(kMisc, QStringLiteral("DOWNLOADTESTTIME"), settings.downloadTestTime);
+    misc.totalTestTime = dialog.TotalTestTime();
+    misc.testTimeIncrement = dialog.TestTimeIncrement();
+    misc.downloadTestTime = dialog.TestTimeDownload();
+    reportUnsaved(misc.writeTestTime(ini), ini);
 }
 
 } // namespace
@@ -126,26 +101,26 @@ void Monitor::runTestTimeCommand()
 {
     frmTestTime dialog(QApplication::activeWindow());
     connect(&dialog, &frmTestTime::NewTestTime, this, [this, &dialog] { fTestTimeFrm_NewTestTime(dialog); });
-    dialog.setTotalTestTime(settings_.totalTestTime);
-    dialog.setTestTimeDownload(settings_.downloadTestTime);
+    dialog.setTotalTestTime(settings_.misc.totalTestTime);
+    dialog.setTestTimeDownload(settings_.misc.downloadTestTime);
     prompter().runModal(dialog);
     // "Ok" stores the choice; nothing is sent to the unit.
     if (dialog.OkCancel())
-        storeTestTime(settings_, *ini_, dialog);
+        storeTestTime(settings_.misc, *ini_, dialog);
 }
 
 void Monitor::fTestTimeFrm_NewTestTime(frmTestTime& dialog)
 {
-    storeTestTime(settings_, *ini_, dialog);
+    storeTestTime(settings_.misc, *ini_, dialog);
     if (frmStatus* status = openStatusWindow())
-        status->TotalTestTime(settings_.totalTestTime);
+        status->TotalTestTime(settings_.misc.totalTestTime);
     DownloadTestTime();
 }
 
 void Monitor::DownloadTestTime()
 {
     if (SerialPort* port = linkPort())
-        qqc::DownloadTestTime(*port, settings_.testTimeIncrement);
+        qqc::DownloadTestTime(*port, settings_.misc.testTimeIncrement);
 }
 
 void Monitor::runDiagCommand()
@@ -153,8 +128,8 @@ void Monitor::runDiagCommand()
     // The diagnostics window takes the line over with a port of its own.
     closeSerialLink();
     frmDiag dialog(std::make_unique<QtSerialPort>(), QApplication::activeWindow());
-    dialog.setComPort(settings_.port);
-    dialog.setDevice(settings_.device);
+    dialog.setComPort(settings_.comm.port);
+    dialog.setDevice(settings_.comm.device);
     dialog.setMagnetVisible(firmware31_);
     bool abort = false;
     connect(&dialog, &frmDiag::abortRequested, this, [&abort] { abort = true; });

@@ -128,7 +128,7 @@ int Monitor::OpenSampleDatabase(const QString& path)
                      MsgStyle::Ok, QString(), kSelection);
         dbPath_.clear();
     }
-    Settings::writeDatabaseFile(iniFile(), QString());
+    DatabaseSettings::writeFile(iniFile(), QString());
     return 1;
 }
 
@@ -151,7 +151,7 @@ void Monitor::mnuDBOpen_Click()
             return;
         }
         if (OpenSampleDatabase(name) == 0)
-            Settings::writeDatabaseFile(iniFile(), dbPath_);
+            DatabaseSettings::writeFile(iniFile(), dbPath_);
     } catch (const std::exception& e) {
         ShowRoutineError(5, QString::fromLocal8Bit(e.what()), QStringLiteral("mnuDBOpen_Click"));
     }
@@ -191,7 +191,7 @@ void Monitor::mnuCreateDB_Click()
         }
         QFile::setPermissions(name, QFile::permissions(name) | QFile::ReadOwner | QFile::WriteOwner);
         if (OpenSampleDatabase(name) == 0)
-            Settings::writeDatabaseFile(iniFile(), name);
+            DatabaseSettings::writeFile(iniFile(), name);
         setCurrentSampleId(-1);
     } catch (const std::exception& e) {
         ShowRoutineError(5, QString::fromLocal8Bit(e.what()), routine);
@@ -200,7 +200,7 @@ void Monitor::mnuCreateDB_Click()
 
 void Monitor::openDatabaseAtStartup()
 {
-    const QString path = Settings::readDatabaseFile(iniFile());
+    const QString path = DatabaseSettings::readFile(iniFile());
     if (path.isEmpty()) {
         mnuDBOpen_Click();
     } else if (QFileInfo(path).isFile()) {

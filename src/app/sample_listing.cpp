@@ -1,6 +1,6 @@
 #include "app/sample_listing.h"
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "db/sample_database.h"
 #include "util/ini_file.h"
 #include "util/program_folder.h"
@@ -12,7 +12,7 @@ namespace qqc {
 QString StoredSamplesText(int limit)
 {
     const IniFile ini(programFile(QStringLiteral("quorvelqc.ini")));
-    const QString path = Settings::readDatabaseFile(ini);
+    const QString path = DatabaseSettings::readFile(ini);
     if (!QFileInfo(path).isFile())
         return QStringLiteral("No database to list (Database/File = \"%1\").\n").arg(path);
     return QStringLiteral("Samples in %1:\n").arg(path) + db::ListSamplesInFile(path, limit);

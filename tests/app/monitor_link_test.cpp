@@ -106,8 +106,8 @@ TEST_F(MonitorLink, FirmwareMessageRevealsTestTimeAndSetsTheFlag)
 
 TEST_F(MonitorLink, NoConfiguredPortOpensNothingAndSaysSo)
 {
-    monitor.settings().port = 0;
-    monitor.settings().device.clear();
+    monitor.settings().comm.port = 0;
+    monitor.settings().comm.device.clear();
     port->close();
     EXPECT_FALSE(monitor.openSerialLink());
     EXPECT_TRUE(prompter.messages.empty());

@@ -12,7 +12,6 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "util/ini_file.h"
-#include "util/program_wide.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -129,9 +128,9 @@ TEST_F(SetupCommand, CopiesTheSettingsInAndWritesWhatOkConfirms)
     EXPECT_EQ(key(home, "OVLABELS", "REPORT7"), "Monthly Trend");
     EXPECT_EQ(key(home, "OVLABELS", "COLORREDUCTION"), "40");
     EXPECT_EQ(key(home, "OVLABELS", "DOWNLOADCAL"), "0");
-    EXPECT_EQ(programWide().reportLabels[0], "Beta Labs");
-    EXPECT_EQ(programWide().colorReduction, 40);
-    EXPECT_EQ(monitor.settings().downloadCal, 0);
+    EXPECT_EQ(monitor.settings().labels.labels[0], "Beta Labs");
+    EXPECT_EQ(monitor.settings().labels.colorReduction, 40);
+    EXPECT_EQ(monitor.settings().labels.downloadCal, 0);
     EXPECT_FALSE(monitor.windowOpen(Monitor::SetupWindow));
 }
 
@@ -190,7 +189,7 @@ TEST_F(SetupCommand, AtStartUpOnlyTakesTheChoiceForTheLinkToOpen)
     // No port set: the message, then the Setup command, before the link opens.
     EXPECT_TRUE(monitor.ReadSettings());
     EXPECT_EQ(prompts.texts(), QStringList{"Please specify serial port for Quorvel unit."});
-    EXPECT_EQ(monitor.settings().port, 2);
+    EXPECT_EQ(monitor.settings().comm.port, 2);
     EXPECT_EQ(monitor.linkPort(), nullptr);
     EXPECT_EQ(key(home, "COMM", "PORT"), "2");
 }
@@ -208,8 +207,8 @@ TEST_F(SetupCommand, CancelKeepsEverything)
     });
     monitor.runSetupCommand();
     EXPECT_EQ(home.read("quorvelqc.ini"), ini);
-    EXPECT_EQ(monitor.settings().port, 2);
-    EXPECT_EQ(programWide().reportLabels[0], "Company");
+    EXPECT_EQ(monitor.settings().comm.port, 2);
+    EXPECT_EQ(monitor.settings().labels.labels[0], "Company");
 }
 
 TEST_F(SetupCommand, NumberedPortClearsTheDevice)
@@ -225,7 +224,7 @@ TEST_F(SetupCommand, NumberedPortClearsTheDevice)
     monitor.runSetupCommand();
     EXPECT_EQ(key(home, "COMM", "PORT"), "2");
     EXPECT_EQ(key(home, "COMM", "DEVICE"), "");
-    EXPECT_EQ(monitor.settings().device, "");
+    EXPECT_EQ(monitor.settings().comm.device, "");
 }
 
 TEST_F(SetupCommand, FluidDielectricsComeFromTheCalibrationFileAndSaveWritesThem)
@@ -274,8 +273,8 @@ TEST_F(TestTimeCommand, OpensOnTheStoredTimeAndOkStoresTheChoice)
     EXPECT_EQ(key(home, "MISC", "TOTALTESTTIME"), "500");
     EXPECT_EQ(key(home, "MISC", "TESTTIMEINCREMENT"), "28");
     EXPECT_EQ(key(home, "MISC", "DOWNLOADTESTTIME"), "1");
-    EXPECT_EQ(monitor.settings().totalTestTime, 500);
-    EXPECT_EQ(monitor.settings().testTimeIncrement, 28);
+    EXPECT_EQ(monitor.settings().misc.totalTestTime, 500);
+    EXPECT_EQ(monitor.settings().misc.testTimeIncrement, 28);
 
     whenShown<frmTestTime>(prompts, [](frmTestTime& d) {
         EXPECT_TRUE(d.rbTestTime(3)->isChecked());
@@ -322,7 +321,7 @@ TEST_F(UnitReset, SendsTheTestTimeOnlyWhenItsDownloadIsOn)
     QTest::qWait(300);
     EXPECT_TRUE(m.unit.received().isEmpty());
 
-    m.monitor.settings().downloadTestTime = 1;
+    m.monitor.settings().misc.downloadTestTime = 1;
     ASSERT_TRUE(m.unit.send(reset));
     EXPECT_TRUE(QTest::qWaitFor([&m] { return m.unit.received().size() >= 3; }, 3000));
     EXPECT_EQ(m.unit.received(), QByteArray::fromHex("4a2853"));

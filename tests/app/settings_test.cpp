@@ -1,11 +1,10 @@
 #include "app/monitor.h"
 #include "app/program_options.h"
 #include "app/prompters.h"
-#include "app/settings.h"
+#include "config/settings.h"
 
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
-#include "util/program_wide.h"
 
 #include <QDialog>
 #include <QDir>
@@ -26,32 +25,30 @@ TEST(Settings, LabelsPathsAndPortFromTheFile)
                                     .toUtf8());
     IniFile ini(home.file("quorvelqc.ini"));
     Settings s;
-    s.readMisc(ini);
-    s.readLabelsAndPort(ini);
-    s.readImageFlag(ini);
-    s.readDebugFlag(ini);
-    const ProgramWide& wide = programWide();
-    EXPECT_EQ(wide.reportLabels[0], "Acme Lab");
-    EXPECT_EQ(wide.reportLabels[5], logo);                // a path is read whole
-    EXPECT_EQ(wide.reportLabels[6], QString(63, 'h'));    // text is cut at 63
-    EXPECT_EQ(wide.reportLabels[7], "Trend Report");      // never read from the file
-    EXPECT_EQ(wide.colorReduction, 95);
-    EXPECT_EQ(s.downloadCal, 1);
-    EXPECT_EQ(s.port, 3);
-    EXPECT_EQ(s.device, "/dev/ttyUSB0");
-    EXPECT_EQ(s.serialDevice(), "/dev/ttyUSB0");
-    EXPECT_TRUE(s.chart);
-    EXPECT_TRUE(s.img);
-    EXPECT_TRUE(wide.imageFlag);
-    EXPECT_FALSE(s.debug);
-    EXPECT_EQ(s.totalTestTime, 100);
-    EXPECT_EQ(Settings::readDatabaseFile(ini), db);
-    programWide() = ProgramWide{};
+    s.misc.readStartup(ini);
+    s.labels.read(ini);
+    s.comm.read(ini);
+    s.misc.readImageFlag(ini);
+    s.misc.readDebugFlag(ini);
+    EXPECT_EQ(s.labels.labels[0], "Acme Lab");
+    EXPECT_EQ(s.labels.labels[5], logo);                // a path is read whole
+    EXPECT_EQ(s.labels.labels[6], QString(63, 'h'));    // text is cut at 63
+    EXPECT_EQ(s.labels.labels[7], "Trend Report");      // never read from the file
+    EXPECT_EQ(s.labels.colorReduction, 95);
+    EXPECT_EQ(s.labels.downloadCal, 1);
+    EXPECT_EQ(s.comm.port, 3);
+    EXPECT_EQ(s.comm.device, "/dev/ttyUSB0");
+    EXPECT_EQ(s.comm.serialDevice(), "/dev/ttyUSB0");
+    EXPECT_TRUE(s.misc.chart);
+    EXPECT_TRUE(s.misc.img);
+    EXPECT_FALSE(s.misc.debug);
+    EXPECT_EQ(s.misc.totalTestTime, 100);
+    EXPECT_EQ(DatabaseSettings::readFile(ini), db);
 }
 
 TEST(Settings, PortNumberMapsToThePlatformsPort)
 {
-    Settings s;
+    CommSettings s;
     s.port = 2;
 #ifdef Q_OS_WIN
     EXPECT_EQ(s.serialDevice(), "COM2");
@@ -111,7 +108,7 @@ TEST(MonitorShell, UnreadableSettingsFileIsReportedAndDefaultsAreUsed)
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.startsWith("The settings file " + home.file("quorvelqc.ini") + " cannot be read"))
         << prompts.messages[0].text.toStdString();
-    EXPECT_EQ(m.settings().totalTestTime, 50);
+    EXPECT_EQ(m.settings().misc.totalTestTime, 50);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/mdi_form_8700.h"
 
 #include "support/temp_home.h"
+#include "config/settings.h"
 #include "util/ini_file.h"
 
 #include <QCoreApplication>
@@ -88,7 +89,7 @@ TEST_F(UnattendedRun, StartsWithoutSettingsAndSavesTheLayoutOnSigterm)
     // The six windows were opened at the file defaults, so that is what
     // shutdown writes back (within a pixel of rounding).
     IniFile ini(home.file("quorvelqc.ini"));
-    for (const auto& k : MDIForm8700::kWindowLayouts) {
+    for (const auto& k : WindowSettings::kLayouts) {
         const QString saved = ini.readText("WINDOWS", k.key, "");
         ASSERT_EQ(saved.split('|').size(), 4) << k.key << " " << saved.toStdString();
         const QString expected = k.fileDefault;
