@@ -24,6 +24,10 @@ namespace qqc {
 
 namespace {
 const char* const kFlagProperty = "qqcOpenFlag";
+// The open flag of each layout's window, WIN_1..WIN_6 (see layoutWindow()).
+const Monitor::ChildWindow kLayoutFlags[WindowSettings::kCount] = {
+    Monitor::AlarmWindow,  Monitor::DataWindow,     Monitor::ReferenceWindow,
+    Monitor::ReportWindow, Monitor::CustomerWindow, Monitor::StatusWindow};
 } // namespace
 
 QString ClampLayoutFraction(const QString& text)
@@ -74,58 +78,66 @@ MDIForm8700::MDIForm8700(QWidget* parent) : QMainWindow(parent), monitor_(new Mo
 
 MDIForm8700::~MDIForm8700() = default;
 
+namespace {
+
+// The frame's menus, in menu-bar order. An entry with a `menu` sits in that
+// drop-down menu (created with the first of its entries), one without sits on
+// the menu bar itself; `handler` is null for an entry that does nothing here.
+struct MenuEntry {
+    const char* menu;      // caption of the drop-down menu, or nullptr
+    const char* menuName;  // its object name
+    const char* caption;
+    const char* name;  // the action's object name
+    void (*handler)(MDIForm8700&);
+    bool visible;
+};
+
+const MenuEntry kMenuEntries[] = {
+    {"File", "mnuFile", "Open Database", "mnuDBOpen", [](MDIForm8700& f) { f.monitor().mnuDBOpen_Click(); }, true},
+    {"File", "mnuFile", "Create New Database", "mnuCreateDB",
+     [](MDIForm8700& f) { f.monitor().mnuCreateDB_Click(); }, true},
+    // Export is offered in the sample data window; these entries stay hidden.
+    {"File", "mnuFile", "Export .CSV File", "mnuExportCSV", nullptr, false},
+    {"File", "mnuFile", "Export VQM GENERIC File", "mnuExportGeneric", nullptr, false},
+    {"File", "mnuFile", "Exit", "mnuExit", [](MDIForm8700& f) { f.mnuExit_Click(); }, true},
+    {nullptr, nullptr, "Edit", "mnuEdit", nullptr, true},
+    {"Windows", "mnuWindows", "Defaults", "mnuDefault", [](MDIForm8700& f) { f.mnuDefault_Click(); }, true},
+    {"Windows", "mnuWindows", "Alarms", "mnuAlarms", [](MDIForm8700& f) { f.mnuAlarms_Click(); }, true},
+    {"Windows", "mnuWindows", "Data", "mnuData", [](MDIForm8700& f) { f.mnuData_Click(); }, true},
+    {"Windows", "mnuWindows", "Reference Oil", "mnuReference", [](MDIForm8700& f) { f.mnuReference_Click(); }, true},
+    {"Windows", "mnuWindows", "Report", "mnuReport", [](MDIForm8700& f) { f.mnuReport_Click(); }, true},
+    {"Windows", "mnuWindows", "Customers", "mnuCustomers", [](MDIForm8700& f) { f.mnuCustomers_Click(); }, true},
+    {"Windows", "mnuWindows", "Status", "mnuStatus", [](MDIForm8700& f) { f.mnuStatus_Click(); }, true},
+    {nullptr, nullptr, "Setup", "mnuSetup", [](MDIForm8700& f) { f.monitor().runSetupCommand(); }, true},
+    // Shown once the unit's firmware supports it.
+    {nullptr, nullptr, "Test Time", "mnuTestTime", [](MDIForm8700& f) { f.monitor().runTestTimeCommand(); }, false},
+    {nullptr, nullptr, "Cal History", "mnuCal", [](MDIForm8700& f) { f.monitor().mnuCal_Click(); }, true},
+    // Shown by start-up.
+    {nullptr, nullptr, "Diag", "mnuDiag", [](MDIForm8700& f) { f.monitor().runDiagCommand(); }, false},
+    {"Help", "mnuHelp", "About", "mnuAbout", [](MDIForm8700& f) { f.mnuAbout_Click(); }, true},
+};
+
+} // namespace
+
 void MDIForm8700::createMenus()
 {
-    auto named = [](QAction* action, const char* name) {
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
-    };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    connect(named(file->addAction(QStringLiteral("Open Database")), "mnuDBOpen"), &QAction::triggered, this,
-            [this] { monitor_->mnuDBOpen_Click(); });
-    connect(named(file->addAction(QStringLiteral("Create New Database")), "mnuCreateDB"), &QAction::triggered,
-            this, [this] { monitor_->mnuCreateDB_Click(); });
-    // Export is offered in the sample data window; these entries stay hidden.
-    named(file->addAction(QStringLiteral("Export .CSV File")), "mnuExportCSV")->setVisible(false);
-    named(file->addAction(QStringLiteral("Export VQM GENERIC File")), "mnuExportGeneric")->setVisible(false);
-    connect(named(file->addAction(QStringLiteral("Exit")), "mnuExit"), &QAction::triggered, this,
-            &MDIForm8700::mnuExit_Click);
-
-    named(menuBar()->addAction(QStringLiteral("Edit")), "mnuEdit");
-
-    QMenu* windows = menuBar()->addMenu(QStringLiteral("Windows"));
-    windows->setObjectName(QStringLiteral("mnuWindows"));
-    connect(named(windows->addAction(QStringLiteral("Defaults")), "mnuDefault"), &QAction::triggered, this,
-            &MDIForm8700::mnuDefault_Click);
-    connect(named(windows->addAction(QStringLiteral("Alarms")), "mnuAlarms"), &QAction::triggered, this,
-            &MDIForm8700::mnuAlarms_Click);
-    connect(named(windows->addAction(QStringLiteral("Data")), "mnuData"), &QAction::triggered, this,
-            &MDIForm8700::mnuData_Click);
-    connect(named(windows->addAction(QStringLiteral("Reference Oil")), "mnuReference"), &QAction::triggered, this,
-            &MDIForm8700::mnuReference_Click);
-    connect(named(windows->addAction(QStringLiteral("Report")), "mnuReport"), &QAction::triggered, this,
-            &MDIForm8700::mnuReport_Click);
-    connect(named(windows->addAction(QStringLiteral("Customers")), "mnuCustomers"), &QAction::triggered, this,
-            &MDIForm8700::mnuCustomers_Click);
-    connect(named(windows->addAction(QStringLiteral("Status")), "mnuStatus"), &QAction::triggered, this,
-            &MDIForm8700::mnuStatus_Click);
-
-    connect(named(menuBar()->addAction(QStringLiteral("Setup")), "mnuSetup"), &QAction::triggered, this,
-            [this] { monitor_->runSetupCommand(); });
-    mnuTestTime_ = named(menuBar()->addAction(QStringLiteral("Test Time")), "mnuTestTime");
-    mnuTestTime_->setVisible(false);  // until the unit's firmware supports it
-    connect(mnuTestTime_, &QAction::triggered, this, [this] { monitor_->runTestTimeCommand(); });
-    connect(named(menuBar()->addAction(QStringLiteral("Cal History")), "mnuCal"), &QAction::triggered, this,
-            [this] { monitor_->mnuCal_Click(); });
-    mnuDiag_ = named(menuBar()->addAction(QStringLiteral("Diag")), "mnuDiag");
-    mnuDiag_->setVisible(false);  // made visible by start-up
-    connect(mnuDiag_, &QAction::triggered, this, [this] { monitor_->runDiagCommand(); });
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(named(help->addAction(QStringLiteral("About")), "mnuAbout"), &QAction::triggered, this,
-            &MDIForm8700::mnuAbout_Click);
+    QMenu* menu = nullptr;
+    for (const MenuEntry& entry : kMenuEntries) {
+        const QString caption = QString::fromLatin1(entry.caption);
+        if (entry.menu == nullptr) {
+            menu = nullptr;
+        } else if (menu == nullptr || menu->objectName() != QLatin1String(entry.menuName)) {
+            menu = menuBar()->addMenu(QString::fromLatin1(entry.menu));
+            menu->setObjectName(QString::fromLatin1(entry.menuName));
+        }
+        QAction* action = menu ? menu->addAction(caption) : menuBar()->addAction(caption);
+        action->setObjectName(QString::fromLatin1(entry.name));
+        action->setVisible(entry.visible);
+        if (entry.handler)
+            connect(action, &QAction::triggered, this, [this, handler = entry.handler] { handler(*this); });
+    }
+    mnuTestTime_ = menuAction(QStringLiteral("mnuTestTime"));
+    mnuDiag_ = menuAction(QStringLiteral("mnuDiag"));
 }
 
 QAction* MDIForm8700::menuAction(const QString& name) const
@@ -242,7 +254,7 @@ QString MDIForm8700::GetWindowLayout(QWidget* window) const
 
 QWidget* MDIForm8700::layoutWindow(int index) const
 {
-    QWidget* const windows[6] = {fAlarmFrm_, fDataFrm_, fReferenceFrm_, fReportFrm_, fCustomerFrm_, fStatusFrm_};
+    QWidget* const windows[WindowSettings::kCount] = {fAlarmFrm_, fDataFrm_, fReferenceFrm_, fReportFrm_, fCustomerFrm_, fStatusFrm_};
     return windows[index];
 }
 
@@ -250,13 +262,10 @@ void MDIForm8700::showLayoutWindows(bool useDefaults)
 {
     // Report, reference oils, alarm sets, customers, sample data, status: the
     // status window, shown last, ends up in front.
-    static const int order[6] = {3, 2, 0, 4, 1, 5};
-    static const Monitor::ChildWindow flags[6] = {Monitor::AlarmWindow,  Monitor::DataWindow,
-                                                  Monitor::ReferenceWindow, Monitor::ReportWindow,
-                                                  Monitor::CustomerWindow, Monitor::StatusWindow};
+    static const int order[WindowSettings::kCount] = {3, 2, 0, 4, 1, 5};
     for (int index : order) {
         ShowChildWindow(layoutWindow(index), index, useDefaults);
-        monitor_->setWindowOpen(flags[index], true);
+        monitor_->setWindowOpen(kLayoutFlags[index], true);
     }
 }
 
@@ -304,50 +313,22 @@ void MDIForm8700::mnuDefault_Click()
         showLayoutWindows(true);
 }
 
-void MDIForm8700::mnuAlarms_Click()
+void MDIForm8700::showLayoutChild(int layoutIndex)
 {
-    if (fAlarmFrm_ == nullptr)
+    QWidget* window = layoutWindow(layoutIndex);
+    if (window == nullptr)
         return;
-    ShowChildWindow(fAlarmFrm_, 0, false);
-    monitor_->setWindowOpen(Monitor::AlarmWindow, true);
-    // The alarm window's owner hands it the database and refreshes it here.
+    ShowChildWindow(window, layoutIndex, false);
+    monitor_->setWindowOpen(kLayoutFlags[layoutIndex], true);
+    // A window's owner hands it the database (and the current sample) and
+    // refreshes it here.
 }
 
-void MDIForm8700::mnuData_Click()
-{
-    if (fDataFrm_ == nullptr)
-        return;
-    ShowChildWindow(fDataFrm_, 1, false);
-    monitor_->setWindowOpen(Monitor::DataWindow, true);
-    // The sample data window's owner hands it the database and refreshes it here.
-}
-
-void MDIForm8700::mnuReference_Click()
-{
-    if (fReferenceFrm_ == nullptr)
-        return;
-    ShowChildWindow(fReferenceFrm_, 2, false);
-    monitor_->setWindowOpen(Monitor::ReferenceWindow, true);
-    // The reference window's owner hands it the database and refreshes it here.
-}
-
-void MDIForm8700::mnuReport_Click()
-{
-    if (fReportFrm_ == nullptr)
-        return;
-    ShowChildWindow(fReportFrm_, 3, false);
-    monitor_->setWindowOpen(Monitor::ReportWindow, true);
-    // The report window's owner hands it the database and the current sample here.
-}
-
-void MDIForm8700::mnuCustomers_Click()
-{
-    if (fCustomerFrm_ == nullptr)
-        return;
-    ShowChildWindow(fCustomerFrm_, 4, false);
-    monitor_->setWindowOpen(Monitor::CustomerWindow, true);
-    // The customer window's owner hands it the database and refreshes it here.
-}
+void MDIForm8700::mnuAlarms_Click() { showLayoutChild(0); }
+void MDIForm8700::mnuData_Click() { showLayoutChild(1); }
+void MDIForm8700::mnuReference_Click() { showLayoutChild(2); }
+void MDIForm8700::mnuReport_Click() { showLayoutChild(3); }
+void MDIForm8700::mnuCustomers_Click() { showLayoutChild(4); }
 
 void MDIForm8700::mnuStatus_Click()
 {

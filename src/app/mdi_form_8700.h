@@ -82,6 +82,8 @@ private:
     void createChildWindows();
     QWidget* addChild(QWidget* window, const QString& caption, Monitor::ChildWindow flag);
     QWidget* layoutWindow(int index) const;  // WIN_1..WIN_6 order
+    // Shows a layout's window at its saved place and marks it open.
+    void showLayoutChild(int layoutIndex);
     void showLayoutWindows(bool useDefaults);
     void shutDown();
     QSize layoutArea() const;

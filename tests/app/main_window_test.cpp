@@ -116,13 +116,13 @@ TEST_F(MainWindowTest, ClosingAChildClearsItsFlagAndTheMenuShowsItAgain)
     sub(form->fDataFrm())->close();
     EXPECT_FALSE(form->monitor().windowOpen(Monitor::DataWindow));
     EXPECT_FALSE(sub(form->fDataFrm())->isVisible());
-    form->mnuData_Click();
+    form->menuAction("mnuData")->trigger();
     EXPECT_TRUE(form->monitor().windowOpen(Monitor::DataWindow));
     EXPECT_TRUE(sub(form->fDataFrm())->isVisible());
 
     sub(form->fStatusFrm())->close();
     EXPECT_FALSE(form->monitor().windowOpen(Monitor::StatusWindow));
-    form->mnuStatus_Click();
+    form->menuAction("mnuStatus")->trigger();
     EXPECT_TRUE(form->monitor().windowOpen(Monitor::StatusWindow));
     EXPECT_EQ(sub(form->fStatusFrm())->pos(), QPoint(int(std::lround(0.8 * area().width())), 0));
 }
@@ -152,6 +152,8 @@ TEST_F(MainWindowTest, ShutdownWritesTheSixLayoutsClampedAndKeepsOtherLines)
 TEST_F(MainWindowTest, TestTimeEntryShowsOnlyOnceTheFirmwareAllowsIt)
 {
     startUp();
+    EXPECT_TRUE(form->menuAction("mnuDiag")->isVisible());
+    EXPECT_FALSE(form->menuAction("mnuExportCSV")->isVisible());
     EXPECT_FALSE(form->menuAction("mnuTestTime")->isVisible());
     emit form->monitor().testTimeAvailable(true);
     EXPECT_TRUE(form->menuAction("mnuTestTime")->isVisible());
