@@ -1,12 +1,12 @@
 #pragma once
 // The table model behind the sample grid (vsFlexData): one row per sample,
-// newest first, N + 12 columns (hidden SampleID, ten header columns, one
-// column per Parameters record, Comments).
+// newest first, N + 12 columns (GridColumns says which column shows what).
 //
 // It scales to large databases by reading lazily: it holds only the ordered
 // list of SampleIDs (sorting happens in the database) and a bounded cache of
-// rows, each fetched in pages of neighbouring rows together with its detail
-// rows pivoted into the parameter columns. Nothing per row lives in widgets.
+// rows (GridRowCache), each fetched in pages of neighbouring rows together
+// with its detail rows pivoted into the parameter columns. Nothing per row
+// lives in widgets.
 //
 // Model rows count from 0; the window's "grid rows" count from 1 (row 0 is the
 // header), so grid row = model row + 1.
@@ -15,11 +15,11 @@
 // system highlight colours) is kept here by SampleID, so it follows its rows
 // through sorts and inserts; multi-sample commands act on exactly these rows.
 
+#include "views/grid_columns.h"
+#include "views/grid_row_cache.h"
 #include "views/sample_grid_store.h"
 
 #include <QAbstractTableModel>
-#include <QColor>
-#include <QHash>
 #include <QSet>
 
 #include <optional>
@@ -30,22 +30,9 @@ namespace qqc {
 class SampleGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column {
-        ColSampleId = 0,
-        ColSampleNum = 1,
-        ColDate = 2,
-        ColEquipment = 3,
-        ColUnitUsage = 4,
-        ColOilUsage = 5,
-        ColOilAdded = 6,
-        ColWear = 7,
-        ColContam = 8,
-        ColChem = 9,
-        ColRefDiel = 10,
-        FirstParmColumn = 11,
-    };
-    static constexpr int kViscosityParmId = 132;
-    static constexpr int kDielectricParmId = 58;
+    using enum GridColumns::Column;
+    static constexpr int kViscosityParmId = GridColumns::kViscosityParmId;
+    static constexpr int kDielectricParmId = GridColumns::kDielectricParmId;
 
     explicit SampleGridModel(QObject* parent = nullptr);
 
@@ -60,7 +47,7 @@ public:
     // Re-reads the row order sorted by `column`; throws db::DbError.
     void sortByColumn(int column, bool descending);
 
-    // --- layout ---
+    // --- layout (see GridColumns) ---
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -69,22 +56,19 @@ public:
     // An edit is not stored here: it is handed to the window as cellEdited.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
-    int parameterCount() const { return int(parameters_.size()); }
-    int commentsColumn() const { return FirstParmColumn + parameterCount(); }
-    int viscosityColumn() const { return viscosityColumn_; }    // -1 when absent
-    int dielectricColumn() const { return dielectricColumn_; }  // -1 when absent
-    // The ParmID of a parameter column, -1 for any other column.
-    int parmIdOfColumn(int column) const;
-    const std::vector<GridParameter>& parameters() const { return parameters_; }
-    // Per-ParmID texts of the catalogue (empty for an unknown ParmID).
-    QString parmGeneric(int parmId) const;
-    QString parmFormat(int parmId) const;
-    QString parmDescription(int parmId) const;
-    bool isEditableColumn(int column) const;
-    // The tip for a cell of a data row in `column`.
-    QString columnToolTip(int column) const;
-    // The exact header text of a column (trailing blanks included).
-    QString headerText(int column) const;
+    const GridColumns& columns() const { return columns_; }
+    int parameterCount() const { return columns_.parameterCount(); }
+    int commentsColumn() const { return columns_.commentsColumn(); }
+    int viscosityColumn() const { return columns_.viscosityColumn(); }
+    int dielectricColumn() const { return columns_.dielectricColumn(); }
+    int parmIdOfColumn(int column) const { return columns_.parmIdOfColumn(column); }
+    const std::vector<GridParameter>& parameters() const { return columns_.parameters(); }
+    QString parmGeneric(int parmId) const { return columns_.parmGeneric(parmId); }
+    QString parmFormat(int parmId) const { return columns_.parmFormat(parmId); }
+    QString parmDescription(int parmId) const { return columns_.parmDescription(parmId); }
+    bool isEditableColumn(int column) const { return columns_.isEditable(column); }
+    QString columnToolTip(int column) const { return columns_.toolTip(column); }
+    QString headerText(int column) const { return columns_.headerText(column); }
 
     // --- rows ---
     qint32 sampleIdAt(int row) const;
@@ -118,33 +102,25 @@ public:
     int highlightedCount() const { return int(highlight_.size()); }
 
     // Rows held in the cache (for tests and the benchmark).
-    int cachedRowCount() const { return int(cache_.size()); }
-    static constexpr int kPageSize = 128;
-    static constexpr int kCacheLimit = 4096;
+    int cachedRowCount() const { return cache_.size(); }
+    static constexpr int kPageSize = GridRowCache::kPageSize;
+    static constexpr int kCacheLimit = GridRowCache::kCacheLimit;
 
 signals:
     // A cell editor committed `text` in a data row.
     void cellEdited(int row, int column, const QString& text);
 
 private:
-    const GridSampleRow* rowData(int row) const;
+    const GridSampleRow* rowData(int row) const { return cache_.row(ids_, row); }
     void emitRowChanged(int row);
-    QString fixedCellText(const GridSampleRow& r, int column) const;
+    void emitHighlightChanged(int row);
 
     SampleGridStore store_;
-    std::vector<GridParameter> parameters_;
-    QHash<int, int> parmIndex_;  // ParmID -> index into parameters_
-    int viscosityColumn_ = -1;
-    int dielectricColumn_ = -1;
-
+    GridColumns columns_;
+    GridRowCache cache_;
     std::vector<qint32> ids_;
     QSet<qint32> highlight_;
     QSet<QPair<qint32, int>> blanked_;
-    mutable QHash<qint32, GridSampleRow> cache_;
 };
-
-// The grid's text of a stored date: the default date/time form, blank for
-// null or 0.
-QString GridDateText(const QVariant& stored);
 
 } // namespace qqc
