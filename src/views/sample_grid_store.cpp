@@ -282,31 +282,28 @@ bool SampleGridStore::setSampleField(qint32 sampleId, const QString& field, cons
                                          QStringLiteral("OilAdded"), QStringLiteral("Comments")};
     if (!editable.contains(field))
         throw db::DbError(db::DbErr::ItemNotFound, QStringLiteral("Item not found in this collection: ") + field);
-    QSqlQuery q(connection());
-    prepare(q, QStringLiteral("UPDATE Samples SET %1 = ? WHERE SampleID = ?").arg(field));
-    q.addBindValue(value);
-    q.addBindValue(sampleId);
-    exec(q);
-    return q.numRowsAffected() > 0;
+    connection();  // throws when no database is open
+    return database_->executeOn(QStringLiteral("Samples"),
+                                QStringLiteral("UPDATE Samples SET %1 = ? WHERE SampleID = ?").arg(field),
+                                {value, sampleId})
+        > 0;
 }
 
 bool SampleGridStore::storeViscosity(qint32 sampleId, float value) const
 {
     if (!sampleExists(sampleId))
         return false;
-    QSqlQuery q(connection());
-    prepare(q, QStringLiteral("UPDATE SampleDetails SET Value = ? WHERE SampleID = ? AND ParmID = 132"));
-    q.addBindValue(double(value));
-    q.addBindValue(sampleId);
-    exec(q);
-    if (q.numRowsAffected() > 0)
+    static const QString details = QStringLiteral("SampleDetails");
+    if (database_->executeOn(details,
+                             QStringLiteral("UPDATE SampleDetails SET Value = ? WHERE SampleID = ? AND ParmID = 132"),
+                             {double(value), sampleId})
+        > 0)
         return true;
     // A new detail row starts at level 0; the recalculation that follows the
     // edit judges it.
-    prepare(q, QStringLiteral("INSERT INTO SampleDetails (SampleID, ParmID, Value, Severity) VALUES (?, 132, ?, 0)"));
-    q.addBindValue(sampleId);
-    q.addBindValue(double(value));
-    exec(q);
+    database_->executeOn(details,
+                         QStringLiteral("INSERT INTO SampleDetails (SampleID, ParmID, Value, Severity) VALUES (?, 132, ?, 0)"),
+                         {sampleId, double(value)});
     return true;
 }
 
@@ -316,23 +313,18 @@ std::vector<qint32> SampleGridStore::deleteSamples(const std::vector<qint32>& id
     if (ids.empty())
         return deleted;
     db::Transaction transaction(*database_);
-    {
-        const QSqlDatabase db = connection();
-        QSqlQuery details(db), images(db), sample(db);
-        prepare(details, QStringLiteral("DELETE FROM SampleDetails WHERE SampleID = ?"));
-        prepare(images, QStringLiteral("DELETE FROM Images WHERE SampleID = ?"));
-        prepare(sample, QStringLiteral("DELETE FROM Samples WHERE SampleID = ?"));
-        for (qint32 id : ids) {
-            sample.addBindValue(id);
-            exec(sample);
-            if (sample.numRowsAffected() <= 0)
-                continue;  // removed meanwhile: skipped
-            details.addBindValue(id);
-            exec(details);
-            images.addBindValue(id);
-            exec(images);
-            deleted.push_back(id);
-        }
+    // Deleting a sample also deletes its detail and image rows (the file's
+    // trigger does it, and these statements for a file without one): a
+    // plain statement, so every cursor forgets what it remembered.
+    const QString deleteSample = QStringLiteral("DELETE FROM Samples WHERE SampleID = ?");
+    const QString deleteDetails = QStringLiteral("DELETE FROM SampleDetails WHERE SampleID = ?");
+    const QString deleteImages = QStringLiteral("DELETE FROM Images WHERE SampleID = ?");
+    for (qint32 id : ids) {
+        if (database_->execute(deleteSample, {id}) <= 0)
+            continue;  // removed meanwhile: skipped
+        database_->executeOn(QStringLiteral("SampleDetails"), deleteDetails, {id});
+        database_->executeOn(QStringLiteral("Images"), deleteImages, {id});
+        deleted.push_back(id);
     }
     transaction.commit();
     return deleted;

@@ -5,7 +5,9 @@
 // pivoted into parameter values - only for the SampleIDs it is about to show.
 //
 // Reads use plain SQL on the engine's connection (a cursor per row would not
-// scale); writes that span rows go through the engine's transactions. Every
+// scale) and only read. Every write is a statement of the engine
+// (Database::executeOn, or execute for a delete that cascades), so the
+// engine's cursors and the store's cached judging rules see it. Every
 // routine throws db::DbError when the database fails; the window catches it
 // and reports it under the routine that was running.
 
