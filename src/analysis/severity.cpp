@@ -1,5 +1,6 @@
 #include "analysis/severity.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qqc {
@@ -18,6 +19,29 @@ short CalculateSeverity(float value, float highNormal, float alert, float alarm,
     if (x >= highNormal)
         return 2;
     return 1;
+}
+
+std::optional<float> valueToStore(int parmId, float value)
+{
+    if (isChangeParameter(parmId))
+        return value == NoValue ? std::nullopt : std::optional<float>(value);
+    return value < 0 ? 0.0f : value;
+}
+
+short alarmLevel(float value, const ParameterJudging& judging)
+{
+    if (!judging.alarmed || !judging.limits)
+        return 0;
+    const AlarmLimits& l = *judging.limits;
+    return CalculateSeverity(value, l[0], l[1], l[2], l[3]);
+}
+
+bool TriFoldLevels::add(int parmType, short level)
+{
+    if (parmType < 0 || parmType > 3)
+        return false;
+    worst_[size_t(parmType)] = std::max(worst_[size_t(parmType)], level);
+    return true;
 }
 
 float LevelToAxisValue(int level)

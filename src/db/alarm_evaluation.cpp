@@ -13,62 +13,54 @@ short SampleDatabase::GetSeverity(qint32 sampleId, float value, short parmId)
         // existing sample without an alarm set is an error (reported).
         if (!samples_->seek({sampleId}))
             return short(0);
-        return severityFor(samples_->value(QStringLiteral("AlarmID")), value, parmId);
+        return alarmLevel(value, judgingOf(parmId, samples_->value(QStringLiteral("AlarmID"))));
     });
 }
 
-short SampleDatabase::severityFor(const QVariant& alarmId, float value, short parmId)
+ParameterJudging SampleDatabase::judgingOf(short parmId, const QVariant& alarmId)
 {
-    return trap("GetSeverity", [&]() -> short {
-        bool alarmed = false;
-        if (parameters_->seek({parmId}))
-            alarmed = parameters_->value(QStringLiteral("ParmAlarm")).toLongLong() != 0;
-        return alarmed ? alarmSetLevel(alarmId, value, parmId) : short(0);
-    });
-}
-
-std::optional<SampleDatabase::Limits> SampleDatabase::alarmLimits(qint32 alarmId, short parmId)
-{
-    if (!alarmData_->seek({alarmId, parmId}))
-        return std::nullopt;
-    Recordset& a = *alarmData_;
-    return Limits{toSingle(a.value(QStringLiteral("HighNormal"))), toSingle(a.value(QStringLiteral("Alert"))),
-                  toSingle(a.value(QStringLiteral("Alarm"))), toSingle(a.value(QStringLiteral("Extreme")))};
-}
-
-short SampleDatabase::alarmSetLevel(const QVariant& alarmId, float value, short parmId)
-{
-    return trap("GetSeverity", [&]() -> short {
-        const auto l = alarmLimits(toLong(alarmId, "AlarmID"), parmId);
-        return l ? CalculateSeverity(value, (*l)[0], (*l)[1], (*l)[2], (*l)[3]) : short(0);
+    return trap("GetSeverity", [&] {
+        ParameterJudging j;
+        Recordset& p = *parameters_;
+        j.known = p.seek({parmId});
+        if (!j.known)
+            return j;
+        j.alarmed = p.value(QStringLiteral("ParmAlarm")).toLongLong() != 0;
+        j.axis = int(p.value(QStringLiteral("ParmType")).toLongLong());
+        if (j.alarmed && alarmData_->seek({toLong(alarmId, "AlarmID"), parmId})) {
+            Recordset& a = *alarmData_;
+            j.limits = AlarmLimits{toSingle(a.value(QStringLiteral("HighNormal"))), toSingle(a.value(QStringLiteral("Alert"))),
+                                   toSingle(a.value(QStringLiteral("Alarm"))), toSingle(a.value(QStringLiteral("Extreme")))};
+        }
+        return j;
     });
 }
 
 void SampleDatabase::UpdateTriFold(qint32 sampleId)
 {
     trap("UpdateTriFold ", [&] {
-        std::array<short, 4> worst{};
+        TriFoldLevels levels;
         Recordset& p = *parameters_;
         for (p.moveFirst(); !p.eof(); p.moveNext()) {
             const short parmId = short(p.value(QStringLiteral("ParmID")).toLongLong());
-            const bool alarmed = p.value(QStringLiteral("ParmAlarm")).toLongLong() != 0;
-            if (!alarmed && !IsFlagParameter(parmId))
+            ParameterJudging j;
+            j.known = true;
+            j.alarmed = p.value(QStringLiteral("ParmAlarm")).toLongLong() != 0;
+            if (!countsOnTriFold(parmId, j))
                 continue;
             const int type = int(p.value(QStringLiteral("ParmType")).toLongLong());
             if (!sampleDetails_->seek({sampleId, parmId}))
                 continue;
-            if (type < 0 || type > 3)
-                throw DbError(SubscriptOutOfRange, QStringLiteral("Subscript out of range (ParmType %1)").arg(type));
             const short level = short(sampleDetails_->value(QStringLiteral("Severity")).toLongLong());
-            if (level > worst[size_t(type)])
-                worst[size_t(type)] = level;
+            if (!levels.add(type, level))
+                throw DbError(SubscriptOutOfRange, QStringLiteral("Subscript out of range (ParmType %1)").arg(type));
         }
         if (!samples_->seek({sampleId}))
             throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record (sample %1).").arg(sampleId));
         samples_->edit();
-        samples_->setValue(QStringLiteral("WearSev"), LevelToAxisValue(worst[Axis::Wear]));
-        samples_->setValue(QStringLiteral("ContamSev"), LevelToAxisValue(worst[Axis::Contamination]));
-        samples_->setValue(QStringLiteral("ChemSev"), LevelToAxisValue(worst[Axis::Chemistry]));
+        samples_->setValue(QStringLiteral("WearSev"), levels.axisValue(Axis::Wear));
+        samples_->setValue(QStringLiteral("ContamSev"), levels.axisValue(Axis::Contamination));
+        samples_->setValue(QStringLiteral("ChemSev"), levels.axisValue(Axis::Chemistry));
         samples_->update();
     });
 }
@@ -83,7 +75,8 @@ void SampleDatabase::RecalculateAlarms(qint32 sampleId)
             for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
                 const short parmId = short(rs.value(QStringLiteral("ParmID")).toLongLong());
                 const float value = toSingle(rs.value(QStringLiteral("Value")));
-                const short level = IsFlagParameter(parmId) ? FlagSeverity(value) : GetSeverity(sampleId, value, parmId);
+                const short level =
+                    storedLevel(parmId, value, [&] { return GetSeverity(sampleId, value, parmId); });
                 if (sampleDetails_->seek({sampleId, parmId})
                     && short(sampleDetails_->value(QStringLiteral("Severity")).toLongLong()) != level) {
                     sampleDetails_->edit();

@@ -9,6 +9,7 @@
 // command (one test, one assignment, one recalculation) in a db::Transaction,
 // so a failure never leaves half of it stored.
 
+#include "analysis/severity.h"
 #include "db/engine.h"
 
 #include <QDateTime>
@@ -25,7 +26,7 @@ struct TestRecord;
 namespace qqc::db {
 
 constexpr int CurrentLayoutVersion = 300;
-constexpr float NoValue = -999.0f;   // no value for parameters 56 and 73
+using qqc::NoValue;  // no value for parameters 56 and 73
 
 // Parameter numbers this program writes.
 namespace Parm {
@@ -122,13 +123,10 @@ public:
 private:
     SampleDatabase() = default;
     void loadCatalogue();
-    // GetSeverity once the sample's alarm set is known.
-    short severityFor(const QVariant& alarmId, float value, short parmId);
-    // The level of an alarmed parameter's value from the sample's alarm set.
-    short alarmSetLevel(const QVariant& alarmId, float value, short parmId);
-    // An alarm set's HighNormal, Alert, Alarm and Extreme for a parameter.
-    using Limits = std::array<float, 4>;
-    std::optional<Limits> alarmLimits(qint32 alarmId, short parmId);
+    // What GetSeverity reads to judge a parameter under an alarm set (the
+    // limits only for an alarmed parameter; an empty AlarmID is then an
+    // error). The live store reads its rules with it too.
+    ParameterJudging judgingOf(short parmId, const QVariant& alarmId);
 
     // The parameters a test stores, in the order they are written.
     static constexpr std::array<short, 7> StoredParms = {Parm::DielectricChange, Parm::Dielectric, Parm::Ferrous,
@@ -139,17 +137,12 @@ private:
     // the transaction changes none of the tables it comes from, so a bulk
     // load reads it once.
     struct StoreRules {
-        struct Judging {
-            bool judged = false;  // counts on a Trifold axis
-            int type = 0;         // that axis (ParmType)
-            std::optional<Limits> limits;
-        };
         bool filled = false;
         quint64 stamp = 0;
         qint32 ref = 0, alarm = 0;
         bool refFound = false;
         float refDielectric = 0;
-        std::array<Judging, StoredParms.size()> parms;
+        std::array<ParameterJudging, StoredParms.size()> parms;
     };
     const StoreRules& storeRules();
     StoreRules storeRules_;
@@ -162,8 +155,8 @@ private:
         };
         std::array<Detail, StoredParms.size()> details;
         size_t count = 0;
-        quint32 stored = 0;              // bit i: StoredParms[i] is among them
-        std::array<short, 4> worst{};   // by ParmType
+        quint32 stored = 0;  // bit i: StoredParms[i] is among them
+        TriFoldLevels triFold;
     };
     static JudgedTest judge(const TestRecord& record, const StoreRules& rules);
     qint32 insertSample(const TestRecord& record, const QDateTime& now, const StoreRules& rules,

@@ -39,16 +39,14 @@ qint32 SampleDatabase::AddNewSample(const QDateTime& now)
 void SampleDatabase::SaveParameterData(qint32 sampleId, float& value, short parmId)
 {
     trap("SaveParameterData ", [&] {
-        if (parmId == Parm::DielectricChange || parmId == Parm::ViscosityChange) {
-            if (value == NoValue) {
-                if (sampleDetails_->seek({sampleId, parmId}))
-                    sampleDetails_->deleteRecord();
-                return;
-            }
-        } else if (value < 0) {
-            value = 0;
+        const std::optional<float> stored = valueToStore(parmId, value);
+        if (!stored) {
+            if (sampleDetails_->seek({sampleId, parmId}))
+                sampleDetails_->deleteRecord();
+            return;
         }
-        const short level = IsFlagParameter(parmId) ? FlagSeverity(value) : GetSeverity(sampleId, value, parmId);
+        value = *stored;
+        const short level = storedLevel(parmId, value, [&] { return GetSeverity(sampleId, value, parmId); });
         Recordset& d = *sampleDetails_;
         if (!d.seek({sampleId, parmId})) {
             d.addNew();
@@ -132,21 +130,8 @@ const SampleDatabase::StoreRules& SampleDatabase::storeRules()
     });
     // How each value is judged (GetSeverity) and on which axis it counts
     // (UpdateTriFold).
-    for (size_t i = 0; i < StoredParms.size(); ++i) {
-        const short parmId = StoredParms[i];
-        StoreRules::Judging& j = r.parms[i];
-        trap("SaveParameterData ", [&] {
-            trap("GetSeverity", [&] {
-                const bool known = parameters_->seek({parmId});
-                const bool alarmed = known && parameters_->value(QStringLiteral("ParmAlarm")).toLongLong() != 0;
-                j.judged = known && (alarmed || IsFlagParameter(parmId));
-                if (j.judged)
-                    j.type = int(parameters_->value(QStringLiteral("ParmType")).toLongLong());
-                if (alarmed && !IsFlagParameter(parmId))
-                    j.limits = alarmLimits(r.alarm, parmId);
-            });
-        });
-    }
+    for (size_t i = 0; i < StoredParms.size(); ++i)
+        trap("SaveParameterData ", [&] { r.parms[i] = judgingOf(StoredParms[i], r.alarm); });
     r.filled = true;
     r.stamp = db_->changeStamp();
     storeRules_ = r;
@@ -176,27 +161,16 @@ SampleDatabase::JudgedTest SampleDatabase::judge(const TestRecord& record, const
     JudgedTest t;
     for (size_t i = 0; i < StoredParms.size(); ++i) {
         const short parmId = StoredParms[i];
-        float value = values[i];
-        if (parmId == Parm::DielectricChange) {
-            if (value == NoValue)
-                continue;
-        } else if (value < 0) {
-            value = 0;
-        }
-        const StoreRules::Judging& j = rules.parms[i];
-        short level = 0;
-        if (IsFlagParameter(parmId))
-            level = FlagSeverity(value);
-        else if (j.limits)
-            level = CalculateSeverity(value, (*j.limits)[0], (*j.limits)[1], (*j.limits)[2], (*j.limits)[3]);
-        if (j.judged) {
-            if (j.type < 0 || j.type > 3)
-                throw RoutineFailure{QStringLiteral("UpdateTriFold "), SubscriptOutOfRange,
-                                     QStringLiteral("Subscript out of range (ParmType %1)").arg(j.type)};
-            t.worst[size_t(j.type)] = std::max(t.worst[size_t(j.type)], level);
-        }
+        const std::optional<float> value = valueToStore(parmId, values[i]);
+        if (!value)
+            continue;
+        const ParameterJudging& j = rules.parms[i];
+        const short level = storedLevel(parmId, *value, [&] { return alarmLevel(*value, j); });
+        if (countsOnTriFold(parmId, j) && !t.triFold.add(j.axis, level))
+            throw RoutineFailure{QStringLiteral("UpdateTriFold "), SubscriptOutOfRange,
+                                 QStringLiteral("Subscript out of range (ParmType %1)").arg(j.axis)};
         t.stored |= 1u << i;
-        t.details[t.count++] = {parmId, value, level};
+        t.details[t.count++] = {parmId, *value, level};
     }
     return t;
 }
@@ -261,7 +235,7 @@ qint32 SampleDatabase::insertSample(const TestRecord& record, const QDateTime& n
         if (rules.refFound)
             values << double(rules.refDielectric);
         for (int axis : {Axis::Wear, Axis::Contamination, Axis::Chemistry})
-            values << double(LevelToAxisValue(judged.worst[size_t(axis)]));
+            values << double(judged.triFold.axisValue(axis));
         for (const QString& field : testRecordFieldNames())
             values << QVariant::fromValue(Utf8Text{testRecordFieldBytes(record, field)});
         QVariant id;

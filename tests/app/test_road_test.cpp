@@ -107,8 +107,8 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
             ASSERT_TRUE(details->seek({n, parm}));
             EXPECT_FLOAT_EQ(value, details->value("Value").toFloat());
             int level = 0;
-            if (IsFlagParameter(parm))
-                level = FlagSeverity(value);
+            if (isFlagParameter(parm))
+                level = flagSeverity(value);
             else if (limits.count(parm)) {
                 const Limits& l = limits.at(parm);
                 level = CalculateSeverity(value, l.highNormal, l.alert, l.alarm, l.extreme);
