@@ -47,7 +47,7 @@ QList<SystemPortEntry> AvailableSystemPorts()
     return list;
 }
 
-bool IsValidFluidDielectric(int index, const QString& text)
+bool isValidFluidDielectric(int index, const QString& text)
 {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
@@ -278,7 +278,7 @@ bool frmSetup::dielectricsValid()
 {
     for (int i = 0; i < 2; ++i) {
         QLineEdit* box = fDlec_[size_t(i)];
-        if (box->isEnabled() && !IsValidFluidDielectric(i, box->text())) {
+        if (box->isEnabled() && !isValidFluidDielectric(i, box->text())) {
             prompter().beep();
             box->setFocus();
             box->selectAll();
@@ -293,7 +293,7 @@ bool frmSetup::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FocusOut) {
         for (int i = 0; i < 2; ++i) {
             QLineEdit* box = fDlec_[size_t(i)];
-            if (watched == box && box->isEnabled() && !IsValidFluidDielectric(i, box->text())) {
+            if (watched == box && box->isEnabled() && !isValidFluidDielectric(i, box->text())) {
                 // An invalid constant cannot leave its box.
                 prompter().beep();
                 QTimer::singleShot(0, box, [box] {

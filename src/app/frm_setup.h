@@ -34,7 +34,7 @@ inline constexpr int kNamedDevicePort = 99;
 
 // The accepted range of each calibration fluid's dielectric constant:
 // index 0 "Fluid 220" 1.9 .. 2.4, index 1 "Fluid 300" 2.5 .. 3.5, inclusive.
-bool IsValidFluidDielectric(int index, const QString& text);
+bool isValidFluidDielectric(int index, const QString& text);
 
 class frmSetup : public QDialog {
     Q_OBJECT

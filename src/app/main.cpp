@@ -83,7 +83,7 @@ int listSamples(int argc, char** argv, const Options& options)
     QCoreApplication::setOrganizationName(QStringLiteral("QuorvelQC"));
     if (!setUpProgramFolder(options))
         return 1;
-    std::fputs(qPrintable(qqc::StoredSamplesText()), stdout);
+    std::fputs(qPrintable(qqc::storedSamplesText()), stdout);
     return 0;
 }
 

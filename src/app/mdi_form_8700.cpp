@@ -41,7 +41,7 @@ QString ClampLayoutFraction(const QString& text)
     return text;
 }
 
-bool ParseWindowLayout(const QString& text, double fractions[4])
+bool parseWindowLayout(const QString& text, double fractions[4])
 {
     const QChar separator = text.contains(QLatin1Char('|')) ? QLatin1Char('|') : QLatin1Char(',');
     const QStringList parts = text.split(separator);
@@ -227,7 +227,7 @@ void MDIForm8700::ShowChildWindow(QWidget* window, int layoutIndex, bool useDefa
                                     : WindowSettings::readLayout(monitor_->iniFile(), layoutIndex);
     double f[4];
     // A layout that does not parse leaves the window where it is.
-    if (!text.isEmpty() && ParseWindowLayout(text, f)) {
+    if (!text.isEmpty() && parseWindowLayout(text, f)) {
         const QSize area = layoutArea();
         sub->setGeometry(int(std::lround(f[0] * area.width())), int(std::lround(f[1] * area.height())),
                          int(std::lround(f[2] * area.width())), int(std::lround(f[3] * area.height())));

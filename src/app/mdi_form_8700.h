@@ -113,6 +113,6 @@ QString ClampLayoutFraction(const QString& text);
 
 // Parses a layout text: "|"-separated when it holds a "|", otherwise
 // ","-separated. Returns false unless there are four finite numbers.
-bool ParseWindowLayout(const QString& text, double fractions[4]);
+bool parseWindowLayout(const QString& text, double fractions[4]);
 
 } // namespace qqc

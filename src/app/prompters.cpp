@@ -12,7 +12,7 @@
 
 namespace qqc {
 
-QString AnswerName(int answer)
+QString answerName(int answer)
 {
     switch (answer) {
     case Answer::Ok: return QStringLiteral("OK");
@@ -115,7 +115,7 @@ int UnattendedPrompter::message(const QString& text, int style, const QString& t
     QString line = QStringLiteral("Message");
     if (!title.isEmpty())
         line += QLatin1String(" \"") + title + QLatin1Char('"');
-    line += QLatin1String(": ") + flat + QLatin1String(" [answered ") + AnswerName(answer) + QLatin1Char(']');
+    line += QLatin1String(": ") + flat + QLatin1String(" [answered ") + answerName(answer) + QLatin1Char(']');
     record(line);
     return answer;
 }

@@ -44,6 +44,6 @@ private:
 };
 
 // The name of an Answer value ("OK", "Cancel", "Abort", ...).
-QString AnswerName(int answer);
+QString answerName(int answer);
 
 } // namespace qqc

@@ -9,7 +9,7 @@
 
 namespace qqc {
 
-QString StoredSamplesText(int limit)
+QString storedSamplesText(int limit)
 {
     const IniFile ini(programFile(QStringLiteral("quorvelqc.ini")));
     const QString path = DatabaseSettings::readFile(ini);

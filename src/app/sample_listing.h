@@ -10,6 +10,6 @@ namespace qqc {
 // (Database/File), one line each, oldest first: number, date, dielectric,
 // ferrous index, water, Wear/Contamination/Chemistry values. At most `limit`
 // (the newest) when limit > 0. A line saying why when there is no database.
-QString StoredSamplesText(int limit = 0);
+QString storedSamplesText(int limit = 0);
 
 } // namespace qqc

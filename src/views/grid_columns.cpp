@@ -84,7 +84,7 @@ const QVariant& severityField(const GridSampleRow& r, int column)
 
 } // namespace
 
-QString GridDateText(const QVariant& stored)
+QString gridDateText(const QVariant& stored)
 {
     if (stored.isNull())
         return QString();
@@ -223,7 +223,7 @@ QString GridColumns::cellText(const GridSampleRow& r, int column) const
             return QString::number(r.sampleId);
         return r.sampleNum.toString();
     }
-    case ColDate: return GridDateText(r.sampleDate);
+    case ColDate: return gridDateText(r.sampleDate);
     case ColEquipment: return isBlankText(r.equipmentId) ? QString() : r.equipmentId.toString();
     case ColUnitUsage: return usageText(r.unitUsage);
     case ColOilUsage: return usageText(r.oilUsage);

@@ -74,6 +74,6 @@ private:
 
 // The grid's text of a stored date: the default date/time form, blank for
 // null or 0.
-QString GridDateText(const QVariant& stored);
+QString gridDateText(const QVariant& stored);
 
 } // namespace qqc

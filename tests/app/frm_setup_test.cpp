@@ -61,14 +61,14 @@ TEST(FrmSetup, PortListChoicesAndStoredDevices)
 TEST(FluidDielectric, AcceptsOnlyNumbersInTheFluidsRange)
 {
     // 1.9, 2.4 and 2.45 are typed into the dialog below.
-    EXPECT_TRUE(IsValidFluidDielectric(0, " 2.20 "));
-    EXPECT_FALSE(IsValidFluidDielectric(0, "1.89"));
-    EXPECT_FALSE(IsValidFluidDielectric(0, "2.2x"));
-    EXPECT_FALSE(IsValidFluidDielectric(0, ""));
-    EXPECT_TRUE(IsValidFluidDielectric(1, "2.5"));
-    EXPECT_TRUE(IsValidFluidDielectric(1, "3.5"));
-    EXPECT_FALSE(IsValidFluidDielectric(1, "2.4"));
-    EXPECT_FALSE(IsValidFluidDielectric(1, "3.51"));
+    EXPECT_TRUE(isValidFluidDielectric(0, " 2.20 "));
+    EXPECT_FALSE(isValidFluidDielectric(0, "1.89"));
+    EXPECT_FALSE(isValidFluidDielectric(0, "2.2x"));
+    EXPECT_FALSE(isValidFluidDielectric(0, ""));
+    EXPECT_TRUE(isValidFluidDielectric(1, "2.5"));
+    EXPECT_TRUE(isValidFluidDielectric(1, "3.5"));
+    EXPECT_FALSE(isValidFluidDielectric(1, "2.4"));
+    EXPECT_FALSE(isValidFluidDielectric(1, "3.51"));
 }
 
 TEST(FrmSetup, InvalidDielectricBeepsAndKeepsTheFocus)

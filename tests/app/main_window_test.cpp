@@ -24,13 +24,13 @@ TEST(ClampLayoutFraction, OutOfRangeValuesAreReplaced)
 }
 
 // Valid texts in both forms are read through the windows below.
-TEST(ParseWindowLayout, InvalidTextsAreRefused)
+TEST(WindowLayout, InvalidTextsAreRefused)
 {
     double f[4];
-    EXPECT_FALSE(ParseWindowLayout("0.1|0.2|0.3", f));
-    EXPECT_FALSE(ParseWindowLayout("0.1|x|0.3|0.4", f));
-    EXPECT_FALSE(ParseWindowLayout("0.1|inf|0.3|0.4", f));
-    EXPECT_FALSE(ParseWindowLayout("", f));
+    EXPECT_FALSE(parseWindowLayout("0.1|0.2|0.3", f));
+    EXPECT_FALSE(parseWindowLayout("0.1|x|0.3|0.4", f));
+    EXPECT_FALSE(parseWindowLayout("0.1|inf|0.3|0.4", f));
+    EXPECT_FALSE(parseWindowLayout("", f));
 }
 
 class MainWindowTest : public ::testing::Test {

@@ -286,12 +286,12 @@ TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
 
 TEST_F(MonitorStore, StoredSamplesAreListedForTheCommandLine)
 {
-    EXPECT_TRUE(StoredSamplesText().startsWith("No database to list"));
+    EXPECT_TRUE(storedSamplesText().startsWith("No database to list"));
     newDatabase();
     setTestResults(231, 12, 150, 5);
     ASSERT_TRUE(monitor.StoreTestResult());
     ASSERT_TRUE(monitor.StoreTestResult());
-    const QString text = StoredSamplesText();
+    const QString text = storedSamplesText();
     const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(4, lines.size()) << text.toStdString();
     EXPECT_TRUE(lines[1].startsWith("Sample#"));
@@ -305,5 +305,5 @@ TEST_F(MonitorStore, StoredSamplesAreListedForTheCommandLine)
     EXPECT_EQ("10", cells[6]);
     EXPECT_EQ("55", cells[7]);
     EXPECT_EQ("10", cells[8]);
-    EXPECT_EQ(2, StoredSamplesText(1).count('\n') - 1) << "the newest only";
+    EXPECT_EQ(2, storedSamplesText(1).count('\n') - 1) << "the newest only";
 }

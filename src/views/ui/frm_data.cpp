@@ -53,7 +53,7 @@ bool trapped(const char* routine, F&& body)
 
 } // namespace
 
-bool GridTextIsNumeric(const QString& text, double* value)
+bool gridTextIsNumeric(const QString& text, double* value)
 {
     const QString t = text.trimmed();
     if (t.isEmpty())
@@ -94,10 +94,10 @@ frmData::frmData(QWidget* parent) : QWidget(parent)
     layout->addLayout(buttons);
 
     connect(CmdButton[1], &QPushButton::clicked, this, &frmData::DeleteSample);
-    connect(CmdButton[2], &QPushButton::clicked, this, &frmData::RecalculateSelected);
+    connect(CmdButton[2], &QPushButton::clicked, this, &frmData::recalculateSelected);
     connect(CmdButton[3], &QPushButton::clicked, this, &frmData::ExportCSV);
     connect(CmdButton[4], &QPushButton::clicked, this, &frmData::ExportVQM);
-    connect(CmdButton[5], &QPushButton::clicked, this, &frmData::ImportVQM);
+    connect(CmdButton[5], &QPushButton::clicked, this, &frmData::importVqm);
 
     connect(vsFlexData, &SampleGridView::gridMouseDown, this, &frmData::vsFlexData_MouseDown);
     connect(vsFlexData, &SampleGridView::gridMouseMove, this, &frmData::vsFlexData_MouseMove);
@@ -249,7 +249,7 @@ void frmData::DeleteSample()
     setUpdatesEnabled(true);
 }
 
-void frmData::RecalculateSelected()
+void frmData::recalculateSelected()
 {
     if (anchorFirst_ < 1 || anchorLast_ < 1) {
         MessageBoxEx(QStringLiteral("Please select Sample(s) to Recalculate "));
@@ -355,7 +355,7 @@ void frmData::vsFlexData_AfterEdit(int gridRow, int column, const QString& text)
         case SampleGridModel::ColUnitUsage:
         case SampleGridModel::ColOilUsage:
         case SampleGridModel::ColOilAdded: {
-            if (text.isEmpty() || !GridTextIsNumeric(text)) {
+            if (text.isEmpty() || !gridTextIsNumeric(text)) {
                 // Nothing stored: the cell shows blank, the stored value stays.
                 if (!text.isEmpty())
                     prompter().beep();
@@ -379,7 +379,7 @@ void frmData::vsFlexData_AfterEdit(int gridRow, int column, const QString& text)
         if (column != model_.viscosityColumn() || column < 0)
             return;
         double number = 0;
-        if (text.isEmpty() || !GridTextIsNumeric(text, &number)) {
+        if (text.isEmpty() || !gridTextIsNumeric(text, &number)) {
             if (!text.isEmpty())
                 prompter().beep();
             model_.blankCell(row, column);

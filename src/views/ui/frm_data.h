@@ -51,11 +51,11 @@ public:
 
     // --- the command buttons ---
     void DeleteSample();
-    void RecalculateSelected();
+    void recalculateSelected();
     // Exchange-file commands; their bodies live in frm_data_exchange.cpp.
     void ExportCSV();
     void ExportVQM();
-    void ImportVQM();
+    void importVqm();
 
     // --- what the exchange commands and tests read ---
     SampleGridView& grid() const { return *vsFlexData; }
@@ -109,6 +109,6 @@ private:
 
 // True when `text` reads as a number (leading and trailing blanks allowed),
 // in the C form or the user's regional form; `value` receives it.
-bool GridTextIsNumeric(const QString& text, double* value = nullptr);
+bool gridTextIsNumeric(const QString& text, double* value = nullptr);
 
 } // namespace qqc

@@ -14,6 +14,6 @@ void frmData::ExportCSV() {}
 
 void frmData::ExportVQM() {}
 
-void frmData::ImportVQM() {}
+void frmData::importVqm() {}
 
 } // namespace qqc
