@@ -128,14 +128,6 @@ TEST(Calcind, DescendingBaseChannelGivesSlopeAndIronIndex)
     EXPECT_EQ(r.PCRslt[Rslt::lcont], 0);  // code 1 (s above 3.8) has class 0
 }
 
-TEST(ContaminationClass, FollowsTheClassTableWithCodeSixUnmapped)
-{
-    const int expected[32] = {0, 0, 2, 2, 4, 6, 0, 6, 4, 1, 6, 3, 4, 5, 6, 7,
-                              4, 1, 6, 3, 4, 5, 6, 7, 4, 1, 6, 3, 4, 5, 6, 7};
-    for (int code = 0; code < 32; ++code)
-        EXPECT_EQ(ContaminationClass(code), expected[code]) << "code " << code;
-}
-
 class CalcindErrors : public ::testing::Test {
 protected:
     test::TempHome home;

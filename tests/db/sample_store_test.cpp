@@ -249,13 +249,10 @@ TEST_F(Store, NegativeAndMissingValueRules)
     EXPECT_EQ(0.0f, v) << "the caller's value is changed too";
     EXPECT_EQ(0.0f, details(*s, id)[59].value);
 
-    v = -0.5f;
-    s->SaveParameterData(id, v, 56);
-    EXPECT_EQ(-0.5f, details(*s, id)[56].value);
-    EXPECT_EQ(1, details(*s, id)[56].severity) << "|-0.5| is below HighNormal";
     v = -25.0f;
     s->SaveParameterData(id, v, 56);
-    EXPECT_EQ(3, details(*s, id)[56].severity) << "the absolute value is judged";
+    EXPECT_EQ(-25.0f, details(*s, id)[56].value) << "a negative change is stored as it is";
+    EXPECT_EQ(3, details(*s, id)[56].severity) << "and judged by its size";
 
     v = NoValue;
     s->SaveParameterData(id, v, 73);
