@@ -275,18 +275,6 @@ TEST_F(EngineTest, StoredQueryParametersPersistAndRequeryReflectsChanges)
     EXPECT_EQ(5, details->value("Severity").toInt());
 }
 
-TEST_F(EngineTest, AddThroughAQueryNeverReadsItsRows)
-{
-    auto db = openWith(3);
-    auto rs = db->queryDef("NewSamples")->openRecordset();
-    rs->addNew();
-    const int id = rs->value("SampleID").toInt();
-    rs->setValue("SampleNum", QString::number(id));
-    rs->update();
-    EXPECT_EQ(4, id);
-    EXPECT_EQ(4, rs->recordCount());
-}
-
 TEST_F(EngineTest, TransactionsNestAndRollBackAsAWhole)
 {
     auto db = openWith(1);
