@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -50,12 +49,6 @@ protected:
         testRecord().Rslt8700[Rslt::water] = water;
         EXPECT_TRUE(monitor.StoreTestResult());
         return monitor.currentSampleId();
-    }
-    int count(const QString& sql)
-    {
-        QSqlQuery q(monitor.sampleDatabase()->database().connection());
-        EXPECT_TRUE(q.exec(sql) && q.next()) << sql.toStdString();
-        return q.value(0).toInt();
     }
     void click(int gridRow, int column)
     {
@@ -102,23 +95,6 @@ TEST_F(DataWindowRoad, ViscosityEditStoresTheChangeAgainstTheReferenceOil)
     EXPECT_NEAR(q.value(0).toDouble(), 4.76, 0.01);
     EXPECT_EQ(m.cellText(0, m.viscosityColumn()), QStringLiteral("50.6"));
     EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
-}
-
-TEST_F(DataWindowRoad, DeletingSamplesLeavesNoDetailRows)
-{
-    storeTest(250, 5, 20);
-    const qint32 keep = storeTest(240, 5, 20);
-    storeTest(260, 5, 20);
-    click(1, SampleGridModel::ColSampleNum);
-    prompts.answers.push_back(Answer::Yes);
-    form->button(1)->click();
-    click(2, SampleGridModel::ColSampleNum);
-    prompts.answers.push_back(Answer::Yes);
-    form->button(1)->click();
-    EXPECT_EQ(form->model().sampleIds(), (std::vector<qint32>{keep}));
-    EXPECT_EQ(count("SELECT COUNT(*) FROM Samples"), 1);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM SampleDetails WHERE SampleID NOT IN (SELECT SampleID FROM Samples)"), 0);
-    EXPECT_GT(count("SELECT COUNT(*) FROM SampleDetails"), 0);
 }
 
 TEST_F(DataWindowRoad, ClosedWindowIsReadAfreshWhenShownAgain)
