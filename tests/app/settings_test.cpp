@@ -46,6 +46,42 @@ TEST(Settings, LabelsPathsAndPortFromTheFile)
     EXPECT_EQ(DatabaseSettings::readFile(ini), db);
 }
 
+// What a group writes, the same group reads back (one spelling per key).
+TEST(Settings, WhatIsWrittenReadsBack)
+{
+    test::TempHome home;
+    IniFile ini(home.file("quorvelqc.ini"));
+    Settings out;
+    out.misc.totalTestTime = 700;
+    out.misc.testTimeIncrement = 40;
+    out.misc.downloadTestTime = 1;
+    out.labels.labels[3] = "555-0100";
+    out.labels.labels[7] = "Footer";
+    out.labels.colorReduction = 40;
+    out.labels.downloadCal = 1;
+    out.comm = {4, "/dev/ttyUSB1"};
+    ASSERT_TRUE(out.misc.writeTestTime(ini) && out.labels.write(ini) && out.comm.write(ini));
+    ASSERT_TRUE(WindowSettings::writeLayout(ini, 1, "1E-01|0|5E-01|5E-01"));
+    ASSERT_TRUE(DatabaseSettings::writeFile(ini, "/srv/lab/oil.mdb"));
+
+    Settings in;
+    in.misc.readStartup(ini);
+    in.labels.read(ini);
+    in.comm.read(ini);
+    EXPECT_EQ(in.misc.totalTestTime, 700);
+    EXPECT_EQ(in.misc.testTimeIncrement, 40);
+    EXPECT_EQ(in.misc.downloadTestTime, 1);
+    EXPECT_EQ(in.labels.labels[3], "555-0100");
+    EXPECT_EQ(in.labels.labels[7], "Trend Report");  // written, never read
+    EXPECT_EQ(in.labels.colorReduction, 40);
+    EXPECT_EQ(in.labels.downloadCal, 1);
+    EXPECT_EQ(in.comm.port, 4);
+    EXPECT_EQ(in.comm.device, "/dev/ttyUSB1");
+    EXPECT_EQ(WindowSettings::readLayout(ini, 1), "1E-01|0|5E-01|5E-01");
+    EXPECT_EQ(WindowSettings::readLayout(ini, 0), WindowSettings::kLayouts[0].fileDefault);
+    EXPECT_EQ(DatabaseSettings::readFile(ini), "/srv/lab/oil.mdb");
+}
+
 TEST(Settings, PortNumberMapsToThePlatformsPortUnlessADeviceIsNamed)
 {
     CommSettings s;
