@@ -1,6 +1,6 @@
 // "D" frames from the simulated unit arrive over a pty and become samples in
-// the SQLite file with the values, levels and Trifold values the alarm set gives.
-#include "analysis/severity.h"
+// the SQLite file. The levels and Trifold values a stored test gets are pinned
+// in the store's tests; here the whole road runs and its oils are told apart.
 #include "app/monitor.h"
 #include "db/sample_database.h"
 #include "link/test_record.h"
@@ -18,14 +18,6 @@
 #include <gtest/gtest.h>
 
 using namespace qqc;
-
-namespace {
-
-struct Limits {
-    float highNormal, alert, alarm, extreme;
-};
-
-} // namespace
 
 TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
 {
@@ -77,10 +69,7 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
         ASSERT_EQ(int(sent.size()), monitor.currentSampleId()) << prompts.texts().join("\n").toStdString();
     }
 
-    auto& store = *monitor.sampleDatabase();
-    auto& database = store.database();
-    const std::map<int, Limits> limits = {{56, {10, 20, 35, 50}}, {59, {10, 25, 50, 100}},
-                                          {60, {1, 2, 4, 8}}};
+    auto& database = monitor.sampleDatabase()->database();
     auto details = database.openTable("SampleDetails");
     auto samples = database.openTable("Samples");
     for (int n = 1; n <= int(sent.size()); ++n) {
@@ -90,36 +79,10 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
         EXPECT_EQ(testRecordFieldText(r, "raw8700"), samples->value("raw8700").toString());
         EXPECT_EQ(testRecordFieldText(r, "Rslt8700"), samples->value("Rslt8700").toString());
         EXPECT_FALSE(samples->value("PCRslt").toString().isEmpty());
-
-        const float diel = float(double(r.Rslt8700[Rslt::diel]) / 100.0);
-        const std::map<int, float> expected = {
-            {56, (diel - 2.2f) * 100.0f},
-            {58, diel},
-            {59, float(r.Rslt8700[Rslt::iron])},
-            {60, float(double(r.Rslt8700[Rslt::water]) / 100.0)},
-            {65, (r.Rslt8700[Rslt::lcont] & 1) ? 1.0f : 0.0f},
-            {66, (r.Rslt8700[Rslt::lcont] & 2) ? 1.0f : 0.0f},
-            {67, (r.Rslt8700[Rslt::lcont] & 4) ? 1.0f : 0.0f}};
-        std::array<int, 4> worst{};
-        const std::map<int, int> axis = {{56, 3}, {59, 1}, {60, 2}, {65, 2}, {66, 1}, {67, 2}};
-        for (const auto& [parm, value] : expected) {
-            SCOPED_TRACE(parm);
-            ASSERT_TRUE(details->seek({n, parm}));
-            EXPECT_FLOAT_EQ(value, details->value("Value").toFloat());
-            int level = 0;
-            if (isFlagParameter(parm))
-                level = flagSeverity(value);
-            else if (limits.count(parm)) {
-                const Limits& l = limits.at(parm);
-                level = CalculateSeverity(value, l.highNormal, l.alert, l.alarm, l.extreme);
-            }
-            EXPECT_EQ(level, details->value("Severity").toInt());
-            if (axis.count(parm))
-                worst[size_t(axis.at(parm))] = std::max(worst[size_t(axis.at(parm))], level);
-        }
-        EXPECT_FLOAT_EQ(LevelToAxisValue(worst[1]), samples->value("WearSev").toFloat());
-        EXPECT_FLOAT_EQ(LevelToAxisValue(worst[2]), samples->value("ContamSev").toFloat());
-        EXPECT_FLOAT_EQ(LevelToAxisValue(worst[3]), samples->value("ChemSev").toFloat());
+        ASSERT_TRUE(details->seek({n, 58}));
+        EXPECT_FLOAT_EQ(float(double(r.Rslt8700[Rslt::diel]) / 100.0), details->value("Value").toFloat());
+        ASSERT_TRUE(details->seek({n, 59}));
+        EXPECT_FLOAT_EQ(float(r.Rslt8700[Rslt::iron]), details->value("Value").toFloat());
     }
     // The worn oil is judged worse on Wear than the clean one, the wet one
     // worse on Contamination.
