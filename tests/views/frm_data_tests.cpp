@@ -61,15 +61,25 @@ protected:
     frmData form;
 };
 
-TEST_F(GridTest, EmptyDatabaseShowsOnlyTheHeaderAndDeleteSaysThereIsNothing)
+TEST_F(GridTest, CommandsSayWhenThereIsNothingOrNothingSelected)
 {
     open();
     EXPECT_EQ(model().rowCount(), 0);
     EXPECT_EQ(model().columnCount(), 5 + 12);
     form.button(1)->click();
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].text, QStringLiteral("There are no samples to delete!"));
+    EXPECT_EQ(prompter.texts(), QStringList{QStringLiteral("There are no samples to delete!")});
     EXPECT_EQ(prompter.messages[0].title, QString());
+
+    prompter.messages.clear();
+    fixture.addSample();
+    form.UpdateForm();
+    QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
+    form.button(2)->click();
+    form.button(1)->click();
+    EXPECT_EQ(prompter.texts(), (QStringList{QStringLiteral("Please select Sample(s) to Recalculate "),
+                                             QStringLiteral("You have not selected a Sample!\r\nClick on a Sample to select it. ")}));
+    EXPECT_EQ(prompter.messages[1].title, QStringLiteral("Deleting Samples"));
+    EXPECT_EQ(recalc.count(), 0);
 }
 
 TEST_F(GridTest, ColumnsCarryTheirExactHeadersTipsAndEditability)
@@ -291,19 +301,6 @@ TEST_F(GridTest, DraggingHighlightsEveryRowBetweenPressAndRelease)
     EXPECT_EQ(model().highlightedRows(), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_GE(form.firstAnchor(), 1);
     EXPECT_GE(form.lastAnchor(), 1);
-}
-
-TEST_F(GridTest, CommandsWithNothingSelectedSayThatNothingIsSelected)
-{
-    fixture.addSample();
-    open();
-    QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
-    form.button(2)->click();
-    form.button(1)->click();
-    EXPECT_EQ(prompter.texts(), (QStringList{QStringLiteral("Please select Sample(s) to Recalculate "),
-                                             QStringLiteral("You have not selected a Sample!\r\nClick on a Sample to select it. ")}));
-    EXPECT_EQ(prompter.messages[1].title, QStringLiteral("Deleting Samples"));
-    EXPECT_EQ(recalc.count(), 0);
 }
 
 TEST_F(GridTest, RecalculateRaisesOncePerHighlightedRowTopDownThenSaysFinished)
