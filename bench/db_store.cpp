@@ -1,5 +1,5 @@
 // Sample store benchmark: builds a database of realistic samples through the
-// store's own code (the same StoreTestResult the monitor runs for each test)
+// store's own code (the same storeTestResult the monitor runs for each test)
 // and prints samples stored per second in one bulk transaction, the latency
 // of a live store (one test, one committed transaction with its fsync), and
 // the file size.
@@ -98,14 +98,14 @@ int main(int argc, char** argv)
         for (QDateTime when(QDate(2020, 1, 1), QTime(8, 0)); int(dates.size()) < samples; when = when.addSecs(900))
             dates.push_back(when);
 
-        // Bulk: every sample through StoreTestResult inside one transaction.
+        // Bulk: every sample through storeTestResult inside one transaction.
         QElapsedTimer timer;
         qint64 commitStart = 0;
         timer.start();
         {
             db::Transaction t(store->database());
             for (int i = 0; i < samples; ++i)
-                store->StoreTestResult(records[size_t(i) % records.size()], dates[size_t(i)]);
+                store->storeTestResult(records[size_t(i) % records.size()], dates[size_t(i)]);
             commitStart = timer.nsecsElapsed();
             t.commit();
         }
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < live; ++i) {
             timer.restart();
             db::Transaction t(store->database());
-            store->StoreTestResult(records[size_t(i) % records.size()], QDateTime::currentDateTime());
+            store->storeTestResult(records[size_t(i) % records.size()], QDateTime::currentDateTime());
             t.commit();
             ms.push_back(double(timer.nsecsElapsed()) / 1e6);
         }

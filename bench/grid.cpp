@@ -5,7 +5,7 @@
 //   bench_grid [--db PATH] [--samples N] [--keep PATH]
 //
 // Without --db it first builds a database of N (100,000) samples from the
-// template through the store's own code (StoreTestResult, one transaction) in
+// template through the store's own code (storeTestResult, one transaction) in
 // a child process, so the memory figure is the grid's alone.
 
 #include "db/sample_database.h"
@@ -75,7 +75,7 @@ int buildDatabase(const QString& path, int count)
             record.Rslt8700[qqc::Rslt::water] = water(rng);
             const int l = lcont(rng);
             record.Rslt8700[qqc::Rslt::lcont] = l < 8 ? l : 0;
-            store->StoreTestResult(record, when);
+            store->storeTestResult(record, when);
             when = when.addSecs(20 * 60 + i % 600);
         }
         store->database().execute(QStringLiteral(
@@ -251,7 +251,7 @@ int main(int argc, char** argv)
         qqc::TestRecord record;
         record.Rslt8700[qqc::Rslt::diel] = 250;
         qqc::db::Transaction tx(store->database());
-        newId = store->StoreTestResult(record, QDateTime::currentDateTime());
+        newId = store->storeTestResult(record, QDateTime::currentDateTime());
         tx.commit();
     }
     t.restart();

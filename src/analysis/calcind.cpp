@@ -33,7 +33,7 @@ qint32 Median5(std::span<const qint32> values, int start)
     return result;
 }
 
-qint32 ContaminationClass(int code)
+qint32 contaminationClass(int code)
 {
     switch (code) {
     case 0: case 1:
@@ -86,7 +86,7 @@ bool toEntry(double value, qint32& out)
 
 } // namespace
 
-bool ComputeIndices(const CalcindInput& in, std::array<qint32, 23>& pcCalc, std::array<qint32, 8>& pcRslt,
+bool computeIndices(const CalcindInput& in, std::array<qint32, 23>& pcCalc, std::array<qint32, 8>& pcRslt,
                     CalcindError* error)
 {
     // Work on copies: the caller's lists change only when everything succeeded.
@@ -203,7 +203,7 @@ bool ComputeIndices(const CalcindInput& in, std::array<qint32, 23>& pcCalc, std:
         if (!toEntry(double(s), rslt[Rslt::water]))
             return fail(error, 6, "Overflow");
         rslt[Rslt::iron] = zmax;
-        rslt[Rslt::lcont] = ContaminationClass(code);
+        rslt[Rslt::lcont] = contaminationClass(code);
     }
 
     pcCalc = calc;
@@ -218,7 +218,7 @@ bool calcind(TestRecord& record, StdError* errors)
                           record.CalData[Cal::DlecB]};
     for (;;) {
         CalcindError error;
-        if (ComputeIndices(in, record.PCCalc, record.PCRslt, &error))
+        if (computeIndices(in, record.PCCalc, record.PCRslt, &error))
             return true;
         if (!errors)
             return false;

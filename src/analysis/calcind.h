@@ -26,7 +26,7 @@ qint32 Median5(std::span<const qint32> values, int start);
 // The large-contamination class (droplets 1, ferrous 2, non-ferrous 4) of a
 // class code 0..31. Code 6 has no class and gives 0, as does any code outside
 // 0..31.
-qint32 ContaminationClass(int code);
+qint32 contaminationClass(int code);
 
 struct CalcindInput {
     std::span<const qint32, 300> raw;   // Base 0..99, North 100..199, South 200..299
@@ -41,7 +41,7 @@ struct CalcindError {
 
 // Computes into pcCalc/pcRslt. On failure returns false, fills `error` and
 // leaves both lists exactly as they were.
-bool ComputeIndices(const CalcindInput& in, std::array<qint32, 23>& pcCalc, std::array<qint32, 8>& pcRslt,
+bool computeIndices(const CalcindInput& in, std::array<qint32, 23>& pcCalc, std::array<qint32, 8>& pcRslt,
                     CalcindError* error = nullptr);
 
 // The program's step: recomputes record.PCCalc/PCRslt from record.raw8700,

@@ -222,7 +222,7 @@ bool Monitor::StoreTestResult()
     setCurrentSampleId(-1);
     qint32 id = -1;
     if (!inTransaction(*sampleDb_, QStringLiteral("AddNewSample"),
-                       [&] { id = sampleDb_->StoreTestResult(testRecord(), QDateTime::currentDateTime()); }))
+                       [&] { id = sampleDb_->storeTestResult(testRecord(), QDateTime::currentDateTime()); }))
         return false;
     setCurrentSampleId(id);
     if (windowOpen(DataWindow))
@@ -236,7 +236,7 @@ void Monitor::fDataFrm_SelFromGrid(qint32 sampleId)
     if (!sampleDb_)
         return;
     try {
-        const auto sample = sampleDb_->FindSample(sampleId);
+        const auto sample = sampleDb_->findSample(sampleId);
         if (!sample.found)
             return;
         if (windowOpen(ReferenceWindow))
@@ -270,7 +270,7 @@ void Monitor::fDataFrm_ViscChg(qint32 sampleId, float dielectric, float viscosit
     if (!sampleDb_)
         return;
     inTransaction(*sampleDb_, QStringLiteral("SaveParameterData "),
-                  [&] { sampleDb_->ViscosityChanged(sampleId, dielectric, viscosity); });
+                  [&] { sampleDb_->viscosityChanged(sampleId, dielectric, viscosity); });
 }
 
 void Monitor::fAlarmFrm_SetAlarm(qint32 alarmId)
@@ -283,14 +283,14 @@ void Monitor::fAlarmFrm_SetAlarm(qint32 alarmId)
         return;
     const qint32 id = currentSampleId();
     db::SampleDatabase::SampleRef sample;
-    if (!inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sample = sampleDb_->FindSample(id); })
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sample = sampleDb_->findSample(id); })
         || !sample.found)
         return;
     const QString prompt = alarmId < 1 ? QStringLiteral("Clearing Alarm ID for Sample Number: ")
                                        : QStringLiteral("Assigning Alarm ID for Sample Number: ");
     if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
         return;
-    if (inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sampleDb_->SetAlarm(id, alarmId); })
+    if (inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sampleDb_->setAlarm(id, alarmId); })
         && windowOpen(DataWindow))
         emit sampleChanged(id);
 }
@@ -306,14 +306,14 @@ void Monitor::fReferenceFrm_SetRef(qint32 refId, float refDielectric)
         return;
     const qint32 id = currentSampleId();
     db::SampleDatabase::SampleRef sample;
-    if (!inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sample = sampleDb_->FindSample(id); })
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sample = sampleDb_->findSample(id); })
         || !sample.found)
         return;
     const QString prompt = refId < 1 ? QStringLiteral("Clearing Reference ID for Sample Number: ")
                                      : QStringLiteral("Assigning Reference ID for Sample Number: ");
     if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
         return;
-    if (inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sampleDb_->SetReference(id, refId, refDielectric); })
+    if (inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sampleDb_->setReference(id, refId, refDielectric); })
         && windowOpen(DataWindow))
         emit sampleChanged(id);
 }
@@ -328,14 +328,14 @@ void Monitor::fCustomerFrm_SetCustomer(qint32 customerId)
         return;
     const qint32 id = currentSampleId();
     db::SampleDatabase::SampleRef sample;
-    if (!inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sample = sampleDb_->FindSample(id); })
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sample = sampleDb_->findSample(id); })
         || !sample.found)
         return;
     const QString prompt = customerId < 1 ? QStringLiteral("Clearing Customer for Sample Number: ")
                                           : QStringLiteral("Assigning Customer for Sample Number: ");
     if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
         return;
-    if (inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sampleDb_->SetCustomer(id, customerId); })
+    if (inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sampleDb_->setCustomer(id, customerId); })
         && windowOpen(ReportWindow))
         emit showReportSample(id);
 }

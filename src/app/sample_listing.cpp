@@ -15,7 +15,7 @@ QString storedSamplesText(int limit)
     const QString path = DatabaseSettings::readFile(ini);
     if (!QFileInfo(path).isFile())
         return QStringLiteral("No database to list (Database/File = \"%1\").\n").arg(path);
-    return QStringLiteral("Samples in %1:\n").arg(path) + db::ListSamplesInFile(path, limit);
+    return QStringLiteral("Samples in %1:\n").arg(path) + db::listSamplesInFile(path, limit);
 }
 
 } // namespace qqc

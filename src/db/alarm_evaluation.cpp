@@ -91,7 +91,7 @@ void SampleDatabase::RecalculateAlarms(qint32 sampleId)
 
 // --- Assignments ---
 
-SampleDatabase::SampleRef SampleDatabase::FindSample(qint32 sampleId)
+SampleDatabase::SampleRef SampleDatabase::findSample(qint32 sampleId)
 {
     return trap("FindSample", [&] {
         SampleRef r;
@@ -108,7 +108,7 @@ SampleDatabase::SampleRef SampleDatabase::FindSample(qint32 sampleId)
     });
 }
 
-void SampleDatabase::SetAlarm(qint32 sampleId, qint32 alarmId)
+void SampleDatabase::setAlarm(qint32 sampleId, qint32 alarmId)
 {
     trap("SetAlarm ", [&] {
         if (!samples_->seek({sampleId}))
@@ -120,7 +120,7 @@ void SampleDatabase::SetAlarm(qint32 sampleId, qint32 alarmId)
     });
 }
 
-void SampleDatabase::SetReference(qint32 sampleId, qint32 refId, float refDielectric)
+void SampleDatabase::setReference(qint32 sampleId, qint32 refId, float refDielectric)
 {
     trap("SetRef ", [&] {
         if (!samples_->seek({sampleId}))
@@ -129,8 +129,8 @@ void SampleDatabase::SetReference(qint32 sampleId, qint32 refId, float refDielec
         samples_->setValue(QStringLiteral("RefID"), refId);
         samples_->setValue(QStringLiteral("RefDielectric"), refDielectric);
         samples_->update();
-        const float dielectric = DetailValue(sampleId, Parm::Dielectric);
-        const float viscosity = DetailValue(sampleId, Parm::Viscosity);
+        const float dielectric = detailValue(sampleId, Parm::Dielectric);
+        const float viscosity = detailValue(sampleId, Parm::Viscosity);
         CompareResult cmp = CompareToReference(sampleId, dielectric, viscosity);
         SaveParameterData(sampleId, cmp.dielectricChange, Parm::DielectricChange);
         SaveParameterData(sampleId, cmp.viscosityChange, Parm::ViscosityChange);
@@ -138,7 +138,7 @@ void SampleDatabase::SetReference(qint32 sampleId, qint32 refId, float refDielec
     });
 }
 
-void SampleDatabase::SetCustomer(qint32 sampleId, qint32 customerId)
+void SampleDatabase::setCustomer(qint32 sampleId, qint32 customerId)
 {
     trap("SetCustomer ", [&] {
         if (!samples_->seek({sampleId}))
@@ -149,13 +149,13 @@ void SampleDatabase::SetCustomer(qint32 sampleId, qint32 customerId)
     });
 }
 
-void SampleDatabase::ViscosityChanged(qint32 sampleId, float dielectric, float viscosity)
+void SampleDatabase::viscosityChanged(qint32 sampleId, float dielectric, float viscosity)
 {
     CompareResult cmp = CompareToReference(sampleId, dielectric, viscosity);
     SaveParameterData(sampleId, cmp.viscosityChange, Parm::ViscosityChange);
 }
 
-float SampleDatabase::DetailValue(qint32 sampleId, short parmId)
+float SampleDatabase::detailValue(qint32 sampleId, short parmId)
 {
     return trap("DetailValue", [&] {
         return sampleDetails_->seek({sampleId, parmId}) ? toSingle(sampleDetails_->value(QStringLiteral("Value"))) : 0.0f;

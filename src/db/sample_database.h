@@ -95,7 +95,7 @@ public:
     // Steps 1 to 8 of storing a test: the new sample, its test tables, the
     // parameter values with their levels and the Trifold values. Returns the
     // new SampleID. The caller commits it as one transaction.
-    qint32 StoreTestResult(const TestRecord& record, const QDateTime& now);
+    qint32 storeTestResult(const TestRecord& record, const QDateTime& now);
 
     // --- Alarm evaluation ---
     short GetSeverity(qint32 sampleId, float value, short parmId);
@@ -110,15 +110,15 @@ public:
         qint32 refId = 0, alarmId = 0;
         QVariant customerId; // null when empty
     };
-    SampleRef FindSample(qint32 sampleId);
-    void SetAlarm(qint32 sampleId, qint32 alarmId);           // then RecalculateAlarms
-    void SetReference(qint32 sampleId, qint32 refId, float refDielectric);  // then the follow-up
-    void SetCustomer(qint32 sampleId, qint32 customerId);
+    SampleRef findSample(qint32 sampleId);
+    void setAlarm(qint32 sampleId, qint32 alarmId);           // then RecalculateAlarms
+    void setReference(qint32 sampleId, qint32 refId, float refDielectric);  // then the follow-up
+    void setCustomer(qint32 sampleId, qint32 customerId);
     // fDataFrm_ViscChg: stores the viscosity change as parameter 73.
-    void ViscosityChanged(qint32 sampleId, float dielectric, float viscosity);
+    void viscosityChanged(qint32 sampleId, float dielectric, float viscosity);
 
     // Value of a stored detail row; 0 when there is none.
-    float DetailValue(qint32 sampleId, short parmId);
+    float detailValue(qint32 sampleId, short parmId);
 
 private:
     SampleDatabase() = default;
@@ -169,7 +169,7 @@ private:
         quint64 stamp = 0;
     } nextSampleId_;
 
-    // Statements of StoreTestResult, built once (with and without the
+    // Statements of storeTestResult, built once (with and without the
     // reference dielectric; by the set of parameters stored).
     QString insertSampleSql_[2], clearDetailsSql_;
     QHash<quint32, QString> insertDetailsSql_;
@@ -190,8 +190,8 @@ QString templatePath();
 // Stored samples as text, one line each, oldest first: number, date,
 // dielectric, ferrous index, water, Wear/Contamination/Chemistry values.
 // At most `limit` lines (the newest ones) when limit > 0.
-QString ListSamples(Database& db, int limit = 0);
+QString listSamples(Database& db, int limit = 0);
 // Opens `path` for the listing; the text of the failure when it cannot.
-QString ListSamplesInFile(const QString& path, int limit = 0);
+QString listSamplesInFile(const QString& path, int limit = 0);
 
 } // namespace qqc::db

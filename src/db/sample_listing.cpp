@@ -7,7 +7,7 @@ namespace qqc::db {
 
 // --- Listing ---
 
-QString ListSamples(Database& db, int limit)
+QString listSamples(Database& db, int limit)
 {
     const QString sql = QStringLiteral(
         "SELECT s.SampleID, s.SampleNum, s.SampleDate, d58.Value, d59.Value, d60.Value,"
@@ -47,11 +47,11 @@ QString ListSamples(Database& db, int limit)
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-QString ListSamplesInFile(const QString& path, int limit)
+QString listSamplesInFile(const QString& path, int limit)
 {
     try {
         auto db = Database::open(path);
-        return ListSamples(*db, limit);
+        return listSamples(*db, limit);
     } catch (const DbError& e) {
         return QStringLiteral("Cannot list samples of %1: %2\n").arg(path, e.description());
     }

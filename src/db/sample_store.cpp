@@ -182,7 +182,7 @@ SampleDatabase::JudgedTest SampleDatabase::judge(const TestRecord& record, const
 // its details in one statement: three statements per test instead of about
 // twenty, which is what lets a bulk load of many tests in one transaction
 // keep up.
-qint32 SampleDatabase::StoreTestResult(const TestRecord& record, const QDateTime& now)
+qint32 SampleDatabase::storeTestResult(const TestRecord& record, const QDateTime& now)
 {
     const StoreRules& rules = storeRules();
     const JudgedTest judged = judge(record, rules);

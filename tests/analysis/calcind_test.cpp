@@ -179,7 +179,7 @@ TEST(Calcind, DielectricBeyondThirtyTwoBitsIsAnOverflowNotAWrappedValue)
     // 65534 * 65535 counts beyond the line.
     const CalcindInput in{std::span<const qint32, 300>(r.raw8700), -32767, 32767, 32766, -32768, 32767};
     CalcindError error;
-    EXPECT_FALSE(ComputeIndices(in, r.PCCalc, r.PCRslt, &error));
+    EXPECT_FALSE(computeIndices(in, r.PCCalc, r.PCRslt, &error));
     EXPECT_EQ(error.code, 6);
     EXPECT_EQ(r.PCRslt[Rslt::diel], kUntouched);
 }
@@ -220,7 +220,7 @@ TEST(CalcindProperty, RandomRecordsGiveDocumentedValuesOrNoChange)
         const auto calcBefore = calc;
         const auto rsltBefore = rslt;
         CalcindError error;
-        if (!ComputeIndices(in, calc, rslt, &error)) {
+        if (!computeIndices(in, calc, rslt, &error)) {
             ASSERT_TRUE(error.code == 6 || error.code == 11);
             ASSERT_EQ(calc, calcBefore);
             ASSERT_EQ(rslt, rsltBefore);

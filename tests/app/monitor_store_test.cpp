@@ -250,20 +250,20 @@ TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
     setTestResults(231, 60, 150, 0);
     ASSERT_TRUE(monitor.StoreTestResult());
     auto& store = *monitor.sampleDatabase();
-    EXPECT_EQ(1, store.FindSample(1).alarmId);
+    EXPECT_EQ(1, store.findSample(1).alarmId);
     prompts.messages.clear();
 
     prompts.answers = {Answer::Cancel};
     monitor.fAlarmFrm_SetAlarm(0);
     EXPECT_EQ("Clearing Alarm ID for Sample Number: 1", prompts.messages.back().text);
     EXPECT_EQ(MsgStyle::OkCancel, prompts.messages.back().style);
-    EXPECT_EQ(1, store.FindSample(1).alarmId) << "Cancel changes nothing";
+    EXPECT_EQ(1, store.findSample(1).alarmId) << "Cancel changes nothing";
 
     monitor.setWindowOpen(Monitor::DataWindow, true);
     QSignalSpy changed(&monitor, &Monitor::sampleChanged);
     prompts.answers = {Answer::Ok};
     monitor.fAlarmFrm_SetAlarm(0);
-    EXPECT_EQ(0, store.FindSample(1).alarmId);
+    EXPECT_EQ(0, store.findSample(1).alarmId);
     EXPECT_EQ(1, changed.count());
     auto details = store.database().openTable("SampleDetails");
     ASSERT_TRUE(details->seek({1, 59}));
@@ -272,7 +272,7 @@ TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
     prompts.answers = {Answer::Ok};
     monitor.fCustomerFrm_SetCustomer(4);
     EXPECT_EQ("Assigning Customer for Sample Number: 1", prompts.messages.back().text);
-    EXPECT_EQ(4, store.FindSample(1).customerId.toInt());
+    EXPECT_EQ(4, store.findSample(1).customerId.toInt());
 
     // Selecting the sample marks its assignments in the open windows.
     monitor.setWindowOpen(Monitor::CustomerWindow, true);

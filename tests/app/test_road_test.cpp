@@ -94,7 +94,7 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
     ASSERT_TRUE(samples->seek({3}));
     EXPECT_GT(samples->value("ContamSev").toFloat(), cleanContam);
 
-    const QString listing = db::ListSamples(database);
+    const QString listing = db::listSamples(database);
     EXPECT_EQ(4, listing.count('\n')) << listing.toStdString();
     monitor.closeSerialLink();
 }

@@ -95,7 +95,7 @@ TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
     auto s = openStore();
     const QDateTime now(QDate(2026, 12, 6), QTime(8, 0, 0));
     Transaction t(s->database());
-    const qint32 id = s->StoreTestResult(sampleRecord(231, 12, 150, 5), now);
+    const qint32 id = s->storeTestResult(sampleRecord(231, 12, 150, 5), now);
     t.commit();
 
     EXPECT_EQ(QString::number(id), sampleField(*s, id, "SampleNum").toString());
@@ -200,7 +200,7 @@ TEST_F(Store, StoringATestLeavesWhatTheRoutinesOneAfterAnotherLeave)
             s->database().execute("UPDATE Defaults SET Ref = 77 WHERE DefaultID = 1");
         for (const TestRecord& r : records) {
             Transaction t(s->database());
-            const qint32 fused = s->StoreTestResult(r, now);
+            const qint32 fused = s->storeTestResult(r, now);
             const qint32 single = storeRoutineByRoutine(*s, r, now);
             t.commit();
             const QStringList expected = storedRows(*s, single);
@@ -217,7 +217,7 @@ TEST_F(Store, ABulkLoadFollowsChangesMadeInsideItsTransaction)
     auto s = openStore();
     const QDateTime now(QDate(2026, 12, 6), QTime(9, 30, 15));
     Transaction t(s->database());
-    const qint32 first = s->StoreTestResult(sampleRecord(231, 12, 150, 0), now);
+    const qint32 first = s->storeTestResult(sampleRecord(231, 12, 150, 0), now);
     EXPECT_EQ(2, details(*s, first)[Parm::Ferrous].severity);
 
     auto limits = s->database().openTable("AlarmData");
@@ -229,7 +229,7 @@ TEST_F(Store, ABulkLoadFollowsChangesMadeInsideItsTransaction)
     const qint32 added = s->AddNewSample(now);
     s->database().execute("DELETE FROM Samples WHERE SampleID = ?", {added});
 
-    const qint32 second = s->StoreTestResult(sampleRecord(231, 12, 150, 0), now);
+    const qint32 second = s->storeTestResult(sampleRecord(231, 12, 150, 0), now);
     t.commit();
     EXPECT_GT(second, added) << "numbers taken meanwhile, even deleted ones, are not reused";
     const auto d = details(*s, second);
@@ -272,7 +272,7 @@ TEST_F(Store, ReferenceComparisonFigures)
                   "UPDATE Defaults SET Ref = 7"});
     auto s = openStore();
     Transaction t(s->database());
-    const qint32 id = s->StoreTestResult(sampleRecord(231, 0, 0, 0), QDateTime::currentDateTime());
+    const qint32 id = s->storeTestResult(sampleRecord(231, 0, 0, 0), QDateTime::currentDateTime());
     EXPECT_EQ(0u, details(*s, id).count(56)) << "a reference without dielectric gives no row 56";
     EXPECT_EQ(6u, details(*s, id).size());
 
@@ -291,7 +291,7 @@ TEST_F(Store, AnErrorMidStoreLeavesNoSampleBehind)
     auto s = openStore();
     try {
         Transaction t(s->database());
-        s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+        s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
         t.commit();
         ADD_FAILURE() << "stored";
     } catch (const RoutineFailure& f) {
@@ -305,7 +305,7 @@ TEST_F(Store, AnErrorMidStoreLeavesNoSampleBehind)
     // The store works again afterwards, on the same cursors.
     runSql(path, {"DROP TRIGGER injected"});
     Transaction t(s->database());
-    s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
     t.commit();
     EXPECT_EQ(1, count(*s, "Samples"));
 }
@@ -314,10 +314,10 @@ TEST_F(Store, AssignmentsRecalculateLevels)
 {
     auto s = openStore();
     Transaction t(s->database());
-    const qint32 id = s->StoreTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
+    const qint32 id = s->storeTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
     EXPECT_EQ(4, details(*s, id)[59].severity);
 
-    s->SetAlarm(id, 0);
+    s->setAlarm(id, 0);
     auto d = details(*s, id);
     for (int p : {56, 58, 59, 60})
         EXPECT_EQ(0, d[p].severity) << p;
@@ -327,14 +327,14 @@ TEST_F(Store, AssignmentsRecalculateLevels)
     EXPECT_FLOAT_EQ(0, sampleField(*s, id, "ContamSev").toFloat());
     EXPECT_FLOAT_EQ(-1, sampleField(*s, id, "ChemSev").toFloat()) << "only level-0 rows on the axis";
 
-    s->SetAlarm(id, 1);
+    s->setAlarm(id, 1);
     EXPECT_EQ(4, details(*s, id)[59].severity);
 
     // A new reference oil: 56 follows it; with a viscosity, 73 appears.
     s->database().execute("INSERT INTO \"References\" (RefID, RefDielectric, RefVisc40) VALUES (9, 2.0, 40)");
     float visc = 50.0f;
     s->SaveParameterData(id, visc, 132);
-    s->SetReference(id, 9, 2.0f);
+    s->setReference(id, 9, 2.0f);
     d = details(*s, id);
     EXPECT_FLOAT_EQ((2.31f - 2.0f) * 100.0f, d[56].value);
     EXPECT_EQ(3, d[56].severity);
@@ -342,8 +342,8 @@ TEST_F(Store, AssignmentsRecalculateLevels)
     EXPECT_EQ(3, d[73].severity);
     EXPECT_FLOAT_EQ(30, sampleField(*s, id, "ChemSev").toFloat());
 
-    EXPECT_FALSE(s->FindSample(id + 1).found);
-    s->SetAlarm(id + 1, 1);   // a deleted sample: nothing happens
+    EXPECT_FALSE(s->findSample(id + 1).found);
+    s->setAlarm(id + 1, 1);   // a deleted sample: nothing happens
     t.commit();
 }
 
@@ -352,7 +352,7 @@ TEST_F(Store, GetSeverityGivesZeroWithoutSampleParameterOrLimits)
     test::ScriptedPrompter prompts;
     auto s = openStore();
     Transaction t(s->database());
-    const qint32 id = s->StoreTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
+    const qint32 id = s->storeTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
     ASSERT_EQ(4, s->GetSeverity(id, 60.0f, 59));
 
     EXPECT_EQ(0, s->GetSeverity(id + 1, 60.0f, 59)) << "missing sample";
@@ -369,8 +369,8 @@ TEST_F(Store, DeletingASampleRemovesItsDetailsAndImages)
 {
     auto s = openStore();
     Transaction t(s->database());
-    const qint32 keep = s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
-    const qint32 gone = s->StoreTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    const qint32 keep = s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    const qint32 gone = s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
     s->database().execute("INSERT INTO Images (SampleID, ReportSlot, ImageFile) VALUES (?, 1, 'a.jpg')", {gone});
     t.commit();
     auto samples = s->database().openTable("Samples");
