@@ -43,7 +43,6 @@ public:
     int message(const QString&, int style, const QString&) override { return qqc::leastChangingAnswer(style); }
     QString openFileName(const qqc::FileDialogRequest&) override { return QString(); }
     QString saveFileName(const qqc::FileDialogRequest&) override { return QString(); }
-    int runModal(QDialog&) override { return 0; }
 };
 
 } // namespace

@@ -1,10 +1,11 @@
 #include "app/mdi_form_8700.h"
 
 #include "app/data_window.h"
-#include "link/frm_status.h"
+#include "link/ui/frm_status.h"
 
 #include "util/common.h"
 #include "util/prompter.h"
+#include "util/ui/dialog_prompter.h"
 #include "util/vb_format.h"
 
 #include <QAction>
@@ -181,9 +182,7 @@ void MDIForm8700::createChildWindows()
     fReferenceFrm_ = addChild(new QWidget, QStringLiteral("Reference"), Monitor::ReferenceWindow);
     fReportFrm_ = addChild(new QWidget, QStringLiteral("Report"), Monitor::ReportWindow);
     fCustomerFrm_ = addChild(new QWidget, QStringLiteral("Customer"), Monitor::CustomerWindow);
-    auto* status = new frmStatus;
-    monitor_->setStatusWindow(status);
-    fStatusFrm_ = addChild(status, QStringLiteral("Status"), Monitor::StatusWindow);
+    fStatusFrm_ = addChild(new frmStatus(monitor_->statusModel()), QStringLiteral("Status"), Monitor::StatusWindow);
     fCalFrm_ = addChild(new QWidget, QStringLiteral("Calibration History"), Monitor::ChildWindowCount);
     // The setup and test time dialogs are modal and created by their commands.
 }
@@ -288,7 +287,7 @@ void MDIForm8700::startUp()
     showLayoutWindows(false);         // step 10
     // (step 10) the status window's count-down runs over the configured test time.
     if (monitor_->settings().misc.downloadTestTime != 0)
-        static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().misc.totalTestTime);
+        monitor_->statusModel().TotalTestTime(monitor_->settings().misc.totalTestTime);
     if (monitor_->settings().misc.iAmQux || monitor_->settings().misc.chart) {  // step 11
         // The chart window's owner passes it settings().misc.chart here.
         if (QMdiSubWindow* sub = subWindowOf(fChartFrm_)) {
@@ -338,7 +337,7 @@ void MDIForm8700::mnuStatus_Click()
     if (sub->isMinimized())
         sub->showNormal();
     sub->move(int(std::lround(0.8 * layoutArea().width())), 0);
-    static_cast<frmStatus*>(fStatusFrm_)->TotalTestTime(monitor_->settings().misc.totalTestTime);
+    monitor_->statusModel().TotalTestTime(monitor_->settings().misc.totalTestTime);
     fStatusFrm_->show();
     sub->show();
     sub->raise();
@@ -369,7 +368,7 @@ void MDIForm8700::mnuAbout_Click()
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
     connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     layout->addWidget(buttons);
-    prompter().runModal(about);
+    runModal(about);
 }
 
 void MDIForm8700::mnuExit_Click() { close(); }

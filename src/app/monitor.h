@@ -13,6 +13,7 @@
 #include "config/settings.h"
 #include "link/serial_port.h"
 #include "link/unit_link.h"
+#include "link/unit_state_model.h"
 #include "util/ini_file.h"
 #include "util/std_error.h"
 
@@ -31,7 +32,6 @@ class SampleDatabase;
 
 class SerialPort;
 class UnitLink;
-class frmStatus;
 class frmTestTime;
 
 class Monitor : public QObject {
@@ -105,10 +105,11 @@ public:
     void setLinkPort(std::unique_ptr<SerialPort> port);
     // The unit's port while it is open, otherwise nullptr.
     SerialPort* linkPort();
-    // The status window (owned by the frame) and, while its open flag is
-    // set, the same window; otherwise nullptr.
-    void setStatusWindow(frmStatus* window);
-    frmStatus* openStatusWindow();
+    // What the status window shows; the window (owned by the frame) follows
+    // it. openStatusWindow() gives it only while the window's open flag is
+    // set, otherwise nullptr: nothing is kept for a closed window.
+    UnitStateModel& statusModel() { return statusModel_; }
+    UnitStateModel* openStatusWindow();
     // "D": decode, recalculate, show, store, check the calibration. A frame
     // that does not decode is reported and stores nothing.
     void ProcessTestData(const QByteArray& frame);
@@ -217,13 +218,13 @@ private:
     void releaseDatabase();
 
     // link
+    UnitStateModel statusModel_;
     std::unique_ptr<UnitLink> link_;
-    frmStatus* status_ = nullptr;   // owned by the frame
 
     // calibration
     CalRecord calRecord_;
     SerialPort* calibrationPort();            // the unit's open port, or nullptr
-    frmStatus* calibrationStatusWindow();     // the status window while it is open
+    UnitStateModel* calibrationStatusWindow();  // the status display while its window is open
     void appendCalibrationRow(const CalRecord& record);  // CalData row, when a database is open
 };
 

@@ -13,7 +13,6 @@
 #include "analysis/calibration.h"
 #include "db/engine.h"
 #include "db/sample_database.h"
-#include "link/frm_status.h"
 #include "link/link_ops.h"
 #include "link/serial_port.h"
 #include "link/test_record.h"
@@ -61,7 +60,7 @@ void Monitor::ProcessNewCalibration(const QByteArray& frame)
         ShowRoutineError(75, error, QStringLiteral("ProcessNewCalibration"));
     }
 
-    if (frmStatus* status = calibrationStatusWindow())
+    if (UnitStateModel* status = calibrationStatusWindow())
         status->CalInfo(QStringLiteral("Cal: ") + shortDate(now), QString::number(set.Diel220),
                         QString::number(set.Diel300));
 
@@ -154,14 +153,14 @@ bool Monitor::DownloadCalibration()
                           .arg(record.Diel220)
                           .arg(record.Diel300));
 
-    if (frmStatus* status = calibrationStatusWindow())
+    if (UnitStateModel* status = calibrationStatusWindow())
         status->CalInfo(QStringLiteral("Cal: ") + shortDate(FromOleDate(record.CalDate)),
                         QString::number(record.Diel220), QString::number(record.Diel300));
     return true;
 }
 
 SerialPort* Monitor::calibrationPort() { return linkPort(); }
-frmStatus* Monitor::calibrationStatusWindow() { return openStatusWindow(); }
+UnitStateModel* Monitor::calibrationStatusWindow() { return openStatusWindow(); }
 
 void Monitor::appendCalibrationRow(const CalRecord& record)
 {

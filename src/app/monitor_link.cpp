@@ -4,13 +4,13 @@
 
 #include "app/monitor.h"
 
-#include "link/frm_status.h"
 #include "link/serial_port.h"
 #include "link/test_decoder.h"
 #include "link/test_record.h"
 #include "link/unit_link.h"
 #include "util/prompter.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
 namespace qqc {
@@ -31,7 +31,7 @@ void Monitor::setLinkPort(std::unique_ptr<SerialPort> port)
 {
     link_ = std::make_unique<UnitLink>(std::move(port));
     UnitLink& link = *link_;
-    link.setStatusWindow(status_);
+    link.setStatusModel(&statusModel_);
     link.setStatusWindowOpenQuery([this] { return windowOpen(StatusWindow); });
     connect(&link, &UnitLink::testDataFrame, this, &Monitor::ProcessTestData);
     connect(&link, &UnitLink::calibrationFrame, this, &Monitor::ProcessNewCalibration);
@@ -47,14 +47,7 @@ SerialPort* Monitor::linkPort()
     return link_ && link_->isOpen() ? &link_->port() : nullptr;
 }
 
-void Monitor::setStatusWindow(frmStatus* window)
-{
-    status_ = window;
-    if (link_)
-        link_->setStatusWindow(window);
-}
-
-frmStatus* Monitor::openStatusWindow() { return windowOpen(StatusWindow) ? status_ : nullptr; }
+UnitStateModel* Monitor::openStatusWindow() { return windowOpen(StatusWindow) ? &statusModel_ : nullptr; }
 
 QString Monitor::supportEmail() const
 {
@@ -69,8 +62,7 @@ bool Monitor::openSerialLink()
     if (link.isOpen())
         return true;
     if (!settings_.comm.portIsSet()) {
-        if (status_)
-            status_->panel()->ShowUnitStatus(UnitStatus::PortNotDefined);
+        statusModel_.ShowUnitStatus(UnitStatus::PortNotDefined);
         return false;
     }
     if (!link.open(settings_.comm.serialDevice())) {
@@ -143,7 +135,7 @@ void Monitor::ProcessTestData(const QByteArray& frame)
         emit reloadChart();
 
     // 5. The status window's readings (its "S" 28 display uses them).
-    if (frmStatus* status = openStatusWindow()) {
+    if (UnitStateModel* status = openStatusWindow()) {
         status->Diel(record.Rslt8700[Rslt::diel]);
         status->Iron(record.Rslt8700[Rslt::iron]);
         status->Water(record.Rslt8700[Rslt::water]);

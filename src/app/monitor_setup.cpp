@@ -4,12 +4,12 @@
 #include "app/monitor.h"
 
 #include "app/frm_setup.h"
-#include "link/frm_diag.h"
-#include "link/frm_status.h"
-#include "link/frm_test_time.h"
+#include "link/ui/frm_diag.h"
+#include "link/ui/frm_test_time.h"
 #include "link/serial_port.h"
 #include "util/common.h"
 #include "util/prompter.h"
+#include "util/ui/dialog_prompter.h"
 #include "util/vb_format.h"
 
 #include <QApplication>
@@ -55,7 +55,7 @@ void Monitor::runSetupCommand()
     }
 
     setWindowOpen(SetupWindow, true);
-    prompter().runModal(dialog);
+    runModal(dialog);
     setWindowOpen(SetupWindow, false);
     if (!dialog.OkCancel())
         return;
@@ -103,7 +103,7 @@ void Monitor::runTestTimeCommand()
     connect(&dialog, &frmTestTime::NewTestTime, this, [this, &dialog] { fTestTimeFrm_NewTestTime(dialog); });
     dialog.setTotalTestTime(settings_.misc.totalTestTime);
     dialog.setTestTimeDownload(settings_.misc.downloadTestTime);
-    prompter().runModal(dialog);
+    runModal(dialog);
     // "Ok" stores the choice; nothing is sent to the unit.
     if (dialog.OkCancel())
         storeTestTime(settings_.misc, *ini_, dialog);
@@ -112,7 +112,7 @@ void Monitor::runTestTimeCommand()
 void Monitor::fTestTimeFrm_NewTestTime(frmTestTime& dialog)
 {
     storeTestTime(settings_.misc, *ini_, dialog);
-    if (frmStatus* status = openStatusWindow())
+    if (UnitStateModel* status = openStatusWindow())
         status->TotalTestTime(settings_.misc.totalTestTime);
     DownloadTestTime();
 }
@@ -133,7 +133,7 @@ void Monitor::runDiagCommand()
     dialog.setMagnetVisible(firmware31_);
     bool abort = false;
     connect(&dialog, &frmDiag::abortRequested, this, [&abort] { abort = true; });
-    prompter().runModal(dialog);
+    runModal(dialog);
     dialog.done(QDialog::Rejected);  // its port is closed before ours reopens
     if (abort) {
         emit shutdownRequested();

@@ -5,7 +5,7 @@
 // the button that changes least, cancels file dialogs and closes every other
 // modal dialog at once as if cancelled.
 
-#include "util/prompter.h"
+#include "util/ui/dialog_prompter.h"
 
 #include <QString>
 
@@ -13,7 +13,7 @@ class QWidget;
 
 namespace qqc {
 
-class WidgetPrompter : public Prompter {
+class WidgetPrompter : public DialogPrompter {
 public:
     explicit WidgetPrompter(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
@@ -28,7 +28,7 @@ private:
     QWidget* parent_ = nullptr;
 };
 
-class UnattendedPrompter : public Prompter {
+class UnattendedPrompter : public DialogPrompter {
 public:
     // Lines go to `logPath` (appended, CR LF) and to standard error.
     explicit UnattendedPrompter(QString logPath) : logPath_(std::move(logPath)) {}

@@ -1,6 +1,5 @@
 #include "link/unit_link.h"
 
-#include "link/frm_status.h"
 #include "link/link_ops.h"
 #include "link/serial_port.h"
 #include "util/common.h"
@@ -28,13 +27,13 @@ UnitLink::~UnitLink()
     port_->close();
 }
 
-void UnitLink::setStatusWindow(frmStatus* window)
+void UnitLink::setStatusModel(UnitStateModel* model)
 {
     if (status_)
         status_->disconnect(this);
-    status_ = window;
-    if (window)
-        connect(window, &frmStatus::ReadFreq, this, [this] { ReadFreq(); });
+    status_ = model;
+    if (model)
+        connect(model, &UnitStateModel::ReadFreq, this, [this] { ReadFreq(); });
 }
 
 bool UnitLink::open(const QString& device)

@@ -10,7 +10,7 @@
 // reported once; the same device is then reopened as soon as it is back.
 
 #include "link/com_buf.h"
-#include "link/frm_status.h"
+#include "link/unit_state_model.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -38,9 +38,9 @@ public:
     // --- configuration ---
     void setDebugLog(bool on) { debugLog_ = on; }
     void setSupportEmail(const QString& address) { supportEmail_ = address; }
-    // The status window (not owned) and its open flag: "K", "S" and "F" reach
-    // it only while it is open.
-    void setStatusWindow(frmStatus* window);
+    // What the status window shows (not owned) and the window's open flag:
+    // "K", "S" and "F" reach the model only while the window is open.
+    void setStatusModel(UnitStateModel* model);
     void setStatusWindowOpen(bool open)
     {
         statusOpen_ = [open] { return open; };
@@ -48,7 +48,7 @@ public:
     // The flag as the owner keeps it.
     void setStatusWindowOpenQuery(std::function<bool()> query) { statusOpen_ = std::move(query); }
     bool statusWindowOpen() const { return status_ && statusOpen_ && statusOpen_(); }
-    frmStatus* statusWindow() const { return status_; }
+    UnitStateModel* statusModel() const { return status_; }
     // How often a lost line is retried (default one second).
     void setReconnectInterval(int msecs) { reconnect_.setInterval(msecs); }
 
@@ -101,7 +101,7 @@ private:
 
     std::unique_ptr<SerialPort> port_;
     clsComBuf buffer_;
-    QPointer<frmStatus> status_;
+    QPointer<UnitStateModel> status_;
     std::function<bool()> statusOpen_;
     bool debugLog_ = false;
     bool firmware31_ = false;

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -135,7 +134,7 @@ void DebugLog(const QString& text, bool enabled)
     file.write(line.toUtf8());
 }
 
-void SetLocaleFont(QWidget& control, int languageId)
+std::optional<QFont> LocaleFont(const QFont& current, int languageId)
 {
     QString family;
     switch (languageId) {
@@ -152,15 +151,13 @@ void SetLocaleFont(QWidget& control, int languageId)
         break;
     case 1042:
     case 1033:
-        return;
+        return std::nullopt;
     default:
-        // The control's default font.
-        control.setFont(QFont());
-        return;
+        return QFont();   // the default font
     }
-    QFont font = control.font();
+    QFont font = current;
     font.setFamily(family);
-    control.setFont(font);
+    return font;
 }
 
 } // namespace qqc

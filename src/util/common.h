@@ -3,10 +3,11 @@
 // place-holders, settings-text cleaning, device type names, path helpers,
 // null-safe conversions, a sort and the debug trace writer.
 
+#include <QFont>
 #include <QString>
 #include <QVariant>
 
-class QWidget;
+#include <optional>
 
 namespace qqc {
 
@@ -27,6 +28,10 @@ QVariant TextToNullable(const QString& text);
 void SortSingles(int n, float* values);
 // Appends "date time,text" to the program's log file when `enabled`.
 void DebugLog(const QString& text, bool enabled);
-void SetLocaleFont(QWidget& control, int languageId);
+// The font a control showing `current` gets for a system language:
+// a family of its own for the East-Asian languages, nothing to change for
+// Korean and US English, the default font for every other language.
+// SetLocaleFont (util/ui/locale_font.h) applies it to a control.
+std::optional<QFont> LocaleFont(const QFont& current, int languageId);
 
 } // namespace qqc

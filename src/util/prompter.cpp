@@ -1,6 +1,5 @@
 #include "util/prompter.h"
 
-#include <QDialog>
 #include <cstdio>
 
 namespace qqc {
@@ -30,7 +29,6 @@ public:
     }
     QString openFileName(const FileDialogRequest&) override { return {}; }
     QString saveFileName(const FileDialogRequest&) override { return {}; }
-    int runModal(QDialog&) override { return QDialog::Rejected; }
 };
 
 DefaultPrompter defaultPrompter;

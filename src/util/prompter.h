@@ -1,12 +1,11 @@
 #pragma once
 // Every question the program asks a person goes through one Prompter: message
-// boxes, file dialogs and other modal dialogs. The main program installs a
+// boxes and file dialogs here, other modal dialogs through its widget-side
+// extension DialogPrompter (util/ui/dialog_prompter.h). The main program installs a
 // widget-backed one (or the unattended one); tests install a scripted one, so
 // nothing ever blocks on a person who is not there.
 
 #include <QString>
-
-class QDialog;
 
 namespace qqc {
 
@@ -53,8 +52,6 @@ public:
     // Returns the chosen path, or an empty string when cancelled.
     virtual QString openFileName(const FileDialogRequest& request) = 0;
     virtual QString saveFileName(const FileDialogRequest& request) = 0;
-    // Runs a modal dialog; returns QDialog::Accepted or QDialog::Rejected.
-    virtual int runModal(QDialog& dialog) = 0;
     // An audible hint (invalid input); silent where there is nobody to hear it.
     virtual void beep() {}
 };

@@ -3,7 +3,6 @@
 
 #include "app/monitor.h"
 #include "link/fake_port.h"
-#include "link/frm_status.h"
 #include "link/test_decoder.h"
 #include "link/test_record.h"
 #include "link/unit_link.h"
@@ -12,7 +11,6 @@
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
-#include <QLabel>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -23,7 +21,7 @@ struct MonitorLink : ::testing::Test {
     test::TempHome home;
     test::ScriptedPrompter prompter;
     Monitor monitor;
-    frmStatus status;
+    UnitStateModel& status = monitor.statusModel();
     test::FakePort* port = nullptr;
 
     void SetUp() override
@@ -32,7 +30,6 @@ struct MonitorLink : ::testing::Test {
         auto p = std::make_unique<test::FakePort>();
         port = p.get();
         monitor.setLinkPort(std::move(p));
-        monitor.setStatusWindow(&status);
         monitor.setWindowOpen(Monitor::StatusWindow, true);
     }
 
@@ -111,7 +108,7 @@ TEST_F(MonitorLink, NoConfiguredPortOpensNothingAndSaysSo)
     port->close();
     EXPECT_FALSE(monitor.openSerialLink());
     EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_EQ(status.panel()->Gauge8700Text->text(), QStringLiteral("Comm Port Not Defined"));
+    EXPECT_EQ(status.statusCaption(), QStringLiteral("Comm Port Not Defined"));
 }
 
 } // namespace

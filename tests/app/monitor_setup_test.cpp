@@ -4,9 +4,8 @@
 #include "app/frm_setup.h"
 #include "app/monitor.h"
 #include "link/fake_port.h"
-#include "link/frm_diag.h"
-#include "link/frm_status.h"
-#include "link/frm_test_time.h"
+#include "link/ui/frm_diag.h"
+#include "link/ui/frm_test_time.h"
 #include "link/serial_port.h"
 #include "sim/pty_unit.h"
 #include "support/scripted_prompter.h"
@@ -68,8 +67,8 @@ struct MonitorOnFakeLine {
 // status window open (the unit's status messages reach the Monitor only then).
 struct MonitorOnPty {
     sim::PtyUnit unit;
-    frmStatus status;
     Monitor monitor;
+    UnitStateModel& status = monitor.statusModel();
 
     explicit MonitorOnPty(const test::TempHome& home, const QByteArray& extraSettings = {})
     {
@@ -78,7 +77,6 @@ struct MonitorOnPty {
         monitor.readStartupSettings();
         monitor.ReadSettings();
         monitor.setLinkPort(std::make_unique<QtSerialPort>());
-        monitor.setStatusWindow(&status);
         monitor.setWindowOpen(Monitor::StatusWindow, true);
     }
 };
@@ -298,7 +296,7 @@ TEST_F(TestTimeCommand, SaveAndDownloadSendsTheChoiceAndSetsTheCountDown)
         // "J" 0x4A, the setting byte 10, "S" 0x53, each answered (+10).
         EXPECT_EQ(m.unit.received(), QByteArray::fromHex("4a0a53"));
         EXPECT_EQ(m.unit.testTimeSetting(), 10);
-        EXPECT_EQ(m.status.panel()->totalTestTime(), 200);
+        EXPECT_EQ(m.status.totalTestTime(), 200);
         EXPECT_EQ(key(home, "MISC", "TOTALTESTTIME"), "200");
         EXPECT_EQ(key(home, "MISC", "TESTTIMEINCREMENT"), "10");
         m.unit.clearReceived();
@@ -351,9 +349,9 @@ TEST_F(DiagCommand, TakesTheLineOverAndPollsWithTheMagnetOnlyForFirmware31)
         d.cbMag()->setChecked(true);
         d.PollScroll()->setValue(0);
         click(d.CmdButton());
-        EXPECT_EQ(d.value(frmDiag::RowFrequency), "10000");
-        EXPECT_EQ(d.value(frmDiag::RowHex), "2710");
-        EXPECT_EQ(d.value(frmDiag::RowFe), "80");
+        EXPECT_EQ(d.value(DiagPoll::RowFrequency), "10000");
+        EXPECT_EQ(d.value(DiagPoll::RowHex), "2710");
+        EXPECT_EQ(d.value(DiagPoll::RowFe), "80");
         EXPECT_TRUE(d.port().isOpen());
     });
     m.monitor.runDiagCommand();

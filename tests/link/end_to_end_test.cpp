@@ -1,13 +1,12 @@
 // The real link against the simulator program over a real pseudo-terminal.
-#include "link/frm_status.h"
 #include "link/link_ops.h"
 #include "link/serial_port.h"
 #include "link/test_decoder.h"
 #include "link/unit_link.h"
+#include "link/unit_state_model.h"
 #include "sim_process.h"
 #include "support/scripted_prompter.h"
 
-#include <QLabel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,12 +22,12 @@ struct EndToEnd : ::testing::Test {
     test::ScriptedPrompter prompter;
     test::SimProcess sim{home.file(QStringLiteral("sim.log"))};
     UnitLink link;
-    frmStatus status;
+    UnitStateModel status;
     QString linkPath = home.file(QStringLiteral("unit"));
 
     void SetUp() override
     {
-        link.setStatusWindow(&status);
+        link.setStatusModel(&status);
         link.setStatusWindowOpen(true);
     }
 
@@ -70,11 +69,11 @@ TEST_F(EndToEnd, StatusAndStateMessagesGiveTheStatusWindowTexts)
 {
     openLink({QStringLiteral("--scenario"),
               QStringLiteral("status:252,state:27:0:7,diel:245,status:25,firmware:3.1.0")});
-    ASSERT_TRUE(test::waitUntil([&] { return (status.panel()->Gauge8700Text->text()) == (QStringLiteral("25 sec to go")); }, 5000)) << "waited for status.panel()->Gauge8700Text->text()";
-    EXPECT_EQ(status.statusText(), QStringLiteral("Testing \r\nTesting...007"));
+    ASSERT_TRUE(test::waitUntil([&] { return (status.statusCaption()) == (QStringLiteral("25 sec to go")); }, 5000)) << "waited for status.statusCaption()";
+    EXPECT_EQ(status.stateText(), QStringLiteral("Testing \r\nTesting...007"));
     EXPECT_EQ(status.readings().dielectric, 245);
     ASSERT_TRUE(test::waitUntil([&] { return bool(link.firmware31()); }, 5000)) << "waited for link.firmware31()";
-    EXPECT_EQ(status.panel()->y() - status.panelBaseTop(), twipsToPixels(GridStatusStepTwips));
+    EXPECT_TRUE(status.panelLowered());
 }
 
 TEST_F(EndToEnd, CommandExchangeSkipsJunkAndFailsOnSilence)
@@ -106,7 +105,7 @@ TEST_F(EndToEnd, LostLineIsReportedOnceAndReopenedWhenTheUnitComesBack)
     int restored = 0;
     QObject::connect(&link, &UnitLink::lineRestored, [&] { ++restored; });
     openLink({QStringLiteral("--scenario"), QStringLiteral("status:252,wait:0.3,exit")});
-    ASSERT_TRUE(test::waitUntil([&] { return (status.panel()->Gauge8700Text->text()) == (QStringLiteral("Available for Test")); }, 5000)) << "waited for status.panel()->Gauge8700Text->text()";
+    ASSERT_TRUE(test::waitUntil([&] { return (status.statusCaption()) == (QStringLiteral("Available for Test")); }, 5000)) << "waited for status.statusCaption()";
     ASSERT_TRUE(sim.finished(5000));
     ASSERT_TRUE(test::waitUntil([&] { return bool(link.lineLost()); }, 5000)) << "waited for link.lineLost()";
     QTest::qWait(500);   // several reopen attempts fail meanwhile, silently
@@ -118,6 +117,6 @@ TEST_F(EndToEnd, LostLineIsReportedOnceAndReopenedWhenTheUnitComesBack)
                               QStringLiteral("status:251")})
                      .isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return (restored) == (1); }, 5000)) << "waited for restored";
-    ASSERT_TRUE(test::waitUntil([&] { return (status.panel()->Gauge8700Text->text()) == (QStringLiteral("Not Plugged In")); }, 5000)) << "waited for status.panel()->Gauge8700Text->text()";
+    ASSERT_TRUE(test::waitUntil([&] { return (status.statusCaption()) == (QStringLiteral("Not Plugged In")); }, 5000)) << "waited for status.statusCaption()";
     EXPECT_EQ(prompter.messages.size(), 1u);
 }

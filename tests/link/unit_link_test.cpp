@@ -1,13 +1,12 @@
 #include "fake_port.h"
-#include "link/frm_status.h"
 #include "link/test_decoder.h"
 #include "link/unit_link.h"
+#include "link/unit_state_model.h"
 #include "sim/frames.h"
 #include "support/scripted_prompter.h"
 #include "sim_process.h"
 #include "support/temp_home.h"
 
-#include <QLabel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -22,7 +21,7 @@ struct LinkFixture : ::testing::Test {
     test::ScriptedPrompter prompter;
     FakePort* port = nullptr;
     std::unique_ptr<UnitLink> link;
-    frmStatus status;
+    UnitStateModel status;
     QList<QByteArray> testFrames;
     QList<QByteArray> calFrames;
     QList<char> codes;
@@ -32,7 +31,7 @@ struct LinkFixture : ::testing::Test {
         auto p = std::make_unique<FakePort>();
         port = p.get();
         link = std::make_unique<UnitLink>(std::move(p));
-        link->setStatusWindow(&status);
+        link->setStatusModel(&status);
         link->setStatusWindowOpen(true);
         QObject::connect(link.get(), &UnitLink::testDataFrame, [this](const QByteArray& f) { testFrames << f; });
         QObject::connect(link.get(), &UnitLink::calibrationFrame, [this](const QByteArray& f) { calFrames << f; });
@@ -46,7 +45,7 @@ TEST_F(LinkFixture, JunkBeforeTheStartTagIsDroppedAndUnknownCodesSilently)
 {
     port->deliver(QByteArray("\x01\x02") + sim::statusFrame(0xFC) + sim::frame('J', "x") + sim::frame('Z', ""));
     EXPECT_EQ(codes, (QList<char>{'K', 'J', 'Z'}));
-    EXPECT_EQ(status.panel()->Gauge8700Text->text(), QStringLiteral("Available for Test"));
+    EXPECT_EQ(status.statusCaption(), QStringLiteral("Available for Test"));
     EXPECT_EQ(link->buffer().GetLength(), 0);
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_TRUE(testFrames.empty());
@@ -59,7 +58,7 @@ TEST_F(LinkFixture, EndTagWithoutStartTagIsReportedOnceThenTheNextFrameWorks)
     port->deliver(sim::statusFrame(25));
     EXPECT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(codes, QList<char>{'K'});
-    EXPECT_EQ(status.panel()->Gauge8700Text->text(), QStringLiteral("25 sec to go"));
+    EXPECT_EQ(status.statusCaption(), QStringLiteral("25 sec to go"));
 }
 
 TEST_F(LinkFixture, EndTagInsidePayloadEndsTheTestFrameEarly)
@@ -85,13 +84,13 @@ TEST_F(LinkFixture, StatusStateAndReadingsGoToTheOpenStatusWindowOnly)
     port->deliver(sim::dielFrame(245));
     EXPECT_EQ(status.readings().dielectric, 245);
     port->deliver(sim::stateFrame(27, 0, 7));
-    EXPECT_EQ(status.statusText(), QStringLiteral("Testing \r\nTesting...007"));
+    EXPECT_EQ(status.stateText(), QStringLiteral("Testing \r\nTesting...007"));
     port->deliver(sim::dielFrame(0x8001));   // does not fit 16 signed bits: ignored
     EXPECT_EQ(status.readings().dielectric, 245);
 
     link->setStatusWindowOpen(false);
     port->deliver(sim::stateFrame(22, 0, 0) + sim::dielFrame(300) + sim::statusFrame(251));
-    EXPECT_EQ(status.statusText(), QStringLiteral("Testing \r\nTesting...007"));
+    EXPECT_EQ(status.stateText(), QStringLiteral("Testing \r\nTesting...007"));
     EXPECT_EQ(status.readings().dielectric, 245);
     int resets = 0;
     QObject::connect(link.get(), &UnitLink::unitReset, [&] { ++resets; });

@@ -1,8 +1,5 @@
-#include "link/frm_status.h"
+#include "link/unit_state_model.h"
 #include "link/unit_status.h"
-
-#include <QLabel>
-#include <QProgressBar>
 
 #include <gtest/gtest.h>
 
@@ -39,41 +36,50 @@ TEST(UnitStatusText, ProcedureStates)
         EXPECT_TRUE(StateTextFor(ask, 0, 0, none).readFrequency) << ask;
     EXPECT_FALSE(StateTextFor(5, 0, 0, none).readFrequency);
 
-    StatusReadings r;
-    r.ferrous = 12;
-    r.lcont = 3;
-    r.dielectric = 245;
-    r.water = 7;
-    EXPECT_EQ(StateTextFor(28, 2, 0, r).text, QStringLiteral("IRON 0012 LF D\r\nDIEL 2.45 W 0.07"));
-    EXPECT_EQ(StateTextFor(28, 1, 0, r).text, QStringLiteral("Testing \r\nDIEL 2.45"));
     EXPECT_EQ(LcontShortText(7), QStringLiteral("F NF D"));
     EXPECT_EQ(LcontShortText(8), QString());
 }
 
-TEST(StatusWindow, PanelStepsDownAndBackAndKeepsTheLastState)
+TEST(UnitStateModel, PanelStepsDownAndBackAndKeepsTheLastState)
 {
-    frmStatus w;
-    const int base = w.panel()->y();
-    w.DoGridStatus(252);
-    EXPECT_EQ(w.panel()->y() - base, twipsToPixels(560));
-    EXPECT_EQ(w.panel()->Gauge8700Text->text(), QStringLiteral("Available for Test"));
-    w.DoGridStatus(251);
-    EXPECT_EQ(w.panel()->y(), base);
-    w.DoGridStatus(20);
-    EXPECT_EQ(w.panel()->Gauge8700->value(), 20);
-    EXPECT_EQ(w.panel()->Gauge8700Text->text(), QStringLiteral("30 sec to go"));
-    w.DoGridStatus(261);
-    EXPECT_EQ(w.panel()->Gauge8700Text->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    UnitStateModel m;
+    int changes = 0;
+    QObject::connect(&m, &UnitStateModel::unitStatusChanged, [&] { ++changes; });
+    m.DoGridStatus(252);
+    EXPECT_TRUE(m.panelLowered());
+    EXPECT_EQ(m.statusCaption(), QStringLiteral("Available for Test"));
+    m.DoGridStatus(20);
+    EXPECT_TRUE(m.panelLowered());   // only 251 raises it again
+    EXPECT_EQ(m.gauge(), 20);
+    EXPECT_EQ(m.statusCaption(), QStringLiteral("30 sec to go"));
+    m.DoGridStatus(100);   // beyond the gauge: the gauge keeps its value
+    EXPECT_EQ(m.gauge(), 20);
+    m.DoGridStatus(251);
+    EXPECT_FALSE(m.panelLowered());
+    m.TotalTestTime(200);
+    m.ShowUnitStatus(UnitStatus::CommunicationsError);
+    EXPECT_TRUE(m.statusRed());
+    EXPECT_EQ(m.totalTestTime(), 200);
+    EXPECT_EQ(changes, 5);
 
-    w.NewState(22, 0, 0);
-    w.NewState(21, 0, 0);   // no text: the display keeps the last one
-    EXPECT_EQ(w.statusText(), QStringLiteral("Testing \r\nPlug Clean Grid"));
+    m.NewState(22, 0, 0);
+    m.NewState(21, 0, 0);   // no text: the display keeps the last one
+    EXPECT_EQ(m.stateText(), QStringLiteral("Testing \r\nPlug Clean Grid"));
     int asked = 0;
-    QObject::connect(&w, &frmStatus::ReadFreq, [&] { ++asked; });
-    w.NewState(24, 0, 0);
+    QObject::connect(&m, &UnitStateModel::ReadFreq, [&] { ++asked; });
+    m.NewState(24, 0, 0);
     EXPECT_EQ(asked, 1);
 
-    w.CalInfo(QStringLiteral("Cal: 12/06/2026"), QStringLiteral("220"), QStringLiteral("300"));
-    EXPECT_EQ(w.panel()->lblCal->text(), QStringLiteral("Cal: 12/06/2026"));
-    EXPECT_EQ(w.panel()->lblDiel->text(), QStringLiteral("A: 2.20 B: 3.00"));
+    m.Diel(245);
+    m.Iron(12);
+    m.Water(7);
+    m.LCont(3);
+    m.NewState(28, 2, 0);   // the stored readings show
+    EXPECT_EQ(m.stateText(), QStringLiteral("IRON 0012 LF D\r\nDIEL 2.45 W 0.07"));
+    m.NewState(28, 1, 0);
+    EXPECT_EQ(m.stateText(), QStringLiteral("Testing \r\nDIEL 2.45"));
+
+    m.CalInfo(QStringLiteral("Cal: 12/06/2026"), QStringLiteral("220"), QStringLiteral("300"));
+    EXPECT_EQ(m.calCaption(), QStringLiteral("Cal: 12/06/2026"));
+    EXPECT_EQ(m.calDielectrics(), QStringLiteral("A: 2.20 B: 3.00"));
 }

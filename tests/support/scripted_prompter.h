@@ -2,7 +2,7 @@
 // A Prompter for tests: records every message and file dialog, and answers
 // from queues the test fills (or with the least-changing answer when empty).
 
-#include "util/prompter.h"
+#include "util/ui/dialog_prompter.h"
 
 #include <QStringList>
 #include <deque>
@@ -16,7 +16,7 @@ struct ShownMessage {
     QString title;
 };
 
-class ScriptedPrompter : public Prompter {
+class ScriptedPrompter : public DialogPrompter {
 public:
     ScriptedPrompter();   // installs itself as the program-wide prompter
     ~ScriptedPrompter() override;  // restores the default

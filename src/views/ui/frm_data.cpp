@@ -4,6 +4,7 @@
 #include "util/common.h"
 #include "util/prompter.h"
 #include "util/std_error.h"
+#include "util/ui/locale_font.h"
 #include "views/ui/sample_grid_view.h"
 
 #include <QCloseEvent>

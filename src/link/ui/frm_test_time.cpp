@@ -1,6 +1,4 @@
-#include "link/frm_test_time.h"
-
-#include "link/link_ops.h"
+#include "link/ui/frm_test_time.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -10,28 +8,6 @@
 #include <QVBoxLayout>
 
 namespace qqc {
-
-namespace {
-
-// The leading whole number of a caption ("200 seconds" -> 200), 0 when none.
-int leadingNumber(const QString& caption)
-{
-    const QString first = caption.section(QLatin1Char(' '), 0, 0);
-    bool ok = false;
-    const int value = first.toInt(&ok);
-    return ok ? value : 0;
-}
-
-} // namespace
-
-int DownloadTestTime(SerialPort& port, int settingByte)
-{
-    int acknowledged = 0;
-    for (const int byte : {int('J'), settingByte, int('S')})
-        if (SendCommandByte(port, std::uint8_t(byte)) == LinkStatus::Ok)
-            ++acknowledged;
-    return acknowledged;
-}
 
 frmTestTime::frmTestTime(QWidget* parent) : QDialog(parent)
 {
@@ -44,7 +20,6 @@ frmTestTime::frmTestTime(QWidget* parent) : QDialog(parent)
         const TestTimeChoice& choice = kTestTimeChoices[i];
         auto* button = new QRadioButton(QStringLiteral("%1 seconds").arg(choice.totalSeconds), frame);
         button->setObjectName(QStringLiteral("rbTestTime%1").arg(i));
-        button->setProperty("tag", choice.settingByte);
         frameLayout->addWidget(button);
         rbTestTime_[i] = button;
     }
@@ -84,32 +59,19 @@ frmTestTime::frmTestTime(QWidget* parent) : QDialog(parent)
     connect(cmdDownloadCal_, &QPushButton::clicked, this, &frmTestTime::NewTestTime);
 }
 
-int frmTestTime::TotalTestTime() const
+int frmTestTime::checkedIndex() const
 {
-    for (const auto* button : rbTestTime_)
-        if (button->isChecked())
-            return leadingNumber(button->text());
-    return 50;
+    for (size_t i = 0; i < rbTestTime_.size(); ++i)
+        if (rbTestTime_[i]->isChecked())
+            return int(i);
+    return -1;
 }
 
-void frmTestTime::setTotalTestTime(int seconds)
-{
-    for (auto* button : rbTestTime_) {
-        if (leadingNumber(button->text()) == seconds) {
-            button->setChecked(true);
-            return;
-        }
-    }
-    rbTestTime_[0]->setChecked(true);
-}
+int frmTestTime::TotalTestTime() const { return testTimeChoice(checkedIndex()).totalSeconds; }
 
-int frmTestTime::TestTimeIncrement() const
-{
-    for (const auto* button : rbTestTime_)
-        if (button->isChecked())
-            return button->property("tag").toInt();
-    return 1;
-}
+void frmTestTime::setTotalTestTime(int seconds) { rbTestTime_[size_t(testTimeChoiceIndex(seconds))]->setChecked(true); }
+
+int frmTestTime::TestTimeIncrement() const { return testTimeChoice(checkedIndex()).settingByte; }
 
 int frmTestTime::TestTimeDownload() const { return chkDownloadTestTime_->isChecked() ? 1 : 0; }
 

@@ -1,30 +1,19 @@
-// The test time dialog and the test time download over a pseudo-terminal.
-#include "link/frm_test_time.h"
+// The test time choices and the test time download over a pseudo-terminal.
 #include "link/serial_port.h"
+#include "link/time_setting.h"
 #include "sim/pty_unit.h"
 
-#include <QCheckBox>
 #include <QElapsedTimer>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalSpy>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace qqc;
 
-TEST(FrmTestTime, OffersFiveChoicesWithTheirSettingBytes)
+// The dialog always has a choice selected (tests/app); without one the total
+// and the setting byte fall back to the shortest test.
+TEST(TestTimeChoice, NoChoiceMeansFiftySecondsAndSettingByteOne)
 {
-    frmTestTime dialog;
-    EXPECT_EQ(dialog.rbTestTime(2)->text(), "200 seconds");
-    const int seconds[] = {50, 100, 200, 500, 700};
-    const int bytes[] = {1, 5, 10, 28, 40};
-    EXPECT_TRUE(dialog.rbTestTime(0)->isChecked());
-    for (int i = 0; i < 5; ++i) {
-        dialog.rbTestTime(i)->click();
-        EXPECT_EQ(dialog.TotalTestTime(), seconds[i]);
-        EXPECT_EQ(dialog.TestTimeIncrement(), bytes[i]);
-    }
+    EXPECT_EQ(testTimeChoice(-1).totalSeconds, 50);
+    EXPECT_EQ(testTimeChoice(-1).settingByte, 1);
 }
 
 // The bytes of a download (4A 0A 53) are checked over a pty through the Test

@@ -1,6 +1,4 @@
-#include "link/frm_status.h"
-
-#include "util/vb_format.h"
+#include "link/ui/frm_status.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -33,25 +31,22 @@ GridControl::GridControl(QWidget* parent) : QFrame(parent)
     setFixedSize(w, 106);
 }
 
-void GridControl::ShowUnitStatus(int code)
+void GridControl::showUnitStatus(const UnitStateModel& model)
 {
-    const UnitStatusView v = UnitStatusFor(code, totalTestTime_);
-    Gauge8700Text->setText(v.caption);
+    Gauge8700Text->setText(model.statusCaption());
     QPalette p = Gauge8700Text->palette();
-    p.setColor(QPalette::WindowText, v.red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    p.setColor(QPalette::WindowText, model.statusRed() ? QColor(255, 0, 0) : QColor(0, 0, 0));
     Gauge8700Text->setPalette(p);
-    if (v.setGauge && v.gauge >= Gauge8700->minimum())
-        Gauge8700->setValue(v.gauge);
+    Gauge8700->setValue(model.gauge());
 }
 
-void GridControl::SetCalInfo(const QString& caption, const QString& dielA, const QString& dielB)
+void GridControl::showCalInfo(const UnitStateModel& model)
 {
-    lblCal->setText(caption);
-    lblDiel->setText(QStringLiteral("A: ") + Format(dielA.toDouble() / 100.0, QStringLiteral("0.00"))
-                     + QStringLiteral(" B: ") + Format(dielB.toDouble() / 100.0, QStringLiteral("0.00")));
+    lblCal->setText(model.calCaption());
+    lblDiel->setText(model.calDielectrics());
 }
 
-frmStatus::frmStatus(QWidget* parent) : QWidget(parent)
+frmStatus::frmStatus(UnitStateModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
     setObjectName(QStringLiteral("frmStatus"));
     setWindowTitle(QStringLiteral("Status"));
@@ -65,33 +60,24 @@ frmStatus::frmStatus(QWidget* parent) : QWidget(parent)
     // Room for the panel at its lower position too.
     resize(grid_->x() + grid_->width() + twipsToPixels(550),
            baseTop_ + grid_->height() + twipsToPixels(GridStatusStepTwips) + twipsToPixels(650));
+
+    connect(&model_, &UnitStateModel::unitStatusChanged, this, &frmStatus::showUnitStatus);
+    connect(&model_, &UnitStateModel::stateTextChanged, this, &frmStatus::showStateText);
+    connect(&model_, &UnitStateModel::calInfoChanged, this, [this] { grid_->showCalInfo(model_); });
+    showUnitStatus();
+    showStateText();
+    grid_->showCalInfo(model_);
 }
 
-void frmStatus::DoGridStatus(int code)
+void frmStatus::showUnitStatus()
 {
-    if (code == UnitStatus::NotPluggedIn)
-        grid_->move(grid_->x(), baseTop_);
-    else if (code == UnitStatus::AvailableForTest)
-        grid_->move(grid_->x(), baseTop_ + twipsToPixels(GridStatusStepTwips));
-    grid_->ShowUnitStatus(code);
+    grid_->move(grid_->x(), baseTop_ + (model_.panelLowered() ? twipsToPixels(GridStatusStepTwips) : 0));
+    grid_->showUnitStatus(model_);
 }
 
-void frmStatus::TotalTestTime(int seconds) { grid_->TotalTestTime(seconds); }
-
-void frmStatus::NewState(int state, int variant, int count)
+void frmStatus::showStateText()
 {
-    const StateView v = StateTextFor(state, variant, count, readings_);
-    if (!v.text.isEmpty()) {
-        stateText_ = v.text;
-        txtStatus->setPlainText(QString(v.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    }
-    if (v.readFrequency)
-        emit ReadFreq();
-}
-
-void frmStatus::CalInfo(const QString& caption, const QString& dielA, const QString& dielB)
-{
-    grid_->SetCalInfo(caption, dielA, dielB);
+    txtStatus->setPlainText(QString(model_.stateText()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 void frmStatus::closeEvent(QCloseEvent* event)

@@ -1,11 +1,14 @@
 #pragma once
 // The test time dialog: the user picks the approximate length of a test on
-// the unit. Each choice carries the setting byte the unit understands; the
-// dialog only shows and returns the choice, the main window stores it and
-// sends it (DownloadTestTime).
+// the unit from the choices of link/time_setting.h. The dialog only shows
+// and returns the choice; the main window stores it and sends it
+// (DownloadTestTime).
+
+#include "link/time_setting.h"
 
 #include <QDialog>
 #include <QString>
+
 #include <array>
 
 class QCheckBox;
@@ -14,23 +17,6 @@ class QRadioButton;
 
 namespace qqc {
 
-class SerialPort;
-
-struct TestTimeChoice {
-    int totalSeconds;   // shown first in the caption, used for the count-down
-    int settingByte;    // sent to the unit after "J"
-};
-
-// The five choices in button order ("50 seconds" .. "700 seconds").
-constexpr std::array<TestTimeChoice, 5> kTestTimeChoices{{{50, 1}, {100, 5}, {200, 10}, {500, 28}, {700, 40}}};
-
-// Sends a test time setting to the unit: "J" (answered "T"), the setting
-// byte (answered byte + 10), then "S" (answered "]"). Each byte goes out
-// whatever became of the one before; failures are not reported, so a silent
-// unit costs two seconds a byte and nothing else. Returns how many of the
-// three bytes were acknowledged.
-int DownloadTestTime(SerialPort& port, int settingByte);
-
 class frmTestTime : public QDialog {
     Q_OBJECT
 public:
@@ -38,10 +24,10 @@ public:
 
     // True after "Ok"; false after "Cancel" or any other way of closing.
     bool OkCancel() const { return result_; }
-    // The first word of the selected button's caption (50 when none is).
+    // The selected choice's total in seconds (50 when none is selected).
     int TotalTestTime() const;
-    // Selects the first button whose caption starts with `seconds`, or the
-    // 50-second button when none does.
+    // Selects the first choice whose total is `seconds`, or the 50-second
+    // choice when none is.
     void setTotalTestTime(int seconds);
     // The selected button's setting byte (1 when none is selected).
     int TestTimeIncrement() const;
@@ -58,6 +44,8 @@ signals:
     void NewTestTime();
 
 private:
+    int checkedIndex() const;   // -1 when no button is selected
+
     std::array<QRadioButton*, 5> rbTestTime_{};
     QCheckBox* chkDownloadTestTime_ = nullptr;
     std::array<QPushButton*, 2> cmdOkCancel_{};

@@ -1,22 +1,10 @@
-#include "link/frm_diag.h"
+#include "link/diag_poll.h"
 
 #include "link/link_ops.h"
 #include "link/serial_port.h"
 #include "util/prompter.h"
 #include "util/std_error.h"
 #include "util/vb_format.h"
-
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTableWidget>
-#include <QTimer>
-#include <QVBoxLayout>
 
 #include <cstdlib>
 
@@ -28,10 +16,6 @@ constexpr int kCommandFrequency = 'D';  // answered "N", then low, high, tempera
 constexpr int kCommandMagnet = 'M';     // followed by the magnet position byte
 constexpr int kGridUnplugged = 254;     // high byte when no grid is plugged in
 constexpr int kSpikeThreshold = 256;
-
-// Grid column widths in twips, shown at 15 twips a pixel.
-constexpr int kTwipsPerPixel = 15;
-constexpr int kColumnTwips[2] = {1200, 2400};
 
 const char* const kModule = "Diag8700";
 const char* const kRoutine = "frmDiag";
@@ -102,101 +86,37 @@ FrequencyReading DiagLink::ReadFrequency()
     return reading;
 }
 
-frmDiag::frmDiag(std::unique_ptr<SerialPort> port, QWidget* parent) : QDialog(parent), port_(std::move(port))
+DiagPoll::DiagPoll(std::unique_ptr<SerialPort> port, QObject* parent) : QObject(parent), port_(std::move(port))
 {
-    setObjectName(QStringLiteral("frmDiag"));
-    setWindowTitle(QStringLiteral("Diagnostics"));
-
-    cmdButton_ = new QPushButton(QStringLiteral("Start"), this);
-    cmdButton_->setObjectName(QStringLiteral("CmdButton"));
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel_->setObjectName(QStringLiteral("Cancel"));
-    cancel_->setEnabled(false);
-    for (auto* b : {cmdButton_, cancel_})
-        b->setAutoDefault(false);
-
-    auto* frame4 = new QGroupBox(QStringLiteral("Polling Interval"), this);
-    frame4->setObjectName(QStringLiteral("Frame4"));
-    pollScroll_ = new QSpinBox(frame4);
-    pollScroll_->setObjectName(QStringLiteral("PollScroll"));
-    // Whole seconds; the interval is kept in milliseconds as a 32-bit value,
-    // so an hour is as safe as a second.
-    pollScroll_->setRange(0, 3600);
-    pollScroll_->setValue(1);
-    (new QHBoxLayout(frame4))->addWidget(pollScroll_);
-
-    cbMag_ = new QCheckBox(QStringLiteral("Mag"), this);
-    cbMag_->setObjectName(QStringLiteral("cbMag"));
-    cbMag_->setVisible(false);
-
-    auto* frame5 = new QGroupBox(QStringLiteral("Operation"), this);
-    frame5->setObjectName(QStringLiteral("Frame5"));
-    diagOper_ = new QLineEdit(frame5);
-    diagOper_->setObjectName(QStringLiteral("DiagOper"));
-    diagOper_->setReadOnly(true);
-    (new QHBoxLayout(frame5))->addWidget(diagOper_);
-
-    diagTimer_ = new QTimer(this);
-    diagTimer_->setObjectName(QStringLiteral("DiagTimer"));
-    connect(diagTimer_, &QTimer::timeout, this, &frmDiag::Poll);
-
-    diagFlex_ = new QTableWidget(RowCount, 2, this);
-    diagFlex_->setObjectName(QStringLiteral("DiagFlex"));
-    diagFlex_->horizontalHeader()->hide();
-    diagFlex_->verticalHeader()->hide();
-    diagFlex_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    diagFlex_->setSelectionMode(QAbstractItemView::NoSelection);
-    for (int c = 0; c < 2; ++c)
-        diagFlex_->setColumnWidth(c, kColumnTwips[c] / kTwipsPerPixel);
-    const char* titles[RowCount] = {"", "Status", "Frequency", "Hex Freq.", "Temperature", "Spikes", "Delta", "Fe"};
-    for (int r = 0; r < RowCount; ++r) {
-        diagFlex_->setItem(r, 0, new QTableWidgetItem(QString::fromLatin1(titles[r])));
-        diagFlex_->setItem(r, 1, new QTableWidgetItem);
-    }
-    diagFlex_->item(0, 1)->setText(QStringLiteral("Left Grid"));
-    const int width = (kColumnTwips[0] + kColumnTwips[1] + 10) / kTwipsPerPixel + 2 * diagFlex_->frameWidth();
-    diagFlex_->setFixedWidth(width);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(cmdButton_);
-    buttons->addWidget(cancel_);
-    buttons->addWidget(cbMag_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(buttons);
-    layout->addWidget(frame4);
-    layout->addWidget(frame5);
-    layout->addWidget(diagFlex_);
-
-    connect(cmdButton_, &QPushButton::clicked, this, &frmDiag::CmdButton_Click);
-    connect(cancel_, &QPushButton::clicked, this, &frmDiag::Cancel_Click);
+    timer_.setObjectName(QStringLiteral("DiagTimer"));
+    connect(&timer_, &QTimer::timeout, this, &DiagPoll::Poll);
 }
 
-frmDiag::~frmDiag()
+DiagPoll::~DiagPoll()
 {
-    diagTimer_->stop();
+    timer_.stop();
     if (port_->isOpen())
         port_->close();
 }
 
-void frmDiag::setComPort(int port) { comPort_ = port; }
-void frmDiag::setDevice(const QString& device) { device_ = device; }
-void frmDiag::setMagnetVisible(bool visible) { cbMag_->setVisible(visible); }
-
-QString frmDiag::value(int row) const
+QString DiagPoll::value(int row) const
 {
-    const auto* item = diagFlex_->item(row, 1);
-    return item ? item->text() : QString();
+    return row >= 0 && row < RowCount ? values_[size_t(row)] : QString();
 }
 
-void frmDiag::setValue(int row, const QString& text) { diagFlex_->item(row, 1)->setText(text); }
-
-void frmDiag::clearValues()
+void DiagPoll::clearValues()
 {
-    for (int r = 1; r < RowCount; ++r)
-        setValue(r, QString());
+    for (QString& v : values_)
+        v.clear();
 }
 
-void frmDiag::CmdButton_Click()
+void DiagPoll::setRunning(bool running)
+{
+    running_ = running;
+    emit runningChanged(running);
+}
+
+void DiagPoll::start()
 {
     if (!port_->isOpen()) {
         if (device_.isEmpty())
@@ -210,36 +130,32 @@ void frmDiag::CmdButton_Click()
         }
     }
     portErrorReported_ = false;
-    diagTimer_->start(std::max(1, pollScroll_->value() * 1000));
-    cmdButton_->setEnabled(false);
-    cancel_->setEnabled(true);
+    timer_.start(std::max(1, intervalSeconds_ * 1000));
+    setRunning(true);
     Poll();
 }
 
-void frmDiag::Cancel_Click() { stopPolling(); }
-
-void frmDiag::stopPolling()
+void DiagPoll::stop()
 {
-    diagTimer_->stop();
-    cmdButton_->setEnabled(true);
-    cancel_->setEnabled(false);
+    timer_.stop();
+    setRunning(false);
 }
 
-void frmDiag::done(int result)
+void DiagPoll::finish()
 {
-    diagTimer_->stop();
+    timer_.stop();
     if (port_->isOpen())
         port_->close();
-    QDialog::done(result);
 }
 
-void frmDiag::Poll()
+void DiagPoll::Poll()
 {
-    if (!diagTimer_->isActive())
+    if (!timer_.isActive())
         return;
-    diagTimer_->stop();
+    timer_.stop();
     clearValues();
-    diagOper_->setText(QStringLiteral("Polling"));
+    operation_ = QStringLiteral("Polling");
+    emit valuesChanged();
 
     DiagLink link(*port_);
     for (;;) {
@@ -252,14 +168,14 @@ void frmDiag::Poll()
         if (portErrorReported_)
             break;
         portErrorReported_ = true;
+        emit valuesChanged();
         const QString text = port_->errorString().isEmpty() ? QStringLiteral("Serial port not available")
                                                              : port_->errorString();
         const int answer = ReportModuleError(SerialPort::ErrResource, text, QLatin1String(kModule),
                                              QLatin1String(kRoutine));
         if (answer == Answer::Abort) {
-            stopPolling();
+            stop();
             emit abortRequested();
-            reject();
             return;
         }
         if (answer != Answer::Retry)
@@ -271,19 +187,16 @@ void frmDiag::Poll()
         clearValues();
     }
 
-    const int seconds = pollScroll_->value();
-    if (seconds >= 1) {
-        diagTimer_->start(seconds * 1000);
-    } else {
-        // A zero interval polls once: the window is idle again.
-        cmdButton_->setEnabled(true);
-        cancel_->setEnabled(false);
-    }
-    diagOper_->setText(QStringLiteral("Waiting to Poll"));
+    if (intervalSeconds_ >= 1)
+        timer_.start(intervalSeconds_ * 1000);
+    else
+        setRunning(false);   // a zero interval polls once: idle again
+    operation_ = QStringLiteral("Waiting to Poll");
+    emit valuesChanged();
 }
 
 // The measurements of one poll. Returns false when an exchange failed.
-bool frmDiag::pollOnce(DiagLink& link)
+bool DiagPoll::pollOnce(DiagLink& link)
 {
     link.Flush();
 
@@ -294,7 +207,7 @@ bool frmDiag::pollOnce(DiagLink& link)
             setValue(RowStatus, QStringLiteral("Grid Unplugged"));
     };
 
-    if (!cbMag_->isHidden() && cbMag_->isChecked()) {
+    if (magnetOffered_ && magnetChosen_) {
         // Magnet positions 1, 2, then 0 (away); the ferrous reading is how far
         // each magnet position pulls the frequency down from the rest value.
         int f[3] = {0, 0, 0};

@@ -1,0 +1,15 @@
+#include "util/ui/locale_font.h"
+
+#include "util/common.h"
+
+#include <QWidget>
+
+namespace qqc {
+
+void SetLocaleFont(QWidget& control, int languageId)
+{
+    if (const std::optional<QFont> font = LocaleFont(control.font(), languageId))
+        control.setFont(*font);
+}
+
+} // namespace qqc

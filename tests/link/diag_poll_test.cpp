@@ -1,0 +1,203 @@
+// The diagnostics poll without its window: its figures, the poll over a
+// port, and what a silent unit, an unplugged grid and a lost port show.
+#include "link/diag_poll.h"
+#include "link/serial_port.h"
+#include "sim/command_responder.h"
+#include "sim/pty_unit.h"
+#include "support/scripted_prompter.h"
+
+#include "fake_port.h"
+#include "sim_process.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace qqc;
+
+namespace {
+
+// A diagnostics poll on an in-memory port answered by the unit's responder.
+struct DiagOnFakePort {
+    sim::CommandResponder unit;
+    test::FakePort* port = nullptr;
+    std::unique_ptr<DiagPoll> poll;
+
+    explicit DiagOnFakePort(int pollSeconds = 0)
+    {
+        auto fake = std::make_unique<test::FakePort>();
+        port = fake.get();
+        port->close();
+        port->responder = [this](unsigned char byte, test::FakePort& p) { p.queue(unit.receive(byte)); };
+        poll = std::make_unique<DiagPoll>(std::move(fake));
+        poll->setDevice(QStringLiteral("/dev/fake"));
+        poll->setIntervalSeconds(pollSeconds);
+    }
+    void start() { poll->start(); }
+    QString row(int r) const { return poll->value(r); }
+};
+
+} // namespace
+
+TEST(DiagFigures, TemperatureFollowsTheUnitsPolynomial)
+{
+    EXPECT_NEAR(DiagTemperature(100), 13.96, 1e-9);
+    EXPECT_NEAR(DiagTemperature(0), -45.82, 1e-12);
+    // Monotonic over the range the unit sends.
+    for (int t = 1; t < 256; ++t)
+        EXPECT_GT(DiagTemperature(t), DiagTemperature(t - 1)) << t;
+}
+
+TEST(DiagPoll, OnePollShowsFrequencyHexAndTemperatureThenStopsAtIntervalZero)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(0);
+    diag.unit.grid().frequency = 10000;   // low 0x10, high 0x27
+    diag.unit.grid().temperatureByte = 100;
+    diag.start();
+
+    EXPECT_EQ(diag.port->written, QByteArray("D"));
+    EXPECT_EQ(diag.row(DiagPoll::RowStatus), "");
+    EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10000");
+    EXPECT_EQ(diag.row(DiagPoll::RowHex), "2710");
+    // 13.96 degrees in "####.#": rounded to one place, and a zero place is not shown.
+    EXPECT_EQ(diag.row(DiagPoll::RowTemperature), "14.");
+    EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "");   // "#####" shows nothing for 0
+    EXPECT_EQ(diag.row(DiagPoll::RowDelta), "");
+    EXPECT_EQ(diag.poll->operation(), "Waiting to Poll");
+    // Interval 0: one poll, then idle again.
+    EXPECT_FALSE(diag.poll->timer()->isActive());
+    EXPECT_FALSE(diag.poll->running());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(DiagPoll, PollsAgainAtTheIntervalAndCountsSpikesAcrossPolls)
+{
+    DiagOnFakePort diag(1);
+    diag.unit.grid().sequence = {10000, 10300, 10045, 10301};
+    diag.start();
+    EXPECT_TRUE(diag.poll->timer()->isActive());
+    EXPECT_EQ(diag.poll->timer()->interval(), 1000);
+    EXPECT_TRUE(diag.poll->running());
+
+    diag.poll->Poll();
+    EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10300");
+    EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "1");
+    EXPECT_EQ(diag.row(DiagPoll::RowDelta), "300");
+    diag.poll->Poll();   // a jump of 255 is no spike: the last spike stays shown
+    EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10045");
+    EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "1");
+    EXPECT_EQ(diag.row(DiagPoll::RowDelta), "300");
+    diag.poll->Poll();   // 256 is
+    EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "2");
+    EXPECT_EQ(diag.row(DiagPoll::RowDelta), "256");
+
+    diag.poll->stop();
+    EXPECT_FALSE(diag.poll->timer()->isActive());
+    EXPECT_FALSE(diag.poll->running());
+    // A poll outside the timer's life does nothing.
+    diag.poll->Poll();
+    EXPECT_EQ(diag.unit.frequencyReads(), 4);
+}
+
+TEST(DiagPoll, UnpluggedGridOrSilentUnitShowTheirStatusWithoutABox)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort unplugged(0);
+    unplugged.unit.grid().unplugged = true;
+    unplugged.start();
+    EXPECT_EQ(unplugged.row(DiagPoll::RowStatus), "Grid Unplugged");
+    EXPECT_EQ(unplugged.row(DiagPoll::RowFrequency), "");
+    EXPECT_EQ(unplugged.row(DiagPoll::RowHex), "");
+
+    DiagOnFakePort silent(0);
+    silent.unit.setSilent(true);
+    silent.start();
+    EXPECT_EQ(silent.row(DiagPoll::RowStatus), "Communications Error");
+    EXPECT_EQ(silent.row(DiagPoll::RowFrequency), "");
+    EXPECT_EQ(silent.poll->operation(), "Waiting to Poll");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+// The magnet reading ("M" 1, "D", "M" 2, "D", "M" 0, "D") runs over a pty
+// through the Diag command in tests/app.
+TEST(DiagPoll, PortThatWillNotOpenIsReportedAndPollingDoesNotStart)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(1);
+    diag.port->openSucceeds = false;
+    diag.start();
+    ASSERT_EQ(prompts.texts(), QStringList{"Error opening comm port: No such device"});
+    EXPECT_FALSE(diag.poll->timer()->isActive());
+    EXPECT_FALSE(diag.poll->running());
+}
+
+TEST(DiagPoll, LostPortIsReportedOnceThroughTheModuleReport)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(1);
+    diag.start();
+    ASSERT_TRUE(diag.poll->timer()->isActive());
+
+    diag.port->close();                 // the adapter went away
+    diag.port->openSucceeds = false;
+    prompts.answers = {Answer::Ignore};
+    diag.poll->Poll();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("Module: Diag8700\r\nProcedure: frmDiag\r\n"));
+    EXPECT_EQ(prompts.messages[0].style, MsgStyle::AbortRetryIgnore | MsgStyle::Critical);
+    EXPECT_EQ(diag.row(DiagPoll::RowStatus), "Communications Error");
+    // Ignore keeps polling, without a storm of boxes.
+    EXPECT_TRUE(diag.poll->timer()->isActive());
+    diag.poll->Poll();
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST(DiagPoll, RetryReopensTheLineAndAbortEndsThePoll)
+{
+    test::ScriptedPrompter prompts;
+    DiagOnFakePort diag(1);
+    diag.start();
+    diag.port->close();
+    prompts.answers = {Answer::Retry};
+    diag.poll->Poll();
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(diag.port->isOpen());
+    EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10000");
+
+    QSignalSpy abort(diag.poll.get(), &DiagPoll::abortRequested);
+    diag.port->close();
+    diag.port->openSucceeds = false;
+    prompts.answers = {Answer::Abort};
+    diag.poll->Poll();
+    EXPECT_EQ(abort.count(), 1);
+    EXPECT_FALSE(diag.poll->timer()->isActive());
+    EXPECT_FALSE(diag.poll->running());
+}
+
+TEST(DiagPoll, PollsTheSimulatorAndSeesItsSpikes)
+{
+    test::TempHome home;
+    test::SimProcess sim(home.file("sim.rec"));
+    const QString device = sim.start({"--no-wait", "--scenario", "grid:4660:100,spikes:2:400"});
+    ASSERT_FALSE(device.isEmpty());
+
+    test::ScriptedPrompter prompts;
+    DiagPoll poll(std::make_unique<QtSerialPort>());
+    poll.setDevice(device);
+    poll.setIntervalSeconds(0);
+    poll.start();
+    EXPECT_EQ(poll.value(DiagPoll::RowFrequency), "4660");
+    EXPECT_EQ(poll.value(DiagPoll::RowHex), "1234");
+    EXPECT_EQ(poll.value(DiagPoll::RowSpikes), "");
+    // Interval 0 polled once; Start polls again, and the second read jumps.
+    poll.start();
+    EXPECT_EQ(poll.value(DiagPoll::RowFrequency), "5060");
+    EXPECT_EQ(poll.value(DiagPoll::RowSpikes), "1");
+    EXPECT_EQ(poll.value(DiagPoll::RowDelta), "400");
+    EXPECT_TRUE(prompts.messages.empty());
+    poll.finish();
+    EXPECT_FALSE(poll.port().isOpen());   // finishing frees the line
+    EXPECT_TRUE(test::waitUntil([&sim] { return sim.events().count("RX 44") == 2; }, 2000))
+        << qPrintable(sim.events().join("\n"));
+}
