@@ -5,7 +5,7 @@
 // Usage: bench_calcind [rounds]   (default 2000 rounds over 64 records)
 
 #include "analysis/calcind.h"
-#include "link/test_record.h"
+#include "core/record.h"
 #include "sim/unit_model.h"
 
 #include <algorithm>

@@ -8,8 +8,8 @@
 //
 // The database is left at PATH (default bench_db_store.mdb in the current
 // folder) for other benchmarks, e.g. the sample grid's, to reuse.
+#include "core/record.h"
 #include "db/sample_database.h"
-#include "link/test_record.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -8,8 +8,8 @@
 // template through the store's own code (storeTestResult, one transaction) in
 // a child process, so the memory figure is the grid's alone.
 
+#include "core/record.h"
 #include "db/sample_database.h"
-#include "link/test_record.h"
 #include "views/ui/frm_data.h"
 #include "views/ui/sample_grid_view.h"
 

@@ -3,9 +3,9 @@
 // frame through the test-record decoder, as on the line. Prints the time per
 // frame against the line's own limit (782 bytes at 9600 baud, 10 bits a byte).
 
+#include "core/record.h"
+#include "link/record_decoder.h"
 #include "link/serial_port.h"
-#include "link/test_decoder.h"
-#include "link/test_record.h"
 #include "link/unit_link.h"
 #include "sim/frames.h"
 #include "sim/unit_model.h"
@@ -48,8 +48,7 @@ int main(int argc, char**)
     qqc::TestRecord decoded;
     long long good = 0;
     QObject::connect(&link, &qqc::UnitLink::testDataFrame, [&](const QByteArray& f) {
-        if (qqc::get_ov_data(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size()), decoded)
-            == qqc::DecodeResult::Ok)
+        if (qqc::get_ov_data(f, decoded) == qqc::DecodeResult::Ok)
             ++good;
     });
 

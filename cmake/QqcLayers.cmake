@@ -8,11 +8,9 @@
 set(QQC_LAYERS
   "util:"
   "core:util"
-  # analysis and db reach link only for link/test_record.h until the test
-  # record moves down into core; drop "link" from both lines then.
   "link:core,util"
-  "analysis:core,util,link"
-  "db:analysis,core,util,link"
+  "analysis:core,util"
+  "db:analysis,core,util"
   "config:core,util"
   "views:db,analysis,core,config,util"
   "report:db,analysis,core,config,util"

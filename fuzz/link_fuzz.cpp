@@ -4,9 +4,9 @@
 // also straight into the decoder and the stored-text loader. It must never
 // crash, read outside a buffer or hang.
 
+#include "core/record.h"
+#include "link/record_decoder.h"
 #include "link/serial_port.h"
-#include "link/test_decoder.h"
-#include "link/test_record.h"
 #include "link/unit_link.h"
 #include "util/prompter.h"
 
@@ -54,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // 1. The decoder on the bytes as a frame (code byte first).
     qqc::TestRecord record;
-    qqc::get_ov_data(data, size, record, [](const QString&) { return qqc::Answer::Retry; });
+    qqc::get_ov_data(QByteArrayView(data, qsizetype(size)), record,
+                     [](const QString&) { return qqc::Answer::Retry; });
 
     // 2. The receive path: every byte as it would arrive from the line.
     qqc::UnitLink link(std::make_unique<NullPort>());
     QObject::connect(&link, &qqc::UnitLink::testDataFrame, [](const QByteArray& frame) {
         qqc::TestRecord r;
-        qqc::get_ov_data(reinterpret_cast<const std::uint8_t*>(frame.constData()), std::size_t(frame.size()), r,
-                         [](const QString&) { return qqc::Answer::Ignore; });
+        qqc::get_ov_data(frame, r, [](const QString&) { return qqc::Answer::Ignore; });
     });
     for (std::size_t i = 0; i < size; ++i)
         link.ProcessReceivedByte(data[i]);

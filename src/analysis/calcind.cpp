@@ -1,7 +1,7 @@
 #include "analysis/calcind.h"
 
 #include "analysis/calibration.h"
-#include "link/test_record.h"
+#include "core/record.h"
 #include "util/prompter.h"
 #include "util/std_error.h"
 #include "util/vb_format.h"

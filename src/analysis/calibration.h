@@ -6,6 +6,8 @@
 // ports and databases; Monitor (app/monitor_calibration.cpp) strings it
 // together.
 
+#include "core/cal_record.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -13,18 +15,6 @@
 #include <optional>
 
 namespace qqc {
-
-// Freq220, Freq300 (counts read on the two calibration fluids), Diel220,
-// Diel300 (the fluids' dielectric constants x 100), in this order everywhere.
-// 32-bit because the per-test copy decoded from a test record is 32-bit.
-struct CalibrationSet {
-    qint32 Freq220 = 0;
-    qint32 Freq300 = 0;
-    qint32 Diel220 = 0;
-    qint32 Diel300 = 0;
-
-    friend bool operator==(const CalibrationSet&, const CalibrationSet&) = default;
-};
 
 // --- count-to-dielectric model ----------------------------------------------
 
@@ -57,29 +47,9 @@ QString DownloadFailedMessage();         // "Write to QuorvelQC failed.  Check p
 // (the program's default; the settings can name another).
 QString SupportEmailAddress();
 
-// --- calibration definition file ----------------------------------------------
+// --- calibration definition file (the record's layout: core/cal_record.h) ------
 
-inline constexpr int kCalRecordSize = 18;
 inline constexpr auto kCalFileName = "QuorQCcal.def";
-
-// One record at the start of the file, little-endian, no padding:
-// valid flag (int16), CalDate (IEEE double, platform date), Freq220, Freq300,
-// Diel220, Diel300 (int16 each).
-struct CalRecord {
-    qint16 valid = 0;
-    double CalDate = 0.0;
-    qint16 Freq220 = 0;
-    qint16 Freq300 = 0;
-    qint16 Diel220 = 0;
-    qint16 Diel300 = 0;
-
-    CalibrationSet set() const { return {Freq220, Freq300, Diel220, Diel300}; }
-    QByteArray toBytes() const;
-    // Decodes the first 18 bytes; `bytes` must hold at least that many.
-    static CalRecord fromBytes(const QByteArray& bytes);
-
-    friend bool operator==(const CalRecord&, const CalRecord&) = default;
-};
 
 enum class CalFileStatus { Ok, Missing, Short, Unreadable };
 

@@ -11,6 +11,8 @@
 // Levels: 0 not evaluated, 1 normal, 2 above HighNormal, 3 Alert, 4 Alarm,
 // 5 Extreme. Axis values: -1 (nothing evaluated), 0, 10, 30, 55, 85.
 
+#include "core/parameters.h"
+
 #include <QRgb>
 
 #include <array>
@@ -22,9 +24,11 @@ namespace qqc {
 // Limits that are not ascending resolve toward the higher level.
 short CalculateSeverity(float value, float highNormal, float alert, float alarm, float extreme);
 
-// The value of a change parameter (56, 73) that has none: its row is removed.
-constexpr float NoValue = -999.0f;
-inline bool isChangeParameter(int parmId) { return parmId == 56 || parmId == 73; }
+// A change parameter (56, 73) at NoValue has no value: its row is removed.
+inline bool isChangeParameter(int parmId)
+{
+    return parmId == Parm::DielectricChange || parmId == Parm::ViscosityChange;
+}
 
 // The value a parameter is stored with: none for a change parameter at
 // NoValue (any other value of it, negative ones included, is kept), 0 for a
@@ -33,7 +37,7 @@ std::optional<float> valueToStore(int parmId, float value);
 
 // Level of a large-contamination flag value (parameters 65..67): 4 when set.
 inline short flagSeverity(float value) { return value > 0 ? 4 : 1; }
-inline bool isFlagParameter(int parmId) { return parmId >= 65 && parmId <= 67; }
+inline bool isFlagParameter(int parmId) { return parmId >= Parm::LargeWater && parmId <= Parm::LargeNonFerrous; }
 
 // An alarm set's HighNormal, Alert, Alarm and Extreme for one parameter.
 using AlarmLimits = std::array<float, 4>;

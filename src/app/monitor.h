@@ -1,7 +1,8 @@
 #pragma once
 // Monitor: the main window's logic without any widget. It owns everything the
 // program shares (settings, error reporter, receive buffer and serial link,
-// the open database, the calibration record, the current sample) and handles
+// the open database, the calibration record, the current test record and
+// sample) and handles
 // the events the child windows and the unit raise. MDIForm8700 owns one
 // Monitor and the child windows, and wires window events to these handlers;
 // tests drive a Monitor directly with a scripted Prompter.
@@ -11,6 +12,7 @@
 
 #include "analysis/calibration.h"
 #include "config/settings.h"
+#include "core/record.h"
 #include "link/serial_port.h"
 #include "link/unit_link.h"
 #include "link/unit_state_model.h"
@@ -22,6 +24,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace qqc {
 
@@ -76,6 +79,11 @@ public:
     // SampleID of the sample last added or selected (0: none).
     qint32 currentSampleId() const { return sampleId_; }
     void setCurrentSampleId(qint32 id) { sampleId_ = id; }
+    // The current test record: the last test decoded from the unit, or the
+    // stored sample last selected while the engineering chart is open; the
+    // chart rereads it on reloadChart.
+    const TestRecord& currentTestRecord() const { return record_; }
+    void setCurrentTestRecord(const TestRecord& record) { record_ = record; }
 
     // --- setup, test time and diagnostics commands (monitor_setup.cpp) ---
     // "Setup" menu command, also run at start-up when no port is set.
@@ -110,8 +118,10 @@ public:
     // set, otherwise nullptr: nothing is kept for a closed window.
     UnitStateModel& statusModel() { return statusModel_; }
     UnitStateModel* openStatusWindow();
-    // "D": decode, recalculate, show, store, check the calibration. A frame
-    // that does not decode is reported and stores nothing.
+    // "D": decode (on top of a copy of the current record), recalculate,
+    // make it the current record, refresh an open chart, give the status
+    // window its readings, store, check the calibration. A frame that does
+    // not decode is reported and changes and stores nothing.
     void ProcessTestData(const QByteArray& frame);
     // Status 254 (the unit was reset) while the status window is open: the
     // test time and calibration downloads, each when its flag is on.
@@ -141,9 +151,9 @@ public:
     using DatabaseUpgrader =
         std::function<bool(const QString& templatePath, const QString& dbPath, const QString& dbFolder)>;
     void setDatabaseUpgrader(DatabaseUpgrader upgrader) { upgrader_ = std::move(upgrader); }
-    // ProcessTestData step 6: stores the program-wide test record as a new
-    // sample in one transaction; false when nothing was stored.
-    bool StoreTestResult();
+    // ProcessTestData step 6: stores `record` as a new sample in one
+    // transaction; false when nothing was stored.
+    bool StoreTestResult(const TestRecord& record);
     // Events of the sample grid, the editors and the report.
     void fDataFrm_SelFromGrid(qint32 sampleId);
     void fDataFrm_RecalculateAlarms(qint32 sampleId);
@@ -159,10 +169,10 @@ public:
     const CalRecord& calRecord() const { return calRecord_; }
     // "C": a new calibration from the unit (code byte at 0, payload from 1).
     void ProcessNewCalibration(const QByteArray& frame);
-    // ProcessTestData step 3: PCCalc and PCRslt of the program-wide test record.
-    void RecalculateTestIndices();
-    // ProcessTestData step 8: warns about the calibration the test was made with.
-    void CheckTestCalibration();
+    // ProcessTestData step 3: PCCalc and PCRslt of `record` from its readings.
+    void RecalculateTestIndices(TestRecord& record);
+    // ProcessTestData step 8: warns about the calibration `record` was made with.
+    void CheckTestCalibration(const TestRecord& record);
     // The setup dialog's "Save && Download": the two fluid dielectric texts
     // ("2.20", "3.00") go into the definition file, which is then sent.
     void fSetupFrm_NewDielectric(const QString& dlec220, const QString& dlec300);
@@ -197,6 +207,7 @@ signals:
     void markAlarmSet(qint32 alarmId);
     void markCustomer(qint32 customerId);
     void showReportSample(qint32 sampleId);
+    // The current test record changed while the engineering chart is open.
     void reloadChart();
 
 private:
@@ -210,6 +221,7 @@ private:
     std::array<bool, ChildWindowCount> windowOpen_{};
     bool firmware31_ = false;
     qint32 sampleId_ = 0;
+    TestRecord record_;
 
     // database
     std::shared_ptr<db::SampleDatabase> sampleDb_;
@@ -220,6 +232,10 @@ private:
     // link
     UnitStateModel statusModel_;
     std::unique_ptr<UnitLink> link_;
+    // ProcessTestData step 2: the frame decoded on top of `current`; empty
+    // after a failure, which went through the error reporter (`aborted` is
+    // set when it was answered with Abort).
+    std::optional<TestRecord> decodeTestFrame(const QByteArray& frame, const TestRecord& current, bool& aborted);
 
     // calibration
     CalRecord calRecord_;

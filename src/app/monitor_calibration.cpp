@@ -4,18 +4,18 @@
 // QuorQCcal.def; it changes only through a "C" message from the unit or a new
 // fluid dielectric pair from the setup dialog, and each change is written to
 // the file at once (atomically: a crash mid-write keeps the old calibration).
-// Every test carries its own copy of the calibration (testRecord().CalData),
+// Every test carries its own copy of the calibration (TestRecord::CalData),
 // which the index recalculation and the check after each test use.
 
 #include "app/monitor.h"
 
 #include "analysis/calcind.h"
 #include "analysis/calibration.h"
+#include "core/record.h"
 #include "db/engine.h"
 #include "db/sample_database.h"
 #include "link/link_ops.h"
 #include "link/serial_port.h"
-#include "link/test_record.h"
 #include "util/common.h"
 #include "util/ole_date.h"
 #include "util/prompter.h"
@@ -68,11 +68,11 @@ void Monitor::ProcessNewCalibration(const QByteArray& frame)
     mnuCal_Click();
 }
 
-void Monitor::RecalculateTestIndices() { calcind(testRecord(), &stdError()); }
+void Monitor::RecalculateTestIndices(TestRecord& record) { calcind(record, &stdError()); }
 
-void Monitor::CheckTestCalibration()
+void Monitor::CheckTestCalibration(const TestRecord& record)
 {
-    const auto& c = testRecord().CalData;
+    const auto& c = record.CalData;
     const CalibrationSet set{c[Cal::FreqA], c[Cal::FreqB], c[Cal::DlecA], c[Cal::DlecB]};
     if (CalibrationHasZero(set))
         MessageBoxEx(CalibrationProblemMessage(supportEmail()));

@@ -4,9 +4,9 @@
 
 #include "app/monitor.h"
 
+#include "core/record.h"
+#include "link/record_decoder.h"
 #include "link/serial_port.h"
-#include "link/test_decoder.h"
-#include "link/test_record.h"
 #include "link/unit_link.h"
 #include "util/prompter.h"
 
@@ -86,6 +86,25 @@ void Monitor::onUnitReset()
         DownloadCalibration();
 }
 
+std::optional<TestRecord> Monitor::decodeTestFrame(const QByteArray& frame, const TestRecord& current,
+                                                   bool& aborted)
+{
+    // A failure goes through the error reporter (Abort, Retry, Ignore and a
+    // log line).
+    TestRecord decoded = current;
+    const int result = get_ov_data(frame, decoded, [this, &aborted](const QString& description) {
+        stdError_->RecordError(QStringLiteral("MDIForm8700"), QStringLiteral("get_ov_data"), DecodeErrorNumber,
+                               description);
+        const int answer = stdError_->ReportError();
+        if (answer == Answer::Abort)
+            aborted = true;
+        return answer;
+    });
+    if (result < 0 || aborted)
+        return std::nullopt;
+    return decoded;
+}
+
 void Monitor::ProcessTestData(const QByteArray& frame)
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -100,35 +119,25 @@ void Monitor::ProcessTestData(const QByteArray& frame)
         ~CursorBack() { restore(); }
     } cursor;
 
-    // 2. Decode. A failure goes through the error reporter (Abort, Retry,
-    // Ignore and a log line); a record that did not decode stores nothing:
-    // the program-wide record keeps the previous test, which must not be
-    // stored again as if it were this one.
-    TestRecord& record = testRecord();
+    // 2. Decode on top of a copy of the current record, so entries a step
+    // left alone keep their previous values. A record that did not decode
+    // changes and stores nothing: the current record keeps the previous test,
+    // which must not be stored again as if it were this one.
     bool aborted = false;
-    const int decoded = get_ov_data(reinterpret_cast<const std::uint8_t*>(frame.constData()), size_t(frame.size()),
-                                    record, [this, &aborted](const QString& description) {
-                                        stdError_->RecordError(QStringLiteral("MDIForm8700"),
-                                                               QStringLiteral("get_ov_data"), DecodeErrorNumber,
-                                                               description);
-                                        const int answer = stdError_->ReportError();
-                                        if (answer == Answer::Abort)
-                                            aborted = true;
-                                        return answer;
-                                    });
-    if (aborted) {
+    std::optional<TestRecord> decoded = decodeTestFrame(frame, currentTestRecord(), aborted);
+    if (!decoded) {
         cursor.restore();
-        emit shutdownRequested();
+        if (aborted)
+            emit shutdownRequested();
+        else
+            prompter().message(QStringLiteral("Comm error"), MsgStyle::Ok, QString());
         return;
     }
-    if (decoded < 0) {
-        cursor.restore();
-        prompter().message(QStringLiteral("Comm error"), MsgStyle::Ok, QString());
-        return;
-    }
+    TestRecord& record = *decoded;
 
     // 3. The indices recomputed from the raw readings.
-    RecalculateTestIndices();
+    RecalculateTestIndices(record);
+    setCurrentTestRecord(record);
 
     // 4. An open engineering chart shows the new test.
     if (windowOpen(ChartWindow))
@@ -143,13 +152,13 @@ void Monitor::ProcessTestData(const QByteArray& frame)
     }
 
     // 6. The test becomes a new sample.
-    StoreTestResult();
+    StoreTestResult(record);
 
     // 7. Normal pointer before any message of the calibration check.
     cursor.restore();
 
     // 8. The calibration the test was made with.
-    CheckTestCalibration();
+    CheckTestCalibration(record);
 }
 
 } // namespace qqc

@@ -4,8 +4,8 @@
 // as "Error n(text) in routine: name") never leaves half of it stored.
 #include "app/monitor.h"
 
+#include "core/record.h"
 #include "db/sample_database.h"
-#include "link/test_record.h"
 #include "util/common.h"
 #include "util/program_folder.h"
 #include "util/prompter.h"
@@ -212,7 +212,7 @@ void Monitor::openDatabaseAtStartup()
     }
 }
 
-bool Monitor::StoreTestResult()
+bool Monitor::StoreTestResult(const TestRecord& record)
 {
     if (!sampleDb_) {
         MessageBoxEx(QStringLiteral("    Please open a Database!    "), MsgStyle::Ok, QString(),
@@ -222,7 +222,7 @@ bool Monitor::StoreTestResult()
     setCurrentSampleId(-1);
     qint32 id = -1;
     if (!inTransaction(*sampleDb_, QStringLiteral("AddNewSample"),
-                       [&] { id = sampleDb_->storeTestResult(testRecord(), QDateTime::currentDateTime()); }))
+                       [&] { id = sampleDb_->storeTestResult(record, QDateTime::currentDateTime()); }))
         return false;
     setCurrentSampleId(id);
     if (windowOpen(DataWindow))
@@ -248,7 +248,9 @@ void Monitor::fDataFrm_SelFromGrid(qint32 sampleId)
         if (windowOpen(CustomerWindow))
             emit markCustomer(sample.customerId.isNull() ? 0 : sample.customerId.toInt());
         if (windowOpen(ChartWindow)) {
-            sampleDb_->LoadTestRecord(sampleId, testRecord());
+            TestRecord stored = currentTestRecord();
+            if (sampleDb_->LoadTestRecord(sampleId, stored))
+                setCurrentTestRecord(stored);
             emit reloadChart();
         }
     } catch (const db::RoutineFailure& f) {

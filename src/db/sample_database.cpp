@@ -1,6 +1,6 @@
 #include "db/routine_trap.h"
 
-#include "link/test_record.h"
+#include "core/record.h"
 #include "util/program_folder.h"
 
 #include <QCoreApplication>

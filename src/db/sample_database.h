@@ -10,6 +10,7 @@
 // so a failure never leaves half of it stored.
 
 #include "analysis/severity.h"
+#include "core/parameters.h"
 #include "db/engine.h"
 
 #include <QDateTime>
@@ -26,20 +27,6 @@ struct TestRecord;
 namespace qqc::db {
 
 constexpr int CurrentLayoutVersion = 300;
-using qqc::NoValue;  // no value for parameters 56 and 73
-
-// Parameter numbers this program writes.
-namespace Parm {
-constexpr short DielectricChange = 56;
-constexpr short Dielectric = 58;
-constexpr short Ferrous = 59;
-constexpr short Water = 60;
-constexpr short LargeWater = 65;
-constexpr short LargeFerrous = 66;
-constexpr short LargeNonFerrous = 67;
-constexpr short ViscosityChange = 73;
-constexpr short Viscosity = 132;
-} // namespace Parm
 
 struct RoutineFailure {
     QString routine;

@@ -1,7 +1,7 @@
 #include "db/routine_trap.h"
 
 #include "analysis/severity.h"
-#include "link/test_record.h"
+#include "core/record.h"
 
 #include <QSqlDriver>
 

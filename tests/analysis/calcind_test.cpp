@@ -4,7 +4,7 @@
 
 #include "analysis/calcind.h"
 #include "analysis/calibration.h"
-#include "link/test_record.h"
+#include "core/record.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "util/std_error.h"

@@ -1,11 +1,9 @@
 // The simulator's unit model against the monitor's recalculation: whatever
-// the simulated oil, calcind on the decoded "D" frame reproduces the unit's
+// the simulated oil, calcind on the simulated test record reproduces the unit's
 // own dielectric, medians, spikes, slope, iron index and class.
 
 #include "analysis/calcind.h"
-#include "link/test_decoder.h"
-#include "link/test_record.h"
-#include "sim/frames.h"
+#include "core/record.h"
 #include "sim/unit_model.h"
 
 #include <gtest/gtest.h>
@@ -22,20 +20,10 @@ const int kCalcEntries[] = {Calc::bgp1, Calc::bgp2, Calc::bgp3, Calc::bgp4, Calc
                             Calc::smallbspike, Calc::numnspike, Calc::numsspike, Calc::slope, Calc::CRITICAL};
 const int kRsltEntries[] = {Rslt::diel, Rslt::iron, Rslt::water, Rslt::lcont, Rslt::cont10};
 
-// The record as the monitor sees it: encoded by the simulator, decoded by the link.
-TestRecord overTheWire(const TestRecord& sent)
-{
-    const QByteArray frame = QByteArray("D") + sim::encodeTestPayload(sent);
-    EXPECT_FALSE(sim::containsEndTag(frame));
-    TestRecord got;
-    EXPECT_EQ(get_ov_data(reinterpret_cast<const std::uint8_t*>(frame.constData()), std::size_t(frame.size()), got),
-              DecodeResult::Ok);
-    return got;
-}
-
 void expectRecalculationMatchesUnit(const sim::OilSample& oil, const sim::Calibration& cal, std::uint32_t seed)
 {
-    TestRecord r = overTheWire(sim::simulateTest(oil, cal, seed));
+    // The decoder gives exactly what the simulator encodes (link tests).
+    TestRecord r = sim::simulateTest(oil, cal, seed);
     ASSERT_TRUE(calcind(r, nullptr));
     const auto where = [&] {
         return testing::Message() << "diel " << oil.dielectric << " ferrous " << oil.ferrous << " water " << oil.water

@@ -3,10 +3,10 @@
 
 #include "analysis/calibration.h"
 #include "app/monitor.h"
+#include "core/record.h"
 #include "db/engine.h"
 #include "db/sample_database.h"
 #include "link/serial_port.h"
-#include "link/test_record.h"
 #include "link/unit_link.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
@@ -126,8 +126,9 @@ TEST_F(MonitorCalibration, WordThatDoesNotFitSixteenBitsChangesNothing)
 
 TEST_F(MonitorCalibration, AllZeroTestCalibrationShowsTheProblemThenTheWarning)
 {
-    testRecord().CalData = {0, 0, 0, 0};
-    monitor.CheckTestCalibration();
+    TestRecord test;
+    test.CalData = {0, 0, 0, 0};
+    monitor.CheckTestCalibration(test);
     ASSERT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(prompter.messages[0].text,
               QStringLiteral("A problem has been detected with the calibration data.\r\nPlease recalibrate and email "
@@ -137,8 +138,8 @@ TEST_F(MonitorCalibration, AllZeroTestCalibrationShowsTheProblemThenTheWarning)
     EXPECT_EQ(logLines(), QStringList{QStringLiteral("Invalid calibration, Freq220 0 Freq300 0")});
 
     prompter.messages.clear();
-    testRecord().CalData = {5000, 4700, 220, 300};
-    monitor.CheckTestCalibration();
+    test.CalData = {5000, 4700, 220, 300};
+    monitor.CheckTestCalibration(test);
     EXPECT_TRUE(prompter.messages.empty());
 }
 
@@ -178,10 +179,12 @@ TEST_F(MonitorCalibration, TestRecordIsRecalculatedStoredAndItsCalibrationChecke
     sim::OilSample oil;
     oil.lcont = 5;  // droplets and non-ferrous particles
     const TestRecord sent = sim::simulateTest(oil, {5000, 4701, 220, 300}, 4);
-    testRecord().PCRslt.fill(-1);
+    TestRecord previous;
+    previous.PCRslt.fill(-1);
+    monitor.setCurrentTestRecord(previous);
     monitor.ProcessTestData(QByteArray("D") + sim::encodeTestPayload(sent));
 
-    const TestRecord& r = testRecord();
+    const TestRecord& r = monitor.currentTestRecord();
     for (int k : {int(Rslt::diel), int(Rslt::iron), int(Rslt::water), int(Rslt::lcont), int(Rslt::cont10)})
         EXPECT_EQ(r.PCRslt[k], sent.Rslt8700[k]) << "PCRslt " << k;
     EXPECT_EQ(r.PCRslt[Rslt::lcont], 5);

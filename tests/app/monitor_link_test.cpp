@@ -2,9 +2,9 @@
 // record, the firmware message and a port that is not set.
 
 #include "app/monitor.h"
+#include "core/record.h"
 #include "link/fake_port.h"
-#include "link/test_decoder.h"
-#include "link/test_record.h"
+#include "link/record_decoder.h"
 #include "link/unit_link.h"
 #include "sim/frames.h"
 #include "sim/unit_model.h"
@@ -26,7 +26,6 @@ struct MonitorLink : ::testing::Test {
 
     void SetUp() override
     {
-        testRecord() = TestRecord{};
         auto p = std::make_unique<test::FakePort>();
         port = p.get();
         monitor.setLinkPort(std::move(p));
@@ -48,7 +47,7 @@ TEST_F(MonitorLink, TestRecordIsDecodedRecalculatedAndShown)
     const TestRecord sent = model(4);
     port->deliver(sim::testFrame(sent));
     // Decoded (exactness is checked over the pty), then recalculated.
-    EXPECT_NEAR(testRecord().PCRslt[Rslt::diel], sent.Rslt8700[Rslt::diel], 1);
+    EXPECT_NEAR(monitor.currentTestRecord().PCRslt[Rslt::diel], sent.Rslt8700[Rslt::diel], 1);
     EXPECT_EQ(status.readings().dielectric, sent.Rslt8700[Rslt::diel]);
     EXPECT_EQ(status.readings().ferrous, sent.Rslt8700[Rslt::iron]);
     EXPECT_EQ(status.readings().lcont, 3);
@@ -60,7 +59,7 @@ TEST_F(MonitorLink, TestRecordIsDecodedRecalculatedAndShown)
 TEST_F(MonitorLink, ShortTestFrameIsReportedLoggedAndStoresNothing)
 {
     const TestRecord previous = model(2);
-    testRecord() = previous;
+    monitor.setCurrentTestRecord(previous);
     status.Diel(111);
     TestRecord damaged = model(3);
     damaged.raw8700[10] = 0x453C;   // "<E" ...
@@ -77,7 +76,7 @@ TEST_F(MonitorLink, ShortTestFrameIsReportedLoggedAndStoresNothing)
     const QString log = QString::fromUtf8(home.read(QStringLiteral("quorvelqc.log")));
     EXPECT_TRUE(log.contains(QStringLiteral("get_ov_data"))) << log.toStdString();
     // Nothing of the damaged frame, and no step after the decoding ran.
-    EXPECT_EQ(testRecord(), previous);
+    EXPECT_EQ(monitor.currentTestRecord(), previous);
     EXPECT_EQ(status.readings().dielectric, 111);
     EXPECT_EQ(monitor.currentSampleId(), 0);
 }

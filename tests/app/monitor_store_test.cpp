@@ -2,9 +2,9 @@
 // with scripted answers.
 #include "app/monitor.h"
 #include "app/sample_listing.h"
+#include "core/record.h"
 #include "db/db_fixture.h"
 #include "db/sample_database.h"
-#include "link/test_record.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "util/ini_file.h"
@@ -40,14 +40,15 @@ protected:
         return path;
     }
 
-    void setTestResults(int diel, int iron, int water, int lcont)
+    static TestRecord testResults(int diel, int iron, int water, int lcont)
     {
-        testRecord() = TestRecord{};
-        testRecord().Rslt8700[Rslt::diel] = diel;
-        testRecord().Rslt8700[Rslt::iron] = iron;
-        testRecord().Rslt8700[Rslt::water] = water;
-        testRecord().Rslt8700[Rslt::lcont] = lcont;
-        testRecord().CalData = {3500, 2900, 220, 300};
+        TestRecord r;
+        r.Rslt8700[Rslt::diel] = diel;
+        r.Rslt8700[Rslt::iron] = iron;
+        r.Rslt8700[Rslt::water] = water;
+        r.Rslt8700[Rslt::lcont] = lcont;
+        r.CalData = {3500, 2900, 220, 300};
+        return r;
     }
 };
 
@@ -202,8 +203,8 @@ TEST_F(MonitorStore, StartupOpensTheLastDatabaseOrFallsBackToTheDialogs)
 
 TEST_F(MonitorStore, ATestIsStoredOnlyWithADatabase)
 {
-    setTestResults(231, 12, 150, 5);
-    EXPECT_FALSE(monitor.StoreTestResult());
+    const TestRecord test = testResults(231, 12, 150, 5);
+    EXPECT_FALSE(monitor.StoreTestResult(test));
     ASSERT_EQ(1u, prompts.messages.size());
     EXPECT_EQ("    Please open a Database!    ", prompts.messages[0].text);
     EXPECT_EQ("No Database Selected", prompts.messages[0].title);
@@ -211,7 +212,7 @@ TEST_F(MonitorStore, ATestIsStoredOnlyWithADatabase)
     newDatabase();
     monitor.setWindowOpen(Monitor::DataWindow, true);
     QSignalSpy added(&monitor, &Monitor::sampleAdded);
-    ASSERT_TRUE(monitor.StoreTestResult());
+    ASSERT_TRUE(monitor.StoreTestResult(test));
     EXPECT_EQ(1, monitor.currentSampleId());
     ASSERT_EQ(1, added.count());
     EXPECT_EQ(1, added[0][0].toInt());
@@ -223,8 +224,8 @@ TEST_F(MonitorStore, AFailedStoreIsReportedAndLeavesNothing)
     const QString path = newDatabase();
     test::runSql(path, {"CREATE TRIGGER injected BEFORE INSERT ON SampleDetails WHEN NEW.ParmID = 65"
                  " BEGIN SELECT RAISE(ABORT, 'injected failure'); END"});
-    setTestResults(231, 12, 150, 5);
-    EXPECT_FALSE(monitor.StoreTestResult());
+    const TestRecord test = testResults(231, 12, 150, 5);
+    EXPECT_FALSE(monitor.StoreTestResult(test));
     ASSERT_EQ(1u, prompts.messages.size());
     EXPECT_TRUE(prompts.messages[0].text.contains("injected failure) in routine: SaveParameterData "))
         << prompts.messages[0].text.toStdString();
@@ -247,8 +248,8 @@ TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
     EXPECT_EQ("Please select a sample before assigning a reference oil. ", prompts.messages[2].text);
     EXPECT_EQ("Assigning a Reference Oil to a Sample", prompts.messages[2].title);
 
-    setTestResults(231, 60, 150, 0);
-    ASSERT_TRUE(monitor.StoreTestResult());
+    const TestRecord test = testResults(231, 60, 150, 0);
+    ASSERT_TRUE(monitor.StoreTestResult(test));
     auto& store = *monitor.sampleDatabase();
     EXPECT_EQ(1, store.findSample(1).alarmId);
     prompts.messages.clear();
@@ -288,9 +289,9 @@ TEST_F(MonitorStore, StoredSamplesAreListedForTheCommandLine)
 {
     EXPECT_TRUE(storedSamplesText().startsWith("No database to list"));
     newDatabase();
-    setTestResults(231, 12, 150, 5);
-    ASSERT_TRUE(monitor.StoreTestResult());
-    ASSERT_TRUE(monitor.StoreTestResult());
+    const TestRecord test = testResults(231, 12, 150, 5);
+    ASSERT_TRUE(monitor.StoreTestResult(test));
+    ASSERT_TRUE(monitor.StoreTestResult(test));
     const QString text = storedSamplesText();
     const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(4, lines.size()) << text.toStdString();

@@ -2,8 +2,8 @@
 // the SQLite file. The levels and Trifold values a stored test gets are pinned
 // in the store's tests; here the whole road runs and its oils are told apart.
 #include "app/monitor.h"
+#include "core/record.h"
 #include "db/sample_database.h"
-#include "link/test_record.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
 #include "sim/unit_model.h"

@@ -2,7 +2,7 @@
 #include "db_fixture.h"
 #include "support/scripted_prompter.h"
 
-#include "link/test_record.h"
+#include "core/record.h"
 
 using namespace qqc;
 using namespace qqc::db;

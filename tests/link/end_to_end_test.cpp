@@ -1,7 +1,7 @@
 // The real link against the simulator program over a real pseudo-terminal.
 #include "link/link_ops.h"
+#include "link/record_decoder.h"
 #include "link/serial_port.h"
-#include "link/test_decoder.h"
 #include "link/unit_link.h"
 #include "link/unit_state_model.h"
 #include "sim_process.h"
@@ -48,7 +48,7 @@ TEST_F(EndToEnd, TestFrameDecodesToExactlyWhatTheSimulatorEncoded)
     int result = 0;
     QObject::connect(&link, &UnitLink::testDataFrame, [&](const QByteArray& f) {
         ++frames;
-        result = get_ov_data(reinterpret_cast<const std::uint8_t*>(f.constData()), size_t(f.size()), decoded);
+        result = get_ov_data(f, decoded);
     });
     openLink({QStringLiteral("--scenario"), QStringLiteral("test"), QStringLiteral("--lcont"), QStringLiteral("7")});
     ASSERT_TRUE(test::waitUntil([&] { return (frames) == (1); }, 15000)) << "waited for frames";

@@ -1,10 +1,10 @@
 #include "fake_port.h"
-#include "link/test_decoder.h"
+#include "link/record_decoder.h"
 #include "link/unit_link.h"
 #include "link/unit_state_model.h"
 #include "sim/frames.h"
-#include "support/scripted_prompter.h"
 #include "sim_process.h"
+#include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 
 #include <QTest>

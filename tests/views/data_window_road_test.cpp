@@ -2,8 +2,8 @@
 
 #include "app/data_window.h"
 #include "app/monitor.h"
+#include "core/record.h"
 #include "db/sample_database.h"
-#include "link/test_record.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "views/ui/sample_grid_view.h"
@@ -43,11 +43,11 @@ protected:
 
     qint32 storeTest(int diel, int iron, int water)
     {
-        testRecord() = TestRecord{};
-        testRecord().Rslt8700[Rslt::diel] = diel;
-        testRecord().Rslt8700[Rslt::iron] = iron;
-        testRecord().Rslt8700[Rslt::water] = water;
-        EXPECT_TRUE(monitor.StoreTestResult());
+        TestRecord r;
+        r.Rslt8700[Rslt::diel] = diel;
+        r.Rslt8700[Rslt::iron] = iron;
+        r.Rslt8700[Rslt::water] = water;
+        EXPECT_TRUE(monitor.StoreTestResult(r));
         return monitor.currentSampleId();
     }
     void click(int gridRow, int column)

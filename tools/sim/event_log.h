@@ -4,7 +4,7 @@
 // reading the file sees each event as it happens. tools/README.md lists the
 // events.
 
-#include "link/test_record.h"
+#include "core/record.h"
 
 #include <QFile>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "sim/frames.h"
 
-#include "link/test_decoder.h"
+#include "link/record_decoder.h"
 
 namespace qqc::sim {
 

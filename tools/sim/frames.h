@@ -3,7 +3,7 @@
 // sends, as the bytes on the wire ("<S>", code byte, payload, "<E>"). Used by
 // the simulator program and, in-process, by the tests.
 
-#include "link/test_record.h"
+#include "core/record.h"
 
 #include <QByteArray>
 #include <QString>

@@ -28,7 +28,7 @@
 // 3.8 (at least water 5); non-ferrous particles alone in wet oil read as class 6
 // on the unit (code 5), which the table gives no other way.
 
-#include "link/test_record.h"
+#include "core/record.h"
 
 #include <cstdint>
 

@@ -1,9 +1,10 @@
 #pragma once
-// The decoded test record: the seven tables of one unit test, held once for
-// the whole program. A "D" frame from the unit overwrites them (decoder in
-// link/test_decoder.h), selecting a stored sample reloads them from its text
-// fields, the index recalculation fills PCCalc/PCRslt from raw8700, and the
-// engineering chart and calibration check read them.
+// The decoded test record: the seven tables of one unit test, a plain value.
+// The Monitor holds the current one (Monitor::currentTestRecord()): a "D"
+// frame from the unit replaces it (decoder in link/record_decoder.h),
+// selecting a stored sample reloads it from its text fields, the index
+// recalculation fills PCCalc/PCRslt from raw8700, and the engineering chart
+// and the calibration check read it.
 //
 // Each table is stored in the Samples field of the same name as its entries
 // in index order, plain decimal integers joined by "," (see the text-form
@@ -82,9 +83,6 @@ struct TestRecord {
 
     bool operator==(const TestRecord&) const = default;
 };
-
-// The program-wide instance.
-TestRecord& testRecord();
 
 // --- Text forms of the tables, as the Samples fields hold them ---
 

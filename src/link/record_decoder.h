@@ -16,16 +16,16 @@
 // A frame that is too short (an end tag inside the payload, or a line fault),
 // that holds the start of another frame ("<S>" and a message code: the test
 // frame was cut and another began), or that carries an unrepresentable
-// calibration word is a decoding failure: the
-// failure is passed to the caller's handler (the error reporter in the
-// program), and the record is left exactly as it was, so a damaged frame never
-// turns into a test made of the previous test's values.
+// calibration word is a decoding failure: the failure is passed to the
+// caller's handler (the error reporter in the program), and the record is left
+// exactly as it was, so a damaged frame never turns into a test made of the
+// previous test's values.
 
-#include "link/test_record.h"
+#include "core/record.h"
 
+#include <QByteArrayView>
 #include <QString>
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -49,12 +49,13 @@ constexpr int Ok = 1;
 constexpr int Failed = -1;
 } // namespace DecodeResult
 
-// Decodes `frame` (code byte at index 0, `length` bytes up to the end tag)
-// into `record`. When the frame holds a cut test frame followed by a whole
-// one, the cut one is reported and the whole one decoded. Returns 1 when the whole record was decoded; -1 when any
-// failure occurred, in which case `record` is unchanged. PCCalc and PCRslt are
-// never touched.
-int get_ov_data(const std::uint8_t* frame, std::size_t length, TestRecord& record,
-                const DecodeFailureHandler& onFailure = {});
+// Decodes `frame` (code byte at index 0, the bytes up to the end tag) on top
+// of `record`: the caller passes the current record, so entries a step left
+// alone after an Ignore answer keep their previous values. When the frame
+// holds a cut test frame followed by a whole one, the cut one is reported and
+// the whole one decoded. Returns 1 when the whole record was decoded; -1 when
+// any failure occurred, in which case `record` is unchanged. PCCalc and PCRslt
+// are never touched.
+int get_ov_data(QByteArrayView frame, TestRecord& record, const DecodeFailureHandler& onFailure = {});
 
 } // namespace qqc

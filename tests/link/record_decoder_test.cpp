@@ -1,4 +1,4 @@
-#include "link/test_decoder.h"
+#include "link/record_decoder.h"
 #include "sim/frames.h"
 #include "sim/unit_model.h"
 #include "util/prompter.h"
@@ -16,12 +16,11 @@ QByteArray payloadOf(const TestRecord& r)
 
 int decode(const QByteArray& frame, TestRecord& r, QStringList* failures = nullptr, int answer = Answer::Ignore)
 {
-    return get_ov_data(reinterpret_cast<const std::uint8_t*>(frame.constData()), size_t(frame.size()), r,
-                       [&](const QString& d) {
-                           if (failures)
-                               failures->append(d);
-                           return answer;
-                       });
+    return get_ov_data(frame, r, [&](const QString& d) {
+        if (failures)
+            failures->append(d);
+        return answer;
+    });
 }
 
 TestRecord sampleRecord()
@@ -47,7 +46,7 @@ TEST(SignMagnitude, BitFifteenIsTheSign)
 
 // The round trip through the simulator's encoder runs over a pty in
 // end_to_end_test.cpp; here the byte layout is pinned on its own.
-TEST(TestDecoder, ChannelWordsAreLittleEndianAndLaterWordsBigEndian)
+TEST(RecordDecoder, ChannelWordsAreLittleEndianAndLaterWordsBigEndian)
 {
     QByteArray f(TestFrameLength, 0);
     f[0] = 'D';
@@ -77,7 +76,7 @@ TEST(TestDecoder, ChannelWordsAreLittleEndianAndLaterWordsBigEndian)
     EXPECT_EQ(r.Rslt8700[6], 32778);
 }
 
-TEST(TestDecoder, ShortFrameIsReportedAndChangesNothing)
+TEST(RecordDecoder, ShortFrameIsReportedAndChangesNothing)
 {
     const TestRecord previous = sampleRecord();
     TestRecord r = previous;
@@ -88,10 +87,10 @@ TEST(TestDecoder, ShortFrameIsReportedAndChangesNothing)
     EXPECT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures.value(0).contains(QStringLiteral("too short")));
     EXPECT_EQ(r, previous);
-    EXPECT_EQ(get_ov_data(nullptr, 0, r), DecodeResult::Failed);
+    EXPECT_EQ(get_ov_data(QByteArrayView(), r), DecodeResult::Failed);
 }
 
-TEST(TestDecoder, UnrepresentableCalibrationWordFailsTheWholeRecord)
+TEST(RecordDecoder, UnrepresentableCalibrationWordFailsTheWholeRecord)
 {
     const TestRecord previous = sampleRecord();
     QByteArray f = payloadOf(sim::simulateTest({}, {}, 5));
@@ -103,14 +102,14 @@ TEST(TestDecoder, UnrepresentableCalibrationWordFailsTheWholeRecord)
     EXPECT_EQ(r, previous);
     // Retry repeats the step (the same bytes fail again), Abort stops at once.
     int calls = 0;
-    get_ov_data(reinterpret_cast<const std::uint8_t*>(f.constData()), size_t(f.size()), r, [&](const QString&) {
+    get_ov_data(f, r, [&](const QString&) {
         return ++calls < 3 ? Answer::Retry : Answer::Abort;
     });
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(r, previous);
 }
 
-TEST(TestDecoder, CutFrameFollowedByAWholeOneDecodesTheWholeOne)
+TEST(RecordDecoder, CutFrameFollowedByAWholeOneDecodesTheWholeOne)
 {
     const TestRecord sent = sampleRecord();
     const QByteArray whole = payloadOf(sent);
@@ -131,7 +130,7 @@ TEST(TestDecoder, CutFrameFollowedByAWholeOneDecodesTheWholeOne)
     EXPECT_EQ(untouched, sent);
 }
 
-TEST(TestDecoder, ReadingsThatSpellAStartTagAreNotACut)
+TEST(RecordDecoder, ReadingsThatSpellAStartTagAreNotACut)
 {
     // Base 0x533C and North 0x4B3E are the bytes "<S>K" in the payload; the
     // frame is a whole test record all the same.

@@ -1,15 +1,9 @@
-#include "link/test_record.h"
+#include "core/record.h"
 
 #include <charconv>
 #include <limits>
 
 namespace qqc {
-
-TestRecord& testRecord()
-{
-    static TestRecord record;
-    return record;
-}
 
 const QStringList& testRecordFieldNames()
 {

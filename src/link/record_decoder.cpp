@@ -1,4 +1,4 @@
-#include "link/test_decoder.h"
+#include "link/record_decoder.h"
 
 #include "util/prompter.h"
 
@@ -65,9 +65,10 @@ bool wholeFrameFrom(const std::uint8_t* frame, std::size_t at, std::size_t lengt
 
 } // namespace
 
-int get_ov_data(const std::uint8_t* frame, std::size_t length, TestRecord& record,
-                const DecodeFailureHandler& onFailure)
+int get_ov_data(QByteArrayView bytes, TestRecord& record, const DecodeFailureHandler& onFailure)
 {
+    const auto* frame = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    std::size_t length = std::size_t(bytes.size());
     bool abort = false;
     if (frame != nullptr) {
         // A start tag followed by a message code inside the payload means the
@@ -105,7 +106,7 @@ int get_ov_data(const std::uint8_t* frame, std::size_t length, TestRecord& recor
     const auto le = [frame](std::size_t k) { return std::int32_t(frame[k]) + 256 * std::int32_t(frame[k + 1]); };
     const auto be = [frame](std::size_t k) { return 256 * std::int32_t(frame[k]) + std::int32_t(frame[k + 1]); };
 
-    // Decode into a copy: the program-wide record changes only when the whole
+    // Decode into a copy: the caller's record changes only when the whole
     // frame was good.
     TestRecord r = record;
     bool failed = false;

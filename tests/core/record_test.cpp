@@ -1,4 +1,4 @@
-#include "link/test_record.h"
+#include "core/record.h"
 
 #include <gtest/gtest.h>
 
