@@ -125,7 +125,7 @@ frmSetup::frmSetup(const QList<SystemPortEntry>& systemPorts, QWidget* parent) :
     grid->addWidget(labelRep_[7], row, 0);
     grid->addLayout(sliderRow, row, 1);
 
-    chkDownloadCal_ = new QCheckBox(QStringLiteral("Download Calibration when Swiftcheck starts"), this);
+    chkDownloadCal_ = new QCheckBox(QStringLiteral("Download Calibration when QuorvelQC starts"), this);
     chkDownloadCal_->setObjectName(QStringLiteral("chkDownloadCal"));
 
     // Calibration fluids.

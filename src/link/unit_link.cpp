@@ -185,7 +185,7 @@ void UnitLink::onFirmware(char major, char minor, char revision)
 
 void UnitLink::onUnitError(const QByteArray& text)
 {
-    MessageBoxEx(QStringLiteral("ERROR|| Please report to ") + supportEmail_ + QStringLiteral(" and reboot Swiftcheck.||")
+    MessageBoxEx(QStringLiteral("ERROR|| Please report to ") + supportEmail_ + QStringLiteral(" and reboot QuorvelQC.||")
                      + QString::fromLatin1(text),
                  MsgStyle::Exclamation);
 }

@@ -130,7 +130,7 @@ TEST_F(LinkFixture, UnitErrorTextEndsTheBox)
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].style, 48);
     EXPECT_EQ(prompter.messages[0].text,
-              QStringLiteral("ERROR\r\n\r\n Please report to help@lab.example and reboot Swiftcheck.\r\n\r\nTEMP FAULT"));
+              QStringLiteral("ERROR\r\n\r\n Please report to help@lab.example and reboot QuorvelQC.\r\n\r\nTEMP FAULT"));
 }
 
 TEST_F(LinkFixture, ReadFrequencyStatesAskTheUnit)

@@ -25,7 +25,7 @@ frmTestTime::frmTestTime(QWidget* parent) : QDialog(parent)
     }
     rbTestTime_[0]->setChecked(true);
 
-    chkDownloadTestTime_ = new QCheckBox(QStringLiteral("Download Test Time when Swiftcheck starts"), this);
+    chkDownloadTestTime_ = new QCheckBox(QStringLiteral("Download Test Time when QuorvelQC starts"), this);
     chkDownloadTestTime_->setObjectName(QStringLiteral("chkDownloadTestTime"));
 
     cmdDownloadCal_ = new QPushButton(QStringLiteral("Save && Download"), this);
