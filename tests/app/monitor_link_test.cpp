@@ -1,5 +1,4 @@
-// The Monitor's side of the unit link: the test record sequence, a damaged
-// record, the firmware message and a port that is not set.
+// The Monitor's side of the unit link: a damaged test record, the firmware message and a port that is not set.
 
 #include "app/monitor.h"
 #include "core/record.h"
@@ -41,20 +40,6 @@ struct MonitorLink : ::testing::Test {
         return r;
     }
 };
-
-TEST_F(MonitorLink, TestRecordIsDecodedRecalculatedAndShown)
-{
-    const TestRecord sent = model(4);
-    port->deliver(sim::testFrame(sent));
-    // Decoded (exactness is checked over the pty), then recalculated.
-    EXPECT_NEAR(monitor.currentTestRecord().PCRslt[Rslt::diel], sent.Rslt8700[Rslt::diel], 1);
-    EXPECT_EQ(status.readings().dielectric, sent.Rslt8700[Rslt::diel]);
-    EXPECT_EQ(status.readings().ferrous, sent.Rslt8700[Rslt::iron]);
-    EXPECT_EQ(status.readings().lcont, 3);
-    // Storing ran too: without a database it asks for one, and that is all.
-    ASSERT_EQ(prompter.messages.size(), 1u) << prompter.texts().join(QLatin1Char('/')).toStdString();
-    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("Please open a Database!")));
-}
 
 TEST_F(MonitorLink, ShortTestFrameIsReportedLoggedAndStoresNothing)
 {
