@@ -1,9 +1,9 @@
-// The Monitor's side of the unit link: a damaged test record, the firmware message and a port that is not set.
+// The Monitor's side of the unit link: a damaged test record, the firmware
+// message and a port that is not set.
 
 #include "app/monitor.h"
 #include "core/record.h"
 #include "link/fake_port.h"
-#include "link/record_decoder.h"
 #include "link/unit_link.h"
 #include "sim/frames.h"
 #include "sim/unit_model.h"
