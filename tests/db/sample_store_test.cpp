@@ -105,24 +105,15 @@ TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
     EXPECT_FLOAT_EQ(2.2f, sampleField(*s, id, "RefDielectric").toFloat());
     EXPECT_EQ("3500,2900,220,300", sampleField(*s, id, "CalData").toString());
 
+    // Dielectric itself is not alarmed; LCont 5 sets droplets and non-ferrous particles, not ferrous.
+    const std::map<int, Detail> expected = {{56, {(2.31f - 2.2f) * 100.0f, 2}}, {58, {2.31f, 0}}, {59, {12, 2}},
+                                            {60, {1.5f, 2}}, {65, {1, 4}}, {66, {0, 1}}, {67, {1, 4}}};
     auto d = details(*s, id);
-    ASSERT_EQ(7u, d.size());
-    EXPECT_FLOAT_EQ((2.31f - 2.2f) * 100.0f, d[56].value);
-    EXPECT_EQ(2, d[56].severity);
-    EXPECT_FLOAT_EQ(2.31f, d[58].value);
-    EXPECT_EQ(0, d[58].severity) << "dielectric itself is not alarmed";
-    EXPECT_FLOAT_EQ(12, d[59].value);
-    EXPECT_EQ(2, d[59].severity);
-    EXPECT_FLOAT_EQ(1.5f, d[60].value);
-    EXPECT_EQ(2, d[60].severity);
-    // LCont 5: droplets and non-ferrous particles set, ferrous not.
-    EXPECT_EQ(1, d[65].value);
-    EXPECT_EQ(4, d[65].severity);
-    EXPECT_EQ(0, d[66].value);
-    EXPECT_EQ(1, d[66].severity);
-    EXPECT_EQ(1, d[67].value);
-    EXPECT_EQ(4, d[67].severity);
-
+    ASSERT_EQ(expected.size(), d.size());
+    for (const auto& [parm, e] : expected) {
+        EXPECT_FLOAT_EQ(e.value, d[parm].value) << parm;
+        EXPECT_EQ(e.severity, d[parm].severity) << parm;
+    }
     EXPECT_FLOAT_EQ(10, sampleField(*s, id, "WearSev").toFloat());    // 59 at 2, 66 at 1
     EXPECT_FLOAT_EQ(55, sampleField(*s, id, "ContamSev").toFloat());  // 65 and 67 at 4
     EXPECT_FLOAT_EQ(10, sampleField(*s, id, "ChemSev").toFloat());    // 56 at 2
