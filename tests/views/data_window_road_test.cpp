@@ -3,14 +3,10 @@
 #include "app/data_window.h"
 #include "app/monitor.h"
 #include "core/record.h"
-#include "db/sample_database.h"
+#include "db/db_fixture.h"
 #include "support/scripted_prompter.h"
-#include "support/temp_home.h"
 #include "views/ui/sample_grid_view.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QSqlQuery>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -21,14 +17,11 @@ using namespace qqc;
 
 namespace {
 
-class DataWindowRoad : public ::testing::Test {
+class DataWindowRoad : public test::TemplateCopy {
 protected:
     void SetUp() override
     {
-        const QString tpl = QCoreApplication::applicationDirPath() + "/DBquorqc.tpl";
-        ASSERT_TRUE(QFile::exists(tpl)) << "template not built";
-        ASSERT_TRUE(QFile::copy(tpl, path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        TemplateCopy::SetUp();
         form.reset(createDataWindow(monitor));
         form->resize(1000, 500);
         form->show();
@@ -56,9 +49,7 @@ protected:
         QTest::mouseClick(form->grid().viewport(), Qt::LeftButton, {}, cell.center());
     }
 
-    test::TempHome home;
     test::ScriptedPrompter prompts;
-    QString path = home.file("road.mdb");
     Monitor monitor;
     std::unique_ptr<frmData> form;
 };
@@ -89,10 +80,7 @@ TEST_F(DataWindowRoad, ViscosityEditStoresTheChangeAgainstTheReferenceOil)
     SampleGridModel& m = form->model();
     ASSERT_TRUE(m.setData(m.index(0, m.viscosityColumn()), QStringLiteral("50.6")));
     // The template's reference oil has RefVisc40 46: (50.6 - 46) * 100 / 96.6.
-    QSqlQuery q(monitor.sampleDatabase()->database().connection());
-    ASSERT_TRUE(q.exec(QStringLiteral("SELECT Value FROM SampleDetails WHERE ParmID = 73 AND SampleID = %1").arg(id)));
-    ASSERT_TRUE(q.next());
-    EXPECT_NEAR(q.value(0).toDouble(), 4.76, 0.01);
+    EXPECT_NEAR(monitor.sampleDatabase()->detailValue(id, 73), 4.76, 0.01);
     EXPECT_EQ(m.cellText(0, m.viscosityColumn()), QStringLiteral("50.6"));
     EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
 }
