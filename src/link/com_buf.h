@@ -26,7 +26,7 @@ public:
     void StoreByte(std::uint8_t byte);
     int GetLength() const { return length_; }
     // Highest valid index.
-    int GetCapacity() const { return capacity_; }
+    int capacity() const { return capacity_; }
     // A copy of the whole array, indexes 0 .. capacity (also past the length).
     std::vector<std::uint8_t> GetAll() const { return bytes_; }
     // True when the last three bytes stored are "<E>".

@@ -22,7 +22,7 @@ const char* const kRoutine = "frmDiag";
 
 } // namespace
 
-double DiagTemperature(int t)
+double diagTemperature(int t)
 {
     const double x = t;
     return -45.82 + 0.9478 * x - 0.00495 * x * x + 0.0000145 * x * x * x;
@@ -44,14 +44,14 @@ int SpikeCounter::add(int frequency)
     return delta;
 }
 
-bool DiagLink::SendCommandByte(int command)
+bool DiagLink::sendCommandByte(int command)
 {
     const bool ok = qqc::SendCommandByte(port_, std::uint8_t(command)) == LinkStatus::Ok;
     portFailed_ = !ok && !port_.isOpen();
     return ok;
 }
 
-int DiagLink::WaitForByte(int seconds)
+int DiagLink::waitForByte(int seconds)
 {
     std::uint8_t byte = 0;
     if (qqc::WaitForByte(port_, seconds, byte) == LinkStatus::Ok)
@@ -60,20 +60,20 @@ int DiagLink::WaitForByte(int seconds)
     return -1;
 }
 
-void DiagLink::Flush() { FlushLinkInput(port_); }
+void DiagLink::flush() { flushLinkInput(port_); }
 
-FrequencyReading DiagLink::ReadFrequency()
+FrequencyReading DiagLink::readFrequency()
 {
     FrequencyReading reading;
-    if (!SendCommandByte(kCommandFrequency))
+    if (!sendCommandByte(kCommandFrequency))
         return reading;
-    const int low = WaitForByte(1);
+    const int low = waitForByte(1);
     if (low < 0)
         return reading;
-    const int high = WaitForByte(1);
+    const int high = waitForByte(1);
     if (high < 0)
         return reading;
-    const int temperature = WaitForByte(1);
+    const int temperature = waitForByte(1);
     if (temperature < 0)
         return reading;
     reading.temperatureByte = temperature;
@@ -89,7 +89,7 @@ FrequencyReading DiagLink::ReadFrequency()
 DiagPoll::DiagPoll(std::unique_ptr<SerialPort> port, QObject* parent) : QObject(parent), port_(std::move(port))
 {
     timer_.setObjectName(QStringLiteral("DiagTimer"));
-    connect(&timer_, &QTimer::timeout, this, &DiagPoll::Poll);
+    connect(&timer_, &QTimer::timeout, this, &DiagPoll::poll);
 }
 
 DiagPoll::~DiagPoll()
@@ -132,7 +132,7 @@ void DiagPoll::start()
     portErrorReported_ = false;
     timer_.start(std::max(1, intervalSeconds_ * 1000));
     setRunning(true);
-    Poll();
+    poll();
 }
 
 void DiagPoll::stop()
@@ -148,7 +148,7 @@ void DiagPoll::finish()
         port_->close();
 }
 
-void DiagPoll::Poll()
+void DiagPoll::poll()
 {
     if (!timer_.isActive())
         return;
@@ -198,7 +198,7 @@ void DiagPoll::Poll()
 // The measurements of one poll. Returns false when an exchange failed.
 bool DiagPoll::pollOnce(DiagLink& link)
 {
-    link.Flush();
+    link.flush();
 
     auto showRead = [this](const FrequencyReading& r) {
         if (r.status == FrequencyReading::Failed)
@@ -212,11 +212,11 @@ bool DiagPoll::pollOnce(DiagLink& link)
         // each magnet position pulls the frequency down from the rest value.
         int f[3] = {0, 0, 0};
         for (int k : {1, 2, 0}) {
-            if (!link.SendCommandByte(kCommandMagnet) || !link.SendCommandByte(k)) {
+            if (!link.sendCommandByte(kCommandMagnet) || !link.sendCommandByte(k)) {
                 setValue(RowStatus, QStringLiteral("Communications Error"));
                 return false;
             }
-            const FrequencyReading r = link.ReadFrequency();
+            const FrequencyReading r = link.readFrequency();
             if (r.status != FrequencyReading::Ok) {
                 showRead(r);
                 return r.status != FrequencyReading::Failed;
@@ -227,12 +227,12 @@ bool DiagPoll::pollOnce(DiagLink& link)
         setValue(RowFe, Format(fe, QStringLiteral("#####")));
     }
 
-    const FrequencyReading r = link.ReadFrequency();
+    const FrequencyReading r = link.readFrequency();
     if (r.status == FrequencyReading::Failed) {
         showRead(r);
         return false;
     }
-    setValue(RowTemperature, Format(DiagTemperature(r.temperatureByte), QStringLiteral("####.#")));
+    setValue(RowTemperature, Format(diagTemperature(r.temperatureByte), QStringLiteral("####.#")));
     if (r.status == FrequencyReading::GridUnplugged) {
         // No frequency: nothing to show for it and nothing to count as a spike.
         showRead(r);

@@ -20,7 +20,7 @@ namespace qqc {
 class SerialPort;
 
 // Grid temperature in degrees Celsius from the unit's temperature byte.
-double DiagTemperature(int t);
+double diagTemperature(int t);
 
 // Spike tracking across polls: a jump of 256 counts or more between two
 // frequency readings counts as one spike, and its size is remembered.
@@ -47,12 +47,12 @@ class DiagLink {
 public:
     explicit DiagLink(SerialPort& port) : port_(port) {}
     // One byte within `seconds`; -1 on time-out or when the port is gone.
-    int WaitForByte(int seconds);
+    int waitForByte(int seconds);
     // Sends `command` and reads until command + 10 arrives.
-    bool SendCommandByte(int command);
+    bool sendCommandByte(int command);
     // Discards every byte waiting.
-    void Flush();
-    FrequencyReading ReadFrequency();
+    void flush();
+    FrequencyReading readFrequency();
     // True when the last exchange failed because the port went away.
     bool portFailed() const { return portFailed_; }
 
@@ -90,7 +90,7 @@ public:
     // Stops polling and closes the port, freeing the line.
     void finish();
     // One poll; runs only while the poll timer is enabled.
-    void Poll();
+    void poll();
 
     bool running() const { return running_; }
     QTimer* timer() { return &timer_; }

@@ -72,7 +72,7 @@ void SendWord(SerialPort& port, std::int16_t value)
     port.writeByte(std::uint8_t(u & 0xFF));
 }
 
-void FlushLinkInput(SerialPort& port)
+void flushLinkInput(SerialPort& port)
 {
     while (port.bytesWaiting() > 0 && port.readByte() >= 0) {
     }

@@ -40,6 +40,6 @@ int SendCommandByte(SerialPort& port, std::uint8_t command, int maxSeconds = Max
 void SendWord(SerialPort& port, std::int16_t value);
 
 // Drops every byte waiting in the input.
-void FlushLinkInput(SerialPort& port);
+void flushLinkInput(SerialPort& port);
 
 } // namespace qqc

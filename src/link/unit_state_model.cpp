@@ -15,7 +15,7 @@ void UnitStateModel::DoGridStatus(int code)
 
 void UnitStateModel::ShowUnitStatus(int code)
 {
-    const UnitStatusView v = UnitStatusFor(code, totalTestTime_);
+    const UnitStatusView v = unitStatusFor(code, totalTestTime_);
     statusCaption_ = v.caption;
     statusRed_ = v.red;
     if (v.setGauge && v.gauge >= 0)
@@ -25,7 +25,7 @@ void UnitStateModel::ShowUnitStatus(int code)
 
 void UnitStateModel::NewState(int state, int variant, int count)
 {
-    const StateView v = StateTextFor(state, variant, count, readings_);
+    const StateView v = stateTextFor(state, variant, count, readings_);
     if (!v.text.isEmpty()) {
         stateText_ = v.text;
         emit stateTextChanged();

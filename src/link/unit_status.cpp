@@ -5,7 +5,7 @@
 
 namespace qqc {
 
-UnitStatusView UnitStatusFor(int code, int totalTestTime)
+UnitStatusView unitStatusFor(int code, int totalTestTime)
 {
     using namespace UnitStatus;
     UnitStatusView v;
@@ -39,7 +39,7 @@ UnitStatusView UnitStatusFor(int code, int totalTestTime)
     return v;
 }
 
-QString LcontShortText(int flags)
+QString lcontShortText(int flags)
 {
     static const char* const texts[] = {"NO LRG", "DROPS", "LRG FE", "LF D", "NF", "NF D", "LF NF", "F NF D"};
     if (flags < 0 || flags > 7)
@@ -47,7 +47,7 @@ QString LcontShortText(int flags)
     return QString::fromLatin1(texts[flags]);
 }
 
-StateView StateTextFor(int state, int variant, int count, const StatusReadings& r)
+StateView stateTextFor(int state, int variant, int count, const StatusReadings& r)
 {
     StateView v;
     QString first;
@@ -105,7 +105,7 @@ StateView StateTextFor(int state, int variant, int count, const StatusReadings& 
             second = diel();
         } else {
             first = QStringLiteral("IRON ") + Format(double(r.ferrous), QStringLiteral("0000")) + QLatin1Char(' ')
-                    + LcontShortText(r.lcont);
+                    + lcontShortText(r.lcont);
             second = diel() + QStringLiteral(" W ") + Format(r.water / 100.0, QStringLiteral("0.00"));
         }
         break;

@@ -33,10 +33,10 @@ struct UnitStatusView {
 
 // The caption, its colour and the gauge value for a status code; the
 // count-down "$ sec to go" uses the total test time in seconds.
-UnitStatusView UnitStatusFor(int code, int totalTestTime);
+UnitStatusView unitStatusFor(int code, int totalTestTime);
 
 // Large-contamination flags as the short text of the procedure display.
-QString LcontShortText(int flags);
+QString lcontShortText(int flags);
 
 // The last readings the status window holds.
 struct StatusReadings {
@@ -51,6 +51,6 @@ struct StateView {
     bool readFrequency = false; // the state asks the PC to read the frequency
 };
 
-StateView StateTextFor(int state, int variant, int count, const StatusReadings& readings);
+StateView stateTextFor(int state, int variant, int count, const StatusReadings& readings);
 
 } // namespace qqc

@@ -134,7 +134,7 @@ void DebugLog(const QString& text, bool enabled)
     file.write(line.toUtf8());
 }
 
-std::optional<QFont> LocaleFont(const QFont& current, int languageId)
+std::optional<QFont> localeFont(const QFont& current, int languageId)
 {
     QString family;
     switch (languageId) {

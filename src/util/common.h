@@ -32,6 +32,6 @@ void DebugLog(const QString& text, bool enabled);
 // a family of its own for the East-Asian languages, nothing to change for
 // Korean and US English, the default font for every other language.
 // SetLocaleFont (util/ui/locale_font.h) applies it to a control.
-std::optional<QFont> LocaleFont(const QFont& current, int languageId);
+std::optional<QFont> localeFont(const QFont& current, int languageId);
 
 } // namespace qqc

@@ -64,8 +64,8 @@ int StdError::ReportError()
     const int answer = prompter().message(text, MsgStyle::AbortRetryIgnore | MsgStyle::Critical, QString());
     appendLine(logPath_, QLatin1String("Error: Module=") + module_ + QLatin1String(",  Procedure=") + procedure_
                              + QLatin1String(",  Error=") + description_ + QLatin1String(",  Code=")
-                             + ListPrintNumber(code_) + QLatin1String(",  Source=") + source_
-                             + QLatin1String(",  Return Code=") + ListPrintNumber(answer)
+                             + listPrintNumber(code_) + QLatin1String(",  Source=") + source_
+                             + QLatin1String(",  Return Code=") + listPrintNumber(answer)
                              + QLatin1String(",  Time=") + timeOfDay());
     return answer;
 }
@@ -100,7 +100,7 @@ void ShowRoutineError(const QString& routine)
     prompter().message(QLatin1String("Error in routine: ") + routine + QLatin1Char(' '), MsgStyle::Ok, QString());
 }
 
-QString ListPrintNumber(long long value)
+QString listPrintNumber(long long value)
 {
     const QString digits = QString::number(value);
     return (value < 0 ? digits : QLatin1Char(' ') + digits) + QLatin1Char(' ');

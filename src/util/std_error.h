@@ -63,6 +63,6 @@ void ShowRoutineError(int number, const QString& description, const QString& rou
 void ShowRoutineError(const QString& routine);
 
 // A number in list-print form: leading blank (or minus) and a trailing blank.
-QString ListPrintNumber(long long value);
+QString listPrintNumber(long long value);
 
 } // namespace qqc

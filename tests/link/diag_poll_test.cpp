@@ -41,11 +41,11 @@ struct DiagOnFakePort {
 
 TEST(DiagFigures, TemperatureFollowsTheUnitsPolynomial)
 {
-    EXPECT_NEAR(DiagTemperature(100), 13.96, 1e-9);
-    EXPECT_NEAR(DiagTemperature(0), -45.82, 1e-12);
+    EXPECT_NEAR(diagTemperature(100), 13.96, 1e-9);
+    EXPECT_NEAR(diagTemperature(0), -45.82, 1e-12);
     // Monotonic over the range the unit sends.
     for (int t = 1; t < 256; ++t)
-        EXPECT_GT(DiagTemperature(t), DiagTemperature(t - 1)) << t;
+        EXPECT_GT(diagTemperature(t), diagTemperature(t - 1)) << t;
 }
 
 TEST(DiagPoll, OnePollShowsFrequencyHexAndTemperatureThenStopsAtIntervalZero)
@@ -80,15 +80,15 @@ TEST(DiagPoll, PollsAgainAtTheIntervalAndCountsSpikesAcrossPolls)
     EXPECT_EQ(diag.poll->timer()->interval(), 1000);
     EXPECT_TRUE(diag.poll->running());
 
-    diag.poll->Poll();
+    diag.poll->poll();
     EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10300");
     EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "1");
     EXPECT_EQ(diag.row(DiagPoll::RowDelta), "300");
-    diag.poll->Poll();   // a jump of 255 is no spike: the last spike stays shown
+    diag.poll->poll();   // a jump of 255 is no spike: the last spike stays shown
     EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10045");
     EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "1");
     EXPECT_EQ(diag.row(DiagPoll::RowDelta), "300");
-    diag.poll->Poll();   // 256 is
+    diag.poll->poll();   // 256 is
     EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "2");
     EXPECT_EQ(diag.row(DiagPoll::RowDelta), "256");
 
@@ -96,7 +96,7 @@ TEST(DiagPoll, PollsAgainAtTheIntervalAndCountsSpikesAcrossPolls)
     EXPECT_FALSE(diag.poll->timer()->isActive());
     EXPECT_FALSE(diag.poll->running());
     // A poll outside the timer's life does nothing.
-    diag.poll->Poll();
+    diag.poll->poll();
     EXPECT_EQ(diag.unit.frequencyReads(), 4);
 }
 
@@ -142,14 +142,14 @@ TEST(DiagPoll, LostPortIsReportedOnceThroughTheModuleReport)
     diag.port->close();                 // the adapter went away
     diag.port->openSucceeds = false;
     prompts.answers = {Answer::Ignore};
-    diag.poll->Poll();
+    diag.poll->poll();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.startsWith("Module: Diag8700\r\nProcedure: frmDiag\r\n"));
     EXPECT_EQ(prompts.messages[0].style, MsgStyle::AbortRetryIgnore | MsgStyle::Critical);
     EXPECT_EQ(diag.row(DiagPoll::RowStatus), "Communications Error");
     // Ignore keeps polling, without a storm of boxes.
     EXPECT_TRUE(diag.poll->timer()->isActive());
-    diag.poll->Poll();
+    diag.poll->poll();
     EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
@@ -160,7 +160,7 @@ TEST(DiagPoll, RetryReopensTheLineAndAbortEndsThePoll)
     diag.start();
     diag.port->close();
     prompts.answers = {Answer::Retry};
-    diag.poll->Poll();
+    diag.poll->poll();
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(diag.port->isOpen());
     EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10000");
@@ -169,7 +169,7 @@ TEST(DiagPoll, RetryReopensTheLineAndAbortEndsThePoll)
     diag.port->close();
     diag.port->openSucceeds = false;
     prompts.answers = {Answer::Abort};
-    diag.poll->Poll();
+    diag.poll->poll();
     EXPECT_EQ(abort.count(), 1);
     EXPECT_FALSE(diag.poll->timer()->isActive());
     EXPECT_FALSE(diag.poll->running());

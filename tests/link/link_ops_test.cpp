@@ -52,6 +52,6 @@ TEST(LinkOps, WaitReadsAWaitingByteAndFlushDropsTheRest)
     std::uint8_t b = 0;
     EXPECT_EQ(WaitForByte(port, 1, b), LinkStatus::Ok);
     EXPECT_EQ(b, 'x');
-    FlushLinkInput(port);
+    flushLinkInput(port);
     EXPECT_EQ(ReadLinkByte(port), -1);
 }

@@ -7,37 +7,37 @@ using namespace qqc;
 
 TEST(UnitStatusText, CountDownShowsTheRemainingSeconds)
 {
-    UnitStatusView v = UnitStatusFor(25, 50);
+    UnitStatusView v = unitStatusFor(25, 50);
     EXPECT_EQ(v.caption, QStringLiteral("25 sec to go"));
     EXPECT_EQ(v.gauge, 25);
     EXPECT_TRUE(v.setGauge);
-    EXPECT_EQ(UnitStatusFor(50, 50).caption, QStringLiteral(" sec to go"));
-    EXPECT_EQ(UnitStatusFor(0, 700).caption, QStringLiteral("700 sec to go"));
-    EXPECT_FALSE(UnitStatusFor(100, 50).setGauge);   // beyond the gauge's maximum
+    EXPECT_EQ(unitStatusFor(50, 50).caption, QStringLiteral(" sec to go"));
+    EXPECT_EQ(unitStatusFor(0, 700).caption, QStringLiteral("700 sec to go"));
+    EXPECT_FALSE(unitStatusFor(100, 50).setGauge);   // beyond the gauge's maximum
 }
 
 TEST(UnitStatusText, FixedCaptionsAndColours)
 {
-    EXPECT_EQ(UnitStatusFor(253, 50).caption, QString());
+    EXPECT_EQ(unitStatusFor(253, 50).caption, QString());
     for (int red : {254, 261, 275})
-        EXPECT_TRUE(UnitStatusFor(red, 50).red) << red;
-    EXPECT_FALSE(UnitStatusFor(252, 50).red);
+        EXPECT_TRUE(unitStatusFor(red, 50).red) << red;
+    EXPECT_FALSE(unitStatusFor(252, 50).red);
 }
 
 TEST(UnitStatusText, ProcedureStates)
 {
     const StatusReadings none;
-    EXPECT_EQ(StateTextFor(27, 0, 251, none).text, QStringLiteral("Testing \r\nTesting..."));
-    EXPECT_EQ(StateTextFor(40, 0, 0, none).text, QStringLiteral("Unknown State\r\n40"));
-    EXPECT_EQ(StateTextFor(6, 2, 0, none).text, QStringLiteral("Calibrating\r\nTest Fluid 300"));
+    EXPECT_EQ(stateTextFor(27, 0, 251, none).text, QStringLiteral("Testing \r\nTesting..."));
+    EXPECT_EQ(stateTextFor(40, 0, 0, none).text, QStringLiteral("Unknown State\r\n40"));
+    EXPECT_EQ(stateTextFor(6, 2, 0, none).text, QStringLiteral("Calibrating\r\nTest Fluid 300"));
     for (int quiet : {1, 21, 29})
-        EXPECT_TRUE(StateTextFor(quiet, 0, 0, none).text.isEmpty());
+        EXPECT_TRUE(stateTextFor(quiet, 0, 0, none).text.isEmpty());
     for (int ask : {4, 24, 25})
-        EXPECT_TRUE(StateTextFor(ask, 0, 0, none).readFrequency) << ask;
-    EXPECT_FALSE(StateTextFor(5, 0, 0, none).readFrequency);
+        EXPECT_TRUE(stateTextFor(ask, 0, 0, none).readFrequency) << ask;
+    EXPECT_FALSE(stateTextFor(5, 0, 0, none).readFrequency);
 
-    EXPECT_EQ(LcontShortText(7), QStringLiteral("F NF D"));
-    EXPECT_EQ(LcontShortText(8), QString());
+    EXPECT_EQ(lcontShortText(7), QStringLiteral("F NF D"));
+    EXPECT_EQ(lcontShortText(8), QString());
 }
 
 TEST(UnitStateModel, PanelStepsDownAndBackAndKeepsTheLastState)

@@ -56,10 +56,10 @@ TEST(FrmDiag, StartAndCancelDrivePollingAndAbortClosesTheWindow)
     QTest::mouseClick(window.CmdButton(), Qt::LeftButton);
     EXPECT_EQ(window.value(DiagPoll::RowFrequency), QStringLiteral("10000"));
     EXPECT_EQ(window.DiagOper()->text(), QStringLiteral("Waiting to Poll"));
-    EXPECT_EQ(window.poll().timer()->interval(), 2000);
+    EXPECT_EQ(window.diagPoll().timer()->interval(), 2000);
     EXPECT_FALSE(window.CmdButton()->isEnabled());
     QTest::mouseClick(window.Cancel(), Qt::LeftButton);
-    EXPECT_FALSE(window.poll().timer()->isActive());
+    EXPECT_FALSE(window.diagPoll().timer()->isActive());
     EXPECT_TRUE(window.CmdButton()->isEnabled());
 
     QTest::mouseClick(window.CmdButton(), Qt::LeftButton);
@@ -67,7 +67,7 @@ TEST(FrmDiag, StartAndCancelDrivePollingAndAbortClosesTheWindow)
     port->close();
     port->openSucceeds = false;
     prompts.answers = {Answer::Abort};
-    window.poll().Poll();
+    window.diagPoll().poll();
     EXPECT_EQ(abort.count(), 1);
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_TRUE(window.CmdButton()->isEnabled());

@@ -44,7 +44,7 @@ public:
     QCheckBox* cbMag() const { return cbMag_; }
     QLineEdit* DiagOper() const { return diagOper_; }
     QTableWidget* DiagFlex() const { return diagFlex_; }
-    DiagPoll& poll() { return poll_; }
+    DiagPoll& diagPoll() { return poll_; }
     SerialPort& port() const { return poll_.port(); }
 
     // Closing the window stops polling and closes its port.

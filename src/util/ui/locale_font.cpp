@@ -8,7 +8,7 @@ namespace qqc {
 
 void SetLocaleFont(QWidget& control, int languageId)
 {
-    if (const std::optional<QFont> font = LocaleFont(control.font(), languageId))
+    if (const std::optional<QFont> font = localeFont(control.font(), languageId))
         control.setFont(*font);
 }
 

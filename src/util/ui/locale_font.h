@@ -1,6 +1,6 @@
 #pragma once
 // The widget side of the locale font: sets a control's font for the user's
-// system language (the choice itself is LocaleFont in util/common.h).
+// system language (the choice itself is localeFont in util/common.h).
 
 class QWidget;
 
