@@ -132,44 +132,43 @@ TEST(DiagPoll, PortThatWillNotOpenIsReportedAndPollingDoesNotStart)
     EXPECT_FALSE(diag.poll->running());
 }
 
-TEST(DiagPoll, LostPortIsReportedOnceThroughTheModuleReport)
+TEST(DiagPoll, LostPortIsReportedOnceAndRetryIgnoreAndAbortActAsAnswered)
 {
     test::ScriptedPrompter prompts;
     DiagOnFakePort diag(1);
     diag.start();
     ASSERT_TRUE(diag.poll->timer()->isActive());
 
-    diag.port->close();                 // the adapter went away
-    diag.port->openSucceeds = false;
-    prompts.answers = {Answer::Ignore};
-    diag.poll->poll();
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].text.startsWith("Module: Diag8700\r\nProcedure: frmDiag\r\n"));
-    EXPECT_EQ(prompts.messages[0].style, MsgStyle::AbortRetryIgnore | MsgStyle::Critical);
-    EXPECT_EQ(diag.row(DiagPoll::RowStatus), "Communications Error");
-    // Ignore keeps polling, without a storm of boxes.
-    EXPECT_TRUE(diag.poll->timer()->isActive());
-    diag.poll->poll();
-    EXPECT_EQ(prompts.messages.size(), 1u);
-}
-
-TEST(DiagPoll, RetryReopensTheLineAndAbortEndsThePoll)
-{
-    test::ScriptedPrompter prompts;
-    DiagOnFakePort diag(1);
-    diag.start();
-    diag.port->close();
+    diag.port->close();   // the adapter went away
     prompts.answers = {Answer::Retry};
-    diag.poll->poll();
+    diag.poll->poll();    // Retry reopens the line and polls again
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(diag.port->isOpen());
     EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10000");
 
-    QSignalSpy abort(diag.poll.get(), &DiagPoll::abortRequested);
     diag.port->close();
     diag.port->openSucceeds = false;
+    prompts.answers = {Answer::Ignore};
+    diag.poll->poll();
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_TRUE(prompts.messages[1].text.startsWith("Module: Diag8700\r\nProcedure: frmDiag\r\n"));
+    EXPECT_EQ(prompts.messages[1].style, MsgStyle::AbortRetryIgnore | MsgStyle::Critical);
+    EXPECT_EQ(diag.row(DiagPoll::RowStatus), "Communications Error");
+    // Ignore keeps polling, without a storm of boxes.
+    EXPECT_TRUE(diag.poll->timer()->isActive());
+    diag.poll->poll();
+    EXPECT_EQ(prompts.messages.size(), 2u);
+
+    // A working poll ends the run of failures: the next one is reported again.
+    diag.port->openSucceeds = true;
+    diag.port->open();
+    diag.poll->poll();
+    diag.port->close();
+    diag.port->openSucceeds = false;
+    QSignalSpy abort(diag.poll.get(), &DiagPoll::abortRequested);
     prompts.answers = {Answer::Abort};
     diag.poll->poll();
+    EXPECT_EQ(prompts.messages.size(), 3u);
     EXPECT_EQ(abort.count(), 1);
     EXPECT_FALSE(diag.poll->timer()->isActive());
     EXPECT_FALSE(diag.poll->running());
