@@ -61,15 +61,11 @@ TEST(FrmSetup, PortListChoicesAndStoredDevices)
 TEST(FluidDielectric, AcceptsOnlyNumbersInTheFluidsRange)
 {
     // 1.9 and 2.45 are typed into the dialog below.
-    EXPECT_TRUE(isValidFluidDielectric(0, " 2.20 "));
-    EXPECT_TRUE(isValidFluidDielectric(0, "2.4"));
-    EXPECT_FALSE(isValidFluidDielectric(0, "1.89"));
-    EXPECT_FALSE(isValidFluidDielectric(0, "2.2x"));
-    EXPECT_FALSE(isValidFluidDielectric(0, ""));
-    EXPECT_TRUE(isValidFluidDielectric(1, "2.5"));
-    EXPECT_TRUE(isValidFluidDielectric(1, "3.5"));
-    EXPECT_FALSE(isValidFluidDielectric(1, "2.4"));
-    EXPECT_FALSE(isValidFluidDielectric(1, "3.51"));
+    const std::tuple<int, const char*, bool> cases[] = {{0, " 2.20 ", true}, {0, "2.4", true},  {0, "1.89", false},
+                                                        {0, "2.2x", false},  {0, "", false},    {1, "2.5", true},
+                                                        {1, "3.5", true},    {1, "2.4", false}, {1, "3.51", false}};
+    for (const auto& [fluid, text, valid] : cases)
+        EXPECT_EQ(isValidFluidDielectric(fluid, text), valid) << fluid << " '" << text << "'";
 }
 
 TEST(FrmSetup, InvalidDielectricBeepsAndKeepsTheFocus)
@@ -130,7 +126,7 @@ TEST(FrmSetup, OkAndSaveRefuseAnInvalidDielectricUnlessDisabled)
     EXPECT_EQ(prompts.beeps, 2);
 }
 
-TEST(FrmSetup, LogoBrowseStartsInTheLogosFolderAndTakesTheChosenPath)
+TEST(FrmSetup, LogoBrowseStartsInTheLogosFolderAndTakesTheWholeChosenPath)
 {
     test::ScriptedPrompter prompts;
     frmSetup dialog({});
@@ -145,11 +141,8 @@ TEST(FrmSetup, LogoBrowseStartsInTheLogosFolderAndTakesTheChosenPath)
     // Cancelling the file dialog keeps the path.
     QTest::mouseClick(dialog.CmdBrowseFile(), Qt::LeftButton);
     EXPECT_EQ(dialog.RepLabel(5), "/srv/lab/logos/new.jpg");
-}
 
-TEST(FrmSetup, LabelBoxesHoldWhatTheSettingsFileKeepsButTheLogoPathIsWhole)
-{
-    frmSetup dialog({});
+    // The label boxes hold what the settings file keeps, but the logo path is whole.
     const QString longText(80, QLatin1Char('x'));
     dialog.setRepLabel(0, longText);
     EXPECT_EQ(dialog.RepLabel(0).size(), 63);

@@ -14,23 +14,15 @@
 namespace qqc {
 namespace {
 
-TEST(ClampLayoutFraction, OutOfRangeValuesAreReplaced)
+// Valid layout texts in both forms are read through the windows below.
+TEST(WindowLayout, OutOfRangeFractionsAreReplacedAndInvalidTextsRefused)
 {
-    EXPECT_EQ(ClampLayoutFraction("-0.2"), "1E-01");
-    EXPECT_EQ(ClampLayoutFraction("1.3"), "9E-01");
-    EXPECT_EQ(ClampLayoutFraction("1"), "1");
-    EXPECT_EQ(ClampLayoutFraction("0"), "0");
-    EXPECT_EQ(ClampLayoutFraction("0.41"), "0.41");
-}
-
-// Valid texts in both forms are read through the windows below.
-TEST(WindowLayout, InvalidTextsAreRefused)
-{
+    const std::pair<QString, QString> clamped[] = {{"-0.2", "1E-01"}, {"1.3", "9E-01"}, {"1", "1"}, {"0", "0"}, {"0.41", "0.41"}};
+    for (const auto& [in, out] : clamped)
+        EXPECT_EQ(ClampLayoutFraction(in), out) << in.toStdString();
     double f[4];
-    EXPECT_FALSE(parseWindowLayout("0.1|0.2|0.3", f));
-    EXPECT_FALSE(parseWindowLayout("0.1|x|0.3|0.4", f));
-    EXPECT_FALSE(parseWindowLayout("0.1|inf|0.3|0.4", f));
-    EXPECT_FALSE(parseWindowLayout("", f));
+    for (const char* text : {"0.1|0.2|0.3", "0.1|x|0.3|0.4", "0.1|inf|0.3|0.4", ""})
+        EXPECT_FALSE(parseWindowLayout(text, f)) << text;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -99,18 +91,7 @@ TEST_F(MainWindowTest, DefaultsCommandUsesItsOwnValues)
     EXPECT_EQ(sub(form->fDataFrm())->geometry(), expected(0.004, 0, 0.98, 0.40));
 }
 
-TEST_F(MainWindowTest, WindowCommandOnAMinimisedWindowOnlyRestoresIt)
-{
-    startUp();
-    QMdiSubWindow* alarms = sub(form->fAlarmFrm());
-    alarms->setGeometry(10, 20, 300, 200);
-    alarms->showMinimized();
-    form->mnuAlarms_Click();
-    EXPECT_FALSE(alarms->isMinimized());
-    EXPECT_EQ(alarms->geometry(), QRect(10, 20, 300, 200));
-}
-
-TEST_F(MainWindowTest, ClosingAChildClearsItsFlagAndTheMenuShowsItAgain)
+TEST_F(MainWindowTest, ClosingAChildClearsItsFlagAndTheMenuShowsOrRestoresIt)
 {
     startUp();
     sub(form->fDataFrm())->close();
@@ -125,6 +106,14 @@ TEST_F(MainWindowTest, ClosingAChildClearsItsFlagAndTheMenuShowsItAgain)
     form->menuAction("mnuStatus")->trigger();
     EXPECT_TRUE(form->monitor().windowOpen(Monitor::StatusWindow));
     EXPECT_EQ(sub(form->fStatusFrm())->pos(), QPoint(int(std::lround(0.8 * area().width())), 0));
+
+    // On a minimised window the command only restores it.
+    QMdiSubWindow* alarms = sub(form->fAlarmFrm());
+    alarms->setGeometry(10, 20, 300, 200);
+    alarms->showMinimized();
+    form->mnuAlarms_Click();
+    EXPECT_FALSE(alarms->isMinimized());
+    EXPECT_EQ(alarms->geometry(), QRect(10, 20, 300, 200));
 }
 
 TEST_F(MainWindowTest, ShutdownWritesTheSixLayoutsClampedAndKeepsOtherLines)
@@ -149,7 +138,7 @@ TEST_F(MainWindowTest, ShutdownWritesTheSixLayoutsClampedAndKeepsOtherLines)
         EXPECT_EQ(file.readText("WINDOWS", QString("WIN_%1").arg(i), "").split('|').size(), 4) << i;
 }
 
-TEST_F(MainWindowTest, TestTimeEntryShowsOnlyOnceTheFirmwareAllowsIt)
+TEST_F(MainWindowTest, TestTimeEntryShowsOnlyOnceTheFirmwareAllowsItAndAboutIsModal)
 {
     startUp();
     EXPECT_TRUE(form->menuAction("mnuDiag")->isVisible());
@@ -157,11 +146,8 @@ TEST_F(MainWindowTest, TestTimeEntryShowsOnlyOnceTheFirmwareAllowsIt)
     EXPECT_FALSE(form->menuAction("mnuTestTime")->isVisible());
     emit form->monitor().testTimeAvailable(true);
     EXPECT_TRUE(form->menuAction("mnuTestTime")->isVisible());
-}
 
-TEST_F(MainWindowTest, AboutBoxIsModalThroughThePrompter)
-{
-    startUp();
+    // The about box is modal through the prompter.
     QString label;
     prompts.onModal = [&](QDialog& d) {
         if (auto* l = d.findChild<QLabel*>())

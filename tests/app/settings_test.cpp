@@ -44,6 +44,18 @@ TEST(Settings, LabelsPathsAndPortFromTheFile)
     EXPECT_FALSE(s.misc.debug);
     EXPECT_EQ(s.misc.totalTestTime, 100);
     EXPECT_EQ(DatabaseSettings::readFile(ini), db);
+
+    // Without a named device the port number maps to the platform's port.
+    CommSettings c;
+    EXPECT_FALSE(c.portIsSet());
+    c.port = 2;
+#ifdef Q_OS_WIN
+    EXPECT_EQ(c.serialDevice(), "COM2");
+#else
+    EXPECT_EQ(c.serialDevice(), "/dev/ttyS1");
+#endif
+    c = {0, "COM7"};
+    EXPECT_TRUE(c.portIsSet());
 }
 
 // What a group writes, the same group reads back (one spelling per key).
@@ -80,21 +92,6 @@ TEST(Settings, WhatIsWrittenReadsBack)
     EXPECT_EQ(WindowSettings::readLayout(ini, 1), "1E-01|0|5E-01|5E-01");
     EXPECT_EQ(WindowSettings::readLayout(ini, 0), WindowSettings::kLayouts[0].fileDefault);
     EXPECT_EQ(DatabaseSettings::readFile(ini), "/srv/lab/oil.mdb");
-}
-
-TEST(Settings, PortNumberMapsToThePlatformsPortUnlessADeviceIsNamed)
-{
-    CommSettings s;
-    EXPECT_FALSE(s.portIsSet());
-    s.port = 2;
-#ifdef Q_OS_WIN
-    EXPECT_EQ(s.serialDevice(), "COM2");
-#else
-    EXPECT_EQ(s.serialDevice(), "/dev/ttyS1");
-#endif
-    s.port = 0;
-    s.device = "COM7";
-    EXPECT_TRUE(s.portIsSet());
 }
 
 TEST(ProgramFolder, OptionThenEnvironmentThenWritableProgramFolderThenUserFolder)
