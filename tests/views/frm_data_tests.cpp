@@ -61,7 +61,7 @@ protected:
     frmData form;
 };
 
-TEST_F(GridTest, CommandsSayWhenThereIsNothingOrNothingSelected)
+TEST_F(GridTest, ButtonsNeedSamplesAndASelectionRecalculateTopDownAndNoToDeleteKeepsAll)
 {
     open();
     EXPECT_EQ(model().rowCount(), 0);
@@ -71,7 +71,9 @@ TEST_F(GridTest, CommandsSayWhenThereIsNothingOrNothingSelected)
     EXPECT_EQ(prompter.messages[0].title, QString());
 
     prompter.messages.clear();
-    fixture.addSample();
+    std::vector<qint32> ids;
+    for (int i = 0; i < 4; ++i)
+        ids.push_back(fixture.addSample());
     form.UpdateForm();
     QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
     form.button(2)->click();
@@ -80,6 +82,29 @@ TEST_F(GridTest, CommandsSayWhenThereIsNothingOrNothingSelected)
                                              QStringLiteral("You have not selected a Sample!\r\nClick on a Sample to select it. ")}));
     EXPECT_EQ(prompter.messages[1].title, QStringLiteral("Deleting Samples"));
     EXPECT_EQ(recalc.count(), 0);
+
+    // Recalculate raises once per highlighted row, top down, then says so.
+    select(2);
+    form.vsFlexData_MouseMove(3, true);  // drag on to row 3
+    form.vsFlexData_MouseUp(3);
+    form.button(2)->click();
+    ASSERT_EQ(recalc.count(), 2);
+    EXPECT_EQ(recalc.at(0).at(0).toInt(), ids[2]);
+    EXPECT_EQ(recalc.at(1).at(0).toInt(), ids[1]);
+    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Finished"));
+
+    // Answering No to Delete clears the anchors but keeps the highlight.
+    select(2);
+    prompter.answers.push_back(Answer::No);
+    form.button(1)->click();
+    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Are you sure you want to DELETE the selected Sample(s)?"));
+    EXPECT_EQ(prompter.messages.back().style & MsgStyle::ButtonMask, MsgStyle::YesNo);
+    EXPECT_EQ(form.firstAnchor(), -1);
+    EXPECT_EQ(form.lastAnchor(), -1);
+    EXPECT_TRUE(model().isHighlighted(1));
+    EXPECT_EQ(model().rowCount(), 4);
+    form.button(2)->click();  // the anchors are gone, so nothing is selected
+    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Please select Sample(s) to Recalculate "));
 }
 
 TEST_F(GridTest, RowsShowNewestFirstWithTheDisplayAndEditRulesOfEachColumn)
@@ -171,10 +196,13 @@ TEST_F(GridTest, TextEditsStoreNullWhenClearedButUsageTakesOnlyNumbersAndNeverEm
     EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(GridTest, ViscosityEditCreatesTheDetailThenRaisesViscChgBeforeRecalculate)
+TEST_F(GridTest, ViscosityEditStoresTheDetailAndRaisesViscChgBeforeRecalculateOnlyWithADielectric)
 {
-    const qint32 id = fixture.addSample();
+    const qint32 plain = fixture.addSample();  // row 3: no dielectric
+    const qint32 id = fixture.addSample();     // row 2
     fixture.addDetail(id, 58, 2.5f, 1);
+    const qint32 gone = fixture.addSample();   // row 1: deleted meanwhile, below
+    fixture.addDetail(gone, 58, 2.5f, 1);
     open();
     std::vector<QString> events;
     float diel = 0, visc = 0;
@@ -185,54 +213,41 @@ TEST_F(GridTest, ViscosityEditCreatesTheDetailThenRaisesViscChgBeforeRecalculate
     });
     QObject::connect(&form, &frmData::RecalculateAlarms,
                      [&](qint32 s) { events.push_back(QStringLiteral("RecalculateAlarms %1").arg(s)); });
-    edit(1, viscCol(), QStringLiteral("46.5"));
+    edit(2, viscCol(), QStringLiteral("46.5"));
     EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 46.5f);
     EXPECT_EQ(events, (std::vector<QString>{QStringLiteral("ViscChg %1").arg(id),
                                             QStringLiteral("RecalculateAlarms %1").arg(id)}));
     EXPECT_FLOAT_EQ(diel, 2.5f);
     EXPECT_FLOAT_EQ(visc, 46.5f);
-    EXPECT_EQ(text(1, viscCol()), QStringLiteral("46.50"));
+    EXPECT_EQ(text(2, viscCol()), QStringLiteral("46.50"));
 
-    edit(1, viscCol(), QStringLiteral("48"));  // an existing detail is updated
+    edit(2, viscCol(), QStringLiteral("48"));  // an existing detail is updated
     EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 48.0f);
     EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM SampleDetails WHERE ParmID = 132"), 1);
 
-    edit(1, viscCol(), QStringLiteral("thick"));  // not a number: blanked, stored value stays
-    EXPECT_EQ(text(1, viscCol()), QString());
+    edit(2, viscCol(), QStringLiteral("thick"));  // not a number: blanked, stored value stays
+    EXPECT_EQ(text(2, viscCol()), QString());
     EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 48.0f);
     EXPECT_EQ(events.size(), 4u);
-}
 
-TEST_F(GridTest, ViscosityWithoutDielectricIsStoredButReportedAndRaisesNothing)
-{
-    const qint32 id = fixture.addSample();
-    open();
-    QSignalSpy visc(&form, &frmData::ViscChg);
-    QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
-    edit(1, viscCol(), QStringLiteral("40"));
-    EXPECT_FLOAT_EQ(fixture.detailValue(id, 132).toFloat(), 40.0f);
-    EXPECT_EQ(visc.count(), 0);
-    EXPECT_EQ(recalc.count(), 0);
+    // Without a dielectric the value is stored but reported, and nothing is raised.
+    edit(3, viscCol(), QStringLiteral("40"));
+    EXPECT_FLOAT_EQ(fixture.detailValue(plain, 132).toFloat(), 40.0f);
+    EXPECT_EQ(events.size(), 4u);
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_TRUE(prompter.messages[0].text.endsWith(QStringLiteral("in routine: vsFlexData_AfterEdit ")))
         << prompter.messages[0].text.toStdString();
-}
 
-TEST_F(GridTest, EditsOfASampleDeletedMeanwhileAreSkippedSilently)
-{
-    const qint32 id = fixture.addSample();
-    fixture.addDetail(id, 58, 2.5f, 1);
-    open();
-    fixture.db().execute(QStringLiteral("DELETE FROM SampleDetails WHERE SampleID = ?"), {id});
-    fixture.db().execute(QStringLiteral("DELETE FROM Samples WHERE SampleID = ?"), {id});
-    QSignalSpy visc(&form, &frmData::ViscChg);
+    // Edits of a sample deleted meanwhile are skipped silently, leaving no orphan detail.
+    fixture.db().execute(QStringLiteral("DELETE FROM SampleDetails WHERE SampleID = ?"), {gone});
+    fixture.db().execute(QStringLiteral("DELETE FROM Samples WHERE SampleID = ?"), {gone});
     edit(1, 1, QStringLiteral("99"));
     edit(1, 4, QStringLiteral("10"));
     edit(1, viscCol(), QStringLiteral("40"));
-    EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_EQ(visc.count(), 0);
-    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM SampleDetails"), 0);  // no orphan detail
-    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM Samples"), 0);
+    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(events.size(), 4u);
+    EXPECT_EQ(fixture.count(QStringLiteral("SELECT COUNT(*) FROM SampleDetails WHERE SampleID = %1").arg(gone)), 0);
+    EXPECT_EQ(fixture.count("SELECT COUNT(*) FROM Samples"), 2);
 }
 
 TEST_F(GridTest, ClickMakesTheRowCurrentAndDragHighlightsEveryRowPassed)
@@ -273,41 +288,6 @@ TEST_F(GridTest, ClickMakesTheRowCurrentAndDragHighlightsEveryRowPassed)
     EXPECT_EQ(model().highlightedRows(), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_GE(form.firstAnchor(), 1);
     EXPECT_GE(form.lastAnchor(), 1);
-}
-
-TEST_F(GridTest, RecalculateRaisesOncePerHighlightedRowTopDownThenSaysFinished)
-{
-    std::vector<qint32> ids;
-    for (int i = 0; i < 4; ++i)
-        ids.push_back(fixture.addSample());
-    open();
-    select(2);
-    form.vsFlexData_MouseMove(3, true);  // drag on to row 3
-    form.vsFlexData_MouseUp(3);
-    QSignalSpy recalc(&form, &frmData::RecalculateAlarms);
-    form.button(2)->click();
-    ASSERT_EQ(recalc.count(), 2);
-    EXPECT_EQ(recalc.at(0).at(0).toInt(), ids[2]);
-    EXPECT_EQ(recalc.at(1).at(0).toInt(), ids[1]);
-    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Finished"));
-}
-
-TEST_F(GridTest, AnsweringNoToDeleteClearsTheAnchorsButKeepsTheHighlight)
-{
-    fixture.addSample();
-    open();
-    select(1);
-    prompter.answers.push_back(Answer::No);
-    form.button(1)->click();
-    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Are you sure you want to DELETE the selected Sample(s)?"));
-    EXPECT_EQ(prompter.messages.back().style & MsgStyle::ButtonMask, MsgStyle::YesNo);
-    EXPECT_EQ(form.firstAnchor(), -1);
-    EXPECT_EQ(form.lastAnchor(), -1);
-    EXPECT_TRUE(model().isHighlighted(0));
-    EXPECT_EQ(model().rowCount(), 1);
-
-    form.button(2)->click();  // the anchors are gone, so nothing is selected
-    EXPECT_EQ(prompter.texts().last(), QStringLiteral("Please select Sample(s) to Recalculate "));
 }
 
 TEST_F(GridTest, DeleteRemovesHighlightedSamplesWithTheirDetailsAndSkipsVanishedOnes)
@@ -380,28 +360,12 @@ TEST_F(GridTest, HeaderClicksSortDescendingFirstThenAlternateNumbersAsNumbers)
     EXPECT_EQ(model().sampleIds()[1], ids[1]);
 }
 
-TEST_F(GridTest, NewSampleAppearsAsFirstRowAndRefreshRereadsOneRow)
+TEST_F(GridTest, NewSampleCommitsTheCellBeingEditedAppearsAsFirstRowAndRefreshRereadsOneRow)
 {
     const qint32 old = fixture.addSample();
     open();
     form.vsFlexData_Click(0, 1);
     form.vsFlexData_Click(0, 1);  // ascending sample numbers
-    const qint32 fresh = fixture.addSample();
-    form.AddDataToGrid(fresh);
-    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{fresh, old}));
-    EXPECT_EQ(text(1, 1), QString::number(fresh));
-
-    fixture.db().execute(QStringLiteral("UPDATE Samples SET WearSev = 85 WHERE SampleID = ?"), {old});
-    EXPECT_EQ(text(2, 7), QString(" "));
-    form.RefreshSampleDisplay(old);
-    EXPECT_EQ(text(2, 7), QStringLiteral("85"));
-    EXPECT_EQ(back(2, 7), QColor(0xFF, 0x00, 0x00));
-}
-
-TEST_F(GridTest, NewSampleCommitsTheCellBeingEditedFirst)
-{
-    const qint32 old = fixture.addSample();
-    open();
     click(1, model().commentsColumn());  // a Comments click opens the editor at once
     ASSERT_TRUE(form.grid().isEditing());
     auto* editor = qobject_cast<QLineEdit*>(form.grid().indexWidget(model().index(0, model().commentsColumn())));
@@ -412,7 +376,14 @@ TEST_F(GridTest, NewSampleCommitsTheCellBeingEditedFirst)
     EXPECT_FALSE(form.grid().isEditing());
     EXPECT_EQ(fixture.sampleField(old, "Comments").toString(), QStringLiteral("typed while a test came in"));
     EXPECT_EQ(text(2, model().commentsColumn()), QStringLiteral("typed while a test came in"));
-    EXPECT_EQ(model().sampleIdAt(0), fresh);
+    EXPECT_EQ(model().sampleIds(), (std::vector<qint32>{fresh, old}));
+    EXPECT_EQ(text(1, 1), QString::number(fresh));
+
+    fixture.db().execute(QStringLiteral("UPDATE Samples SET WearSev = 85 WHERE SampleID = ?"), {old});
+    EXPECT_EQ(text(2, 7), QString(" "));
+    form.RefreshSampleDisplay(old);
+    EXPECT_EQ(text(2, 7), QStringLiteral("85"));
+    EXPECT_EQ(back(2, 7), QColor(0xFF, 0x00, 0x00));
 }
 
 TEST_F(GridTest, LargeDatabaseIsReadOnlyAroundTheVisibleRows)
