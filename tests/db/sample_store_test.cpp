@@ -56,14 +56,10 @@ class Store : public test::TemplateCopy {};
 
 // Opening checks the queries the store uses; the trend and calibration
 // history queries have no caller yet, so only this shows they are there.
-TEST_F(Store, TemplateHoldsTheExchangeTagsAndTheQueriesOfLaterWindows)
+TEST_F(Store, TemplateHoldsTheQueriesOfLaterWindows)
 {
     auto s = openStore();
     ASSERT_TRUE(s);
-    // Exchange files name values by these tags: the built file must carry them.
-    const ParameterCatalogue& c = s->catalogue();
-    EXPECT_EQ(QStringList({c.Generic(56), c.Generic(59), c.Generic(60), c.Generic(73), c.Generic(132)}),
-              QStringList({"OVCORR", "OVFERR", "OVWATER", "OVDVIS", "OVVISC"}));
     EXPECT_NO_THROW(s->database().queryDef("CalDataQuery"));
     EXPECT_EQ(2, s->database().queryDef("SampleTrendQuery")->parameterCount());
 }
@@ -301,12 +297,20 @@ TEST_F(Store, AnErrorMidStoreLeavesNoSampleBehind)
     EXPECT_EQ(1, count(*s, "Samples"));
 }
 
-TEST_F(Store, AssignmentsRecalculateLevels)
+TEST_F(Store, GetSeverityAndAssignmentsRecalculateLevels)
 {
+    test::ScriptedPrompter prompts;
     auto s = openStore();
     Transaction t(s->database());
     const qint32 id = s->storeTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
     EXPECT_EQ(4, details(*s, id)[59].severity);
+    EXPECT_EQ(4, s->GetSeverity(id, 60.0f, 59));
+    EXPECT_EQ(0, s->GetSeverity(id + 1, 60.0f, 59)) << "missing sample";
+    EXPECT_EQ(0, s->GetSeverity(id, 60.0f, 999)) << "missing parameter";
+    // A parameter that is not alarmed gives 0 even when its set has limits.
+    s->database().execute("INSERT INTO AlarmData (AlarmID, ParmID, HighNormal, Alert, Alarm, Extreme) "
+                          "VALUES (1, 58, 1, 2, 3, 4)");
+    EXPECT_EQ(0, s->GetSeverity(id, 3.5f, 58)) << "not alarmed";
 
     s->setAlarm(id, 0);
     auto d = details(*s, id);
@@ -335,23 +339,6 @@ TEST_F(Store, AssignmentsRecalculateLevels)
 
     EXPECT_FALSE(s->findSample(id + 1).found);
     s->setAlarm(id + 1, 1);   // a deleted sample: nothing happens
-    t.commit();
-}
-
-TEST_F(Store, GetSeverityGivesZeroWithoutSampleParameterOrLimits)
-{
-    test::ScriptedPrompter prompts;
-    auto s = openStore();
-    Transaction t(s->database());
-    const qint32 id = s->storeTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
-    ASSERT_EQ(4, s->GetSeverity(id, 60.0f, 59));
-
-    EXPECT_EQ(0, s->GetSeverity(id + 1, 60.0f, 59)) << "missing sample";
-    EXPECT_EQ(0, s->GetSeverity(id, 60.0f, 999)) << "missing parameter";
-    // A parameter that is not alarmed gives 0 even when its set has limits.
-    s->database().execute("INSERT INTO AlarmData (AlarmID, ParmID, HighNormal, Alert, Alarm, Extreme) "
-                          "VALUES (1, 58, 1, 2, 3, 4)");
-    EXPECT_EQ(0, s->GetSeverity(id, 3.5f, 58)) << "not alarmed";
     EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
     t.commit();
 }
