@@ -145,30 +145,26 @@ qint32 storeRoutineByRoutine(SampleDatabase& s, const TestRecord& r, const QDate
 }
 
 // Every stored column of a sample and its details as text with its storage
-// class, the sample's own number left out.
+// class (the driver's type for each), the sample's own number left out.
 QStringList storedRows(SampleDatabase& s, qint32 id)
 {
     QStringList rows;
     QSqlQuery q(s.database().connection());
-    q.exec(QString("SELECT * FROM Samples WHERE SampleID = %1").arg(id));
-    if (q.next()) {
-        QSqlQuery types(s.database().connection());
-        for (int i = 0; i < q.record().count(); ++i) {
-            const QString f = q.record().fieldName(i);
-            if (f == "SampleID")
-                continue;
-            types.exec(QString("SELECT typeof(%1) FROM Samples WHERE SampleID = %2").arg(f).arg(id));
-            types.next();
-            const QString v = f == "SampleNum" ? QString(q.value(i).toString() == QString::number(id) ? "own" : "other")
-                                               : q.value(i).toString();
-            rows << f + "=" + v + ":" + types.value(0).toString();
+    for (const char* sql : {"SELECT * FROM Samples WHERE SampleID = %1",
+                            "SELECT * FROM SampleDetails WHERE SampleID = %1 ORDER BY ParmID"}) {
+        q.exec(QString(sql).arg(id));
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i) {
+                const QString f = q.record().fieldName(i);
+                const QVariant v = q.value(i);
+                if (f != "SampleID")
+                    row << f + "=" + (f == "SampleNum" ? (v.toString() == QString::number(id) ? "own" : "other") : v.toString())
+                               + ":" + (v.isNull() ? "null" : v.typeName());
+            }
+            rows << row.join(' ');
         }
     }
-    q.exec(QString("SELECT ParmID, Value, typeof(Value), Severity, typeof(Severity) FROM SampleDetails"
-                   " WHERE SampleID = %1 ORDER BY ParmID").arg(id));
-    while (q.next())
-        rows << QString("%1: %2 %3 %4 %5").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                                               q.value(3).toString(), q.value(4).toString());
     return rows;
 }
 
