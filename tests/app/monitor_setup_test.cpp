@@ -49,20 +49,6 @@ void whenShown(test::ScriptedPrompter& prompts, const std::function<void(T&)>& u
 
 void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-// A Monitor whose main link runs on an in-memory port, opened on `port`.
-struct MonitorOnFakeLine {
-    test::FakePort* line = nullptr;
-    Monitor monitor;
-
-    MonitorOnFakeLine()
-    {
-        auto fake = std::make_unique<test::FakePort>();
-        line = fake.get();
-        line->close();
-        monitor.setLinkPort(std::move(fake));
-    }
-};
-
 // A Monitor whose main link runs on a pty answered by `unit`, with the
 // status window open (the unit's status messages reach the Monitor only then).
 struct MonitorOnPty {
@@ -135,43 +121,47 @@ TEST_F(SetupCommand, CopiesTheSettingsInAndWritesWhatOkConfirms)
 TEST_F(SetupCommand, ReopensTheLineOnlyWhenThePortChanged)
 {
     home.write("quorvelqc.ini", "[COMM]\r\nPORT=3\r\n");
-    MonitorOnFakeLine m;
-    m.monitor.ReadSettings();
-    ASSERT_TRUE(m.monitor.openSerialLink());
-    ASSERT_EQ(m.line->opens, 1);
-    EXPECT_EQ(m.line->deviceName(), test::FakePort::deviceNameForPortNumber(3));
+    auto fake = std::make_unique<test::FakePort>();
+    test::FakePort* line = fake.get();
+    line->close();
+    Monitor monitor;
+    monitor.setLinkPort(std::move(fake));
+    monitor.ReadSettings();
+    ASSERT_TRUE(monitor.openSerialLink());
+    ASSERT_EQ(line->opens, 1);
+    EXPECT_EQ(line->deviceName(), test::FakePort::deviceNameForPortNumber(3));
 
     whenShown<frmSetup>(prompts, [](frmSetup& d) { click(d.cmdOkCancel(0)); });
-    m.monitor.runSetupCommand();
-    EXPECT_EQ(m.line->opens, 1);
-    EXPECT_TRUE(m.line->isOpen());
+    monitor.runSetupCommand();
+    EXPECT_EQ(line->opens, 1);
+    EXPECT_TRUE(line->isOpen());
 
     whenShown<frmSetup>(prompts, [](frmSetup& d) {
         d.cboPort()->setCurrentIndex(2);
         click(d.cmdOkCancel(0));
     });
-    m.monitor.runSetupCommand();
-    EXPECT_EQ(m.line->opens, 2);
-    EXPECT_TRUE(m.line->isOpen());
-    EXPECT_EQ(m.line->deviceName(), test::FakePort::deviceNameForPortNumber(2));
+    monitor.runSetupCommand();
+    EXPECT_EQ(line->opens, 2);
+    EXPECT_TRUE(line->isOpen());
+    EXPECT_EQ(line->deviceName(), test::FakePort::deviceNameForPortNumber(2));
 
     // "None" closes the line and leaves it closed.
     whenShown<frmSetup>(prompts, [](frmSetup& d) {
         d.cboPort()->setCurrentIndex(0);
         click(d.cmdOkCancel(0));
     });
-    m.monitor.runSetupCommand();
-    EXPECT_FALSE(m.line->isOpen());
-    EXPECT_EQ(m.line->opens, 2);
+    monitor.runSetupCommand();
+    EXPECT_FALSE(line->isOpen());
+    EXPECT_EQ(line->opens, 2);
     EXPECT_TRUE(prompts.messages.empty());
 
     // A port that will not open says why; the choice is stored all the same.
-    m.line->openSucceeds = false;
+    line->openSucceeds = false;
     whenShown<frmSetup>(prompts, [](frmSetup& d) {
         d.cboPort()->setCurrentIndex(4);
         click(d.cmdOkCancel(0));
     });
-    m.monitor.runSetupCommand();
+    monitor.runSetupCommand();
     EXPECT_EQ(prompts.texts(), QStringList{"Error opening comm port: No such device"});
     EXPECT_EQ(key(home, "COMM", "PORT"), "4");
 }
@@ -192,30 +182,24 @@ TEST_F(SetupCommand, AtStartUpOnlyTakesTheChoiceForTheLinkToOpen)
     EXPECT_EQ(key(home, "COMM", "PORT"), "2");
 }
 
-TEST_F(SetupCommand, CancelKeepsEverything)
+TEST_F(SetupCommand, CancelKeepsEverythingAndANumberedPortClearsTheDevice)
 {
-    const QByteArray ini = "[COMM]\r\nPORT=2\r\n";
+    const QByteArray ini = "[COMM]\r\nPORT=99\r\nDEVICE=/dev/ttyUSB7\r\n";
     home.write("quorvelqc.ini", ini);
     Monitor monitor;
     monitor.ReadSettings();
     whenShown<frmSetup>(prompts, [](frmSetup& d) {
+        EXPECT_EQ(d.cboPort()->currentText(), "/dev/ttyUSB7");
         d.cboPort()->setCurrentIndex(4);
         d.f_Rep(0)->setText("Changed");
         click(d.cmdOkCancel(1));
     });
     monitor.runSetupCommand();
     EXPECT_EQ(home.read("quorvelqc.ini"), ini);
-    EXPECT_EQ(monitor.settings().comm.port, 2);
+    EXPECT_EQ(monitor.settings().comm.port, 99);
     EXPECT_EQ(monitor.settings().labels.labels[0], "Company");
-}
 
-TEST_F(SetupCommand, NumberedPortClearsTheDevice)
-{
-    home.write("quorvelqc.ini", "[COMM]\r\nPORT=99\r\nDEVICE=/dev/ttyUSB7\r\n");
-    Monitor monitor;
-    monitor.ReadSettings();
     whenShown<frmSetup>(prompts, [](frmSetup& d) {
-        EXPECT_EQ(d.cboPort()->currentText(), "/dev/ttyUSB7");
         d.cboPort()->setCurrentIndex(2);
         click(d.cmdOkCancel(0));
     });

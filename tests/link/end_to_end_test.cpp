@@ -20,10 +20,10 @@ namespace {
 struct EndToEnd : ::testing::Test {
     test::TempHome home;
     test::ScriptedPrompter prompter;
-    test::SimProcess sim{home.file(QStringLiteral("sim.log"))};
+    test::SimProcess sim{home.file("sim.log")};
     UnitLink link;
     UnitStateModel status;
-    QString linkPath = home.file(QStringLiteral("unit"));
+    QString linkPath = home.file("unit");
 
     void SetUp() override
     {
@@ -33,9 +33,9 @@ struct EndToEnd : ::testing::Test {
 
     void openLink(const QStringList& simArgs)
     {
-        ASSERT_FALSE(sim.start(QStringList{QStringLiteral("--link"), linkPath} + simArgs).isEmpty());
+        ASSERT_FALSE(sim.start(QStringList{"--link", linkPath} + simArgs).isEmpty());
         ASSERT_TRUE(link.open(linkPath)) << link.errorString().toStdString();
-        ASSERT_TRUE(test::waitUntil([&] { return bool(sim.hasEvent(QStringLiteral("CONNECTED"))); }, 5000)) << "waited for sim.hasEvent(QStringLiteral(\"CONNECTED\"))";
+        ASSERT_TRUE(test::waitUntil([&] { return sim.hasEvent("CONNECTED"); }, 5000));
     }
 };
 
@@ -50,8 +50,8 @@ TEST_F(EndToEnd, TestFrameDecodesToExactlyWhatTheSimulatorEncoded)
         ++frames;
         result = get_ov_data(f, decoded);
     });
-    openLink({QStringLiteral("--scenario"), QStringLiteral("test"), QStringLiteral("--lcont"), QStringLiteral("7")});
-    ASSERT_TRUE(test::waitUntil([&] { return (frames) == (1); }, 15000)) << "waited for frames";
+    openLink({"--scenario", "test", "--lcont", "7"});
+    ASSERT_TRUE(test::waitUntil([&] { return frames == 1; }, 15000));
     ASSERT_EQ(result, DecodeResult::Ok);
     int compared = 0;
     for (const QString& e : sim.events()) {
@@ -67,12 +67,11 @@ TEST_F(EndToEnd, TestFrameDecodesToExactlyWhatTheSimulatorEncoded)
 
 TEST_F(EndToEnd, StatusAndStateMessagesGiveTheStatusWindowTexts)
 {
-    openLink({QStringLiteral("--scenario"),
-              QStringLiteral("status:252,state:27:0:7,diel:245,status:25,firmware:3.1.0")});
-    ASSERT_TRUE(test::waitUntil([&] { return (status.statusCaption()) == (QStringLiteral("25 sec to go")); }, 5000)) << "waited for status.statusCaption()";
-    EXPECT_EQ(status.stateText(), QStringLiteral("Testing \r\nTesting...007"));
+    openLink({"--scenario", "status:252,state:27:0:7,diel:245,status:25,firmware:3.1.0"});
+    ASSERT_TRUE(test::waitUntil([&] { return status.statusCaption() == "25 sec to go"; }, 5000));
+    EXPECT_EQ(status.stateText(), "Testing \r\nTesting...007");
     EXPECT_EQ(status.readings().dielectric, 245);
-    ASSERT_TRUE(test::waitUntil([&] { return bool(link.firmware31()); }, 5000)) << "waited for link.firmware31()";
+    ASSERT_TRUE(test::waitUntil([&] { return link.firmware31(); }, 5000));
     EXPECT_TRUE(status.panelLowered());
 }
 
@@ -80,20 +79,17 @@ TEST_F(EndToEnd, CommandExchangeSkipsJunkAndFailsOnSilence)
 {
     // Paced junk keeps arriving while the command goes out: the answer comes
     // after it, and the junk is dropped.
-    ASSERT_FALSE(sim.start({QStringLiteral("--link"), linkPath, QStringLiteral("--scenario"),
-                            QStringLiteral("junk:300,wait:1,silence:5")})
-                     .isEmpty());
-    auto port = std::make_unique<QtSerialPort>();
-    port->setDeviceName(linkPath);
-    ASSERT_TRUE(port->open());
-    ASSERT_TRUE(port->waitForBytes(5000));   // the junk has started
-    EXPECT_EQ(SendCommandByte(*port, 'J'), LinkStatus::Ok);
-    EXPECT_EQ(SendCommandByte(*port, 10), LinkStatus::Ok);
-    EXPECT_EQ(SendCommandByte(*port, 'S'), LinkStatus::Ok);
-    ASSERT_TRUE(test::waitUntil([&] { return bool(sim.hasEvent(QStringLiteral("TESTTIME 10"))); }, 3000)) << "waited for sim.hasEvent(QStringLiteral(\"TESTTIME 10\"))";
-    ASSERT_TRUE(test::waitUntil([&] { return bool(sim.hasEvent(QStringLiteral("SILENCE 5"))); }, 5000)) << "waited for sim.hasEvent(QStringLiteral(\"SILENCE 5\"))";
+    ASSERT_FALSE(sim.start({"--link", linkPath, "--scenario", "junk:300,wait:1,silence:5"}).isEmpty());
+    QtSerialPort port;
+    port.setDeviceName(linkPath);
+    ASSERT_TRUE(port.open());
+    ASSERT_TRUE(port.waitForBytes(5000));   // the junk has started
+    for (int byte : {int('J'), 10, int('S')})
+        EXPECT_EQ(SendCommandByte(port, std::uint8_t(byte)), LinkStatus::Ok) << byte;
+    ASSERT_TRUE(test::waitUntil([&] { return sim.hasEvent("TESTTIME 10"); }, 3000));
+    ASSERT_TRUE(test::waitUntil([&] { return sim.hasEvent("SILENCE 5"); }, 5000));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(SendCommandByte(*port, 'R'), LinkStatus::Failed);
+    EXPECT_EQ(SendCommandByte(port, 'R'), LinkStatus::Failed);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, 1.9);
     EXPECT_LT(seconds, 3.5);
@@ -104,19 +100,17 @@ TEST_F(EndToEnd, LostLineIsReportedOnceAndReopenedWhenTheUnitComesBack)
     link.setReconnectInterval(100);
     int restored = 0;
     QObject::connect(&link, &UnitLink::lineRestored, [&] { ++restored; });
-    openLink({QStringLiteral("--scenario"), QStringLiteral("status:252,wait:0.3,exit")});
-    ASSERT_TRUE(test::waitUntil([&] { return (status.statusCaption()) == (QStringLiteral("Available for Test")); }, 5000)) << "waited for status.statusCaption()";
+    openLink({"--scenario", "status:252,wait:0.3,exit"});
+    ASSERT_TRUE(test::waitUntil([&] { return status.statusCaption() == "Available for Test"; }, 5000));
     ASSERT_TRUE(sim.finished(5000));
-    ASSERT_TRUE(test::waitUntil([&] { return bool(link.lineLost()); }, 5000)) << "waited for link.lineLost()";
+    ASSERT_TRUE(test::waitUntil([&] { return link.lineLost(); }, 5000));
     QTest::qWait(500);   // several reopen attempts fail meanwhile, silently
     EXPECT_EQ(prompter.messages.size(), 1u) << prompter.texts().join(QLatin1Char('/')).toStdString();
 
     // The unit comes back on the same path: the link reopens it by itself.
-    test::SimProcess again{home.file(QStringLiteral("sim2.log"))};
-    ASSERT_FALSE(again.start({QStringLiteral("--link"), linkPath, QStringLiteral("--scenario"),
-                              QStringLiteral("status:251")})
-                     .isEmpty());
-    ASSERT_TRUE(test::waitUntil([&] { return (restored) == (1); }, 5000)) << "waited for restored";
-    ASSERT_TRUE(test::waitUntil([&] { return (status.statusCaption()) == (QStringLiteral("Not Plugged In")); }, 5000)) << "waited for status.statusCaption()";
+    test::SimProcess again{home.file("sim2.log")};
+    ASSERT_FALSE(again.start({"--link", linkPath, "--scenario", "status:251"}).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return restored == 1; }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return status.statusCaption() == "Not Plugged In"; }, 5000));
     EXPECT_EQ(prompter.messages.size(), 1u);
 }

@@ -16,21 +16,12 @@ class FakePort : public SerialPort {
 public:
     void setDeviceName(const QString& device) override { device_ = device; }
     QString deviceName() const override { return device_; }
-    bool open() override
-    {
-        ++opens;
-        open_ = openSucceeds;
-        return open_;
-    }
+    bool open() override { return ++opens, open_ = openSucceeds; }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     QString errorString() const override { return open_ ? QString() : QStringLiteral("No such device"); }
     qint64 bytesWaiting() override { return qint64(input.size()); }
-    bool waitForBytes(int msecs) override
-    {
-        waitedMs += msecs;
-        return !input.empty();
-    }
+    bool waitForBytes(int msecs) override { return waitedMs += msecs, !input.empty(); }
     int readByte() override
     {
         if (input.empty())
@@ -49,16 +40,19 @@ public:
         return true;
     }
 
-    void queue(const QByteArray& bytes)
-    {
-        for (char c : bytes)
-            input.push_back(std::uint8_t(c));
-    }
+    void queue(const QByteArray& bytes) { input.insert(input.end(), bytes.begin(), bytes.end()); }
     // Queues bytes and announces them, as the port does when data arrives.
     void deliver(const QByteArray& bytes)
     {
         queue(bytes);
         emit notification(DataReceived);
+    }
+    // Starts closed and answers every written byte as `unit` (a sim::CommandResponder) does.
+    template <typename Unit>
+    void answerAs(Unit& unit)
+    {
+        close();
+        responder = [&unit](unsigned char byte, FakePort& p) { p.queue(unit.receive(byte)); };
     }
 
     std::deque<std::uint8_t> input;

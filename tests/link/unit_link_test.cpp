@@ -9,6 +9,8 @@
 
 #include <QTest>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 using namespace qqc;
@@ -16,14 +18,25 @@ using qqc::test::FakePort;
 
 namespace {
 
+// A prompter whose message box lets more bytes arrive while it is shown, as
+// the event loop of a real box does.
+struct BytesDuringBox : test::ScriptedPrompter {
+    std::function<void()> whileShown;
+    int message(const QString& text, int style, const QString& title) override
+    {
+        if (auto f = std::exchange(whileShown, nullptr))
+            f();
+        return ScriptedPrompter::message(text, style, title);
+    }
+};
+
 struct LinkFixture : ::testing::Test {
     test::TempHome home;
-    test::ScriptedPrompter prompter;
+    BytesDuringBox prompter;
     FakePort* port = nullptr;
     std::unique_ptr<UnitLink> link;
     UnitStateModel status;
     QList<QByteArray> testFrames;
-    QList<QByteArray> calFrames;
     QList<char> codes;
 
     void SetUp() override
@@ -34,7 +47,6 @@ struct LinkFixture : ::testing::Test {
         link->setStatusModel(&status);
         link->setStatusWindowOpen(true);
         QObject::connect(link.get(), &UnitLink::testDataFrame, [this](const QByteArray& f) { testFrames << f; });
-        QObject::connect(link.get(), &UnitLink::calibrationFrame, [this](const QByteArray& f) { calFrames << f; });
         QObject::connect(link.get(), &UnitLink::frameDispatched, [this](char c) { codes << c; });
     }
 };
@@ -69,14 +81,6 @@ TEST_F(LinkFixture, EndTagInsidePayloadEndsTheTestFrameEarly)
     port->deliver(sim::testFrame(r));
     ASSERT_EQ(testFrames.size(), 1);
     EXPECT_EQ(testFrames[0], QByteArray("D") + char(0));   // code and the one byte before the tag
-}
-
-// A whole test frame reaches the main window over a pty in end_to_end_test.cpp.
-TEST_F(LinkFixture, CalibrationFrameReachesTheMainWindowWhole)
-{
-    port->deliver(sim::calibrationFrame(5000, 4600, 220, 300, 1, 2));
-    ASSERT_EQ(calFrames.size(), 1);
-    EXPECT_EQ(calFrames[0].size(), 11);
 }
 
 TEST_F(LinkFixture, StatusStateAndReadingsGoToTheOpenStatusWindowOnly)
@@ -123,16 +127,6 @@ TEST_F(LinkFixture, FirmwareVersionRevealsTestTimeAndSetsTheFlag)
                                                          "The QuorvelQC is version 4.0.\r\nPlease update PC software."));
 }
 
-TEST_F(LinkFixture, UnitErrorTextEndsTheBox)
-{
-    link->setSupportEmail(QStringLiteral("help@lab.example"));
-    port->deliver(sim::errorFrame("TEMP FAULT"));
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].style, 48);
-    EXPECT_EQ(prompter.messages[0].text,
-              QStringLiteral("ERROR\r\n\r\n Please report to help@lab.example and reboot QuorvelQC.\r\n\r\nTEMP FAULT"));
-}
-
 TEST_F(LinkFixture, ReadFrequencyStatesAskTheUnit)
 {
     port->responder = [](unsigned char b, FakePort& p) {
@@ -173,33 +167,10 @@ TEST_F(LinkFixture, LostLineIsReportedOnceAndTheSameDeviceReopened)
     EXPECT_EQ(prompter.messages[1].text, QStringLiteral("Comm Error, Event = 1005"));
 }
 
-namespace {
-// A prompter whose message box lets more bytes arrive while it is shown, as
-// the event loop of a real box does.
-class BytesDuringBox : public test::ScriptedPrompter {
-public:
-    std::function<void()> whileShown;
-    int message(const QString& text, int style, const QString& title) override
-    {
-        if (whileShown) {
-            auto f = std::move(whileShown);
-            whileShown = nullptr;
-            f();
-        }
-        return ScriptedPrompter::message(text, style, title);
-    }
-};
-} // namespace
-
-TEST(UnitLinkReentry, BytesArrivingDuringAMessageWaitUntilTheHandlerIsDone)
+// The unit's error text in the box is checked through the Monitor with a
+// hand-written frame (tests/app/hand_written_frames_test.cpp).
+TEST_F(LinkFixture, BytesArrivingDuringAMessageWaitUntilTheHandlerIsDone)
 {
-    test::TempHome home;
-    BytesDuringBox prompter;
-    auto p = std::make_unique<FakePort>();
-    FakePort* port = p.get();
-    UnitLink link(std::move(p));
-    QList<char> codes;
-    QObject::connect(&link, &UnitLink::frameDispatched, [&](char c) { codes << c; });
     prompter.whileShown = [&] { port->deliver(sim::frame('J', "") + sim::errorFrame("SECOND")); };
     port->deliver(sim::errorFrame("FIRST"));
     EXPECT_EQ(codes, (QList<char>{'X', 'J', 'X'}));

@@ -16,14 +16,6 @@ TEST(UnitStatusText, CountDownShowsTheRemainingSeconds)
     EXPECT_FALSE(unitStatusFor(100, 50).setGauge);   // beyond the gauge's maximum
 }
 
-TEST(UnitStatusText, FixedCaptionsAndColours)
-{
-    EXPECT_EQ(unitStatusFor(253, 50).caption, QString());
-    for (int red : {254, 261, 275})
-        EXPECT_TRUE(unitStatusFor(red, 50).red) << red;
-    EXPECT_FALSE(unitStatusFor(252, 50).red);
-}
-
 TEST(UnitStatusText, ProcedureStates)
 {
     const StatusReadings none;

@@ -46,8 +46,7 @@ TEST(FrmDiag, StartAndCancelDrivePollingAndAbortClosesTheWindow)
     sim::CommandResponder unit;
     auto fake = std::make_unique<test::FakePort>();
     test::FakePort* port = fake.get();
-    port->close();
-    port->responder = [&unit](unsigned char byte, test::FakePort& p) { p.queue(unit.receive(byte)); };
+    port->answerAs(unit);
     unit.grid().frequency = 10000;
     frmDiag window(std::move(fake));
     window.setDevice(QStringLiteral("/dev/fake"));

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace qqc {
 namespace {
 
@@ -27,25 +29,16 @@ TEST_F(IniFileTest, NamesCompareWithoutCaseAndValuesAreTrimmed)
     EXPECT_EQ(ini.readText("windows", "win_4", "12E-02|2E-02|59E-02|65E-02"), "0.12,0.20,0.59,0.65");
 }
 
-TEST_F(IniFileTest, FlagIsOnOnlyForExactlyOne)
+TEST_F(IniFileTest, FlagIsOnOnlyForExactlyOneAndIntegersReadLeadingDigits)
 {
-    home.write("quorvelqc.ini", "[MISC]\nA= 1 \nB=01\nC=yes\nD=1x\nE=\n");
+    home.write("quorvelqc.ini", "[MISC]\nA= 1 \nB=01\nC=yes\nD=1x\nE=\n"
+                                "[COMM]\nA=12abc\nB=-3\nC=abc\nD=\nE=99999999999\n");
     EXPECT_TRUE(ini.readFlag("MISC", "A"));
-    EXPECT_FALSE(ini.readFlag("MISC", "B"));
-    EXPECT_FALSE(ini.readFlag("MISC", "C"));
-    EXPECT_FALSE(ini.readFlag("MISC", "D"));
-    EXPECT_FALSE(ini.readFlag("MISC", "E"));
-}
-
-TEST_F(IniFileTest, IntegersReadLeadingDigitsLikeTheProfileReader)
-{
-    home.write("quorvelqc.ini", "[COMM]\nA=12abc\nB=-3\nC=abc\nD=\nE=99999999999\n");
-    EXPECT_EQ(ini.readInt("COMM", "A", 7), 12);
-    EXPECT_EQ(ini.readInt("COMM", "B", 7), -3);
-    EXPECT_EQ(ini.readInt("COMM", "C", 7), 7);
-    EXPECT_EQ(ini.readInt("COMM", "D", 7), 7);
-    EXPECT_EQ(ini.readInt("COMM", "E", 7), 2147483647);
-    EXPECT_EQ(ini.readInt("COMM", "MISSING", 7), 7);
+    for (const char* off : {"B", "C", "D", "E"})
+        EXPECT_FALSE(ini.readFlag("MISC", off)) << off;
+    const std::pair<const char*, int> numbers[] = {{"A", 12}, {"B", -3}, {"C", 7}, {"D", 7}, {"E", 2147483647}, {"MISSING", 7}};
+    for (const auto& [name, value] : numbers)
+        EXPECT_EQ(ini.readInt("COMM", name, 7), value) << name;
 }
 
 TEST_F(IniFileTest, TextIsCutAt63CharactersButPathsAreReadWhole)
@@ -54,15 +47,12 @@ TEST_F(IniFileTest, TextIsCutAt63CharactersButPathsAreReadWhole)
     home.write("quorvelqc.ini", ("[Database]\nFile=" + sixtyFour + "\n").toUtf8());
     EXPECT_EQ(ini.readText("Database", "File", ""), sixtyFour.left(63));
     EXPECT_EQ(ini.readPath("Database", "File", ""), sixtyFour);
-}
-
-TEST_F(IniFileTest, NulsBecomeBlanksBeforeTrimming)
-{
+    // NULs become blanks before trimming.
     home.write("quorvelqc.ini", QByteArray("[A]\nK=ab\0\0  \n", 14));
     EXPECT_EQ(ini.readText("A", "K", ""), "ab");
 }
 
-TEST_F(IniFileTest, GarbledFileGivesDefaultsAndCanBeWritten)
+TEST_F(IniFileTest, GarbledFileGivesDefaultsAndCanBeWrittenAnUnreadableOneNot)
 {
     QByteArray junk;
     for (int i = 0; i < 4096; ++i)
@@ -72,14 +62,12 @@ TEST_F(IniFileTest, GarbledFileGivesDefaultsAndCanBeWritten)
     EXPECT_EQ(ini.readText("OVLABELS", "REPORT6", "QuorvelQC Analyzer"), "QuorvelQC Analyzer");
     EXPECT_TRUE(ini.writeText("COMM", "PORT", "3"));
     EXPECT_EQ(ini.readInt("COMM", "PORT", 0), 3);
-}
 
-TEST_F(IniFileTest, UnreadableSettingsGiveDefaults)
-{
     // A folder where the file should be cannot be read as a file.
-    QDir(home.path()).mkdir("quorvelqc.ini");
-    EXPECT_EQ(ini.readInt("MISC", "TOTALTESTTIME", 50), 50);
-    EXPECT_FALSE(ini.writeText("MISC", "X", "1"));
+    IniFile folder(home.file("folder.ini"));
+    QDir(home.path()).mkdir("folder.ini");
+    EXPECT_EQ(folder.readInt("MISC", "TOTALTESTTIME", 50), 50);
+    EXPECT_FALSE(folder.writeText("MISC", "X", "1"));
 }
 
 TEST_F(IniFileTest, WritingAKeyKeepsEveryOtherLine)

@@ -36,7 +36,7 @@ TEST_F(StdErrorTest, OverflowReportShowsFourLinesAndLogsTheExactLine)
     EXPECT_TRUE(expected.match(log()).hasMatch()) << log().toStdString();
 }
 
-TEST_F(StdErrorTest, EachReportAppendsALineAndTheLogKeepsWhatTheBoxBreaks)
+TEST_F(StdErrorTest, EachReportAppendsALineTheLogKeepsWhatTheBoxBreaksAndABadLogKeepsTheBox)
 {
     reporter.RecordError("frmDiag", "Poll", -5, "");
     reporter.ReportError();
@@ -51,15 +51,13 @@ TEST_F(StdErrorTest, EachReportAppendsALineAndTheLogKeepsWhatTheBoxBreaks)
     EXPECT_TRUE(lines[0].contains(",  Error=Unknown Error,  Code=-5 ,  Source=QuorvelQC,  Return Code= 5 ,  Time="))
         << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith("Error: Module=M,  Procedure=P,  Error=a|b $x,  Code= 13 ,")) << lines[1].toStdString();
-}
 
-TEST_F(StdErrorTest, UnwritableLogStillShowsTheBoxAndReturnsTheAnswer)
-{
+    // An unwritable log still shows the box and returns the answer.
     StdError broken(home.path() + "/no/such/folder/quorvelqc.log");
     broken.RecordError("M", "P", 1, "x");
     prompts.answers = {Answer::Abort};
     EXPECT_EQ(broken.ReportError(), Answer::Abort);
-    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.size(), 3u);
 }
 
 TEST_F(StdErrorTest, TraceHeaderAndTraceLines)

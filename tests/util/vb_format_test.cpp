@@ -7,51 +7,30 @@
 namespace qqc {
 namespace {
 
-TEST(FormatNumber, FixedDecimalsRoundHalfAwayFromZeroAsWritten)
+TEST(FormatNumber, DigitsRoundingGroupingSectionsAndLiterals)
 {
-    EXPECT_EQ(Format(3.14159, "0.00"), "3.14");
-    EXPECT_EQ(Format(0.125, "0.00"), "0.13");
-    EXPECT_EQ(Format(1.005, "0.00"), "1.01");   // decimal value as written, not its binary neighbour
-    EXPECT_EQ(Format(-2.5, "0"), "-3");
-    EXPECT_EQ(Format(9.999, "0.00"), "10.00");
-    EXPECT_EQ(Format(-0.001, "0.00"), "0.00");  // no "-0.00"
-}
-
-TEST(FormatNumber, LeadingZerosAndOptionalDigits)
-{
-    EXPECT_EQ(Format(7, "000"), "007");
-    EXPECT_EQ(Format(12345, "000"), "12345");
-    EXPECT_EQ(Format(0, "####"), "");
-    EXPECT_EQ(Format(123, "#####"), "123");
-    EXPECT_EQ(Format(12.34, "####.#"), "12.3");
-    EXPECT_EQ(Format(12, "####.#"), "12.");
-    EXPECT_EQ(Format(3.5, "###.000"), "3.500");
-    EXPECT_EQ(Format(0.5, "###.00"), ".50");
-}
-
-TEST(FormatNumber, ThousandsGrouping)
-{
-    EXPECT_EQ(Format(1234567, "#,##0"), "1,234,567");
-    EXPECT_EQ(Format(999, "#,##0"), "999");
-    EXPECT_EQ(Format(0.04, "#,##0.0"), "0.0");
-    EXPECT_EQ(Format(-1234.56, "#,##0.0"), "-1,234.6");
-}
-
-TEST(FormatNumber, SectionsForNegativeAndZero)
-{
-    EXPECT_EQ(Format(3, "0; "), "3");
-    EXPECT_EQ(Format(0, "0; "), "0");
-    EXPECT_EQ(Format(-1, "0; "), " ");
-    EXPECT_EQ(Format(-5, "0;(0)"), "(5)");
-    EXPECT_EQ(Format(0, "0;(0);\"zero\""), "zero");
-    EXPECT_EQ(Format(-5, "0;;x"), "-5");  // empty negative section uses the first
-}
-
-TEST(FormatNumber, LiteralsAndPercent)
-{
-    EXPECT_EQ(Format(5, "\"No. \"000"), "No. 005");
-    EXPECT_EQ(Format(0.256, "0.0%"), "25.6%");
-    EXPECT_EQ(Format(12.5, "0.00 cSt"), "12.50 cSt");
+    const struct {
+        double value;
+        const char* format;
+        const char* text;
+    } cases[] = {
+        // Fixed decimals round half away from zero, from the decimal value as written.
+        {3.14159, "0.00", "3.14"}, {0.125, "0.00", "0.13"}, {1.005, "0.00", "1.01"}, {-2.5, "0", "-3"},
+        {9.999, "0.00", "10.00"}, {-0.001, "0.00", "0.00"},   // no "-0.00"
+        // Leading zeros and optional digits.
+        {7, "000", "007"}, {12345, "000", "12345"}, {0, "####", ""}, {123, "#####", "123"},
+        {12.34, "####.#", "12.3"}, {12, "####.#", "12."}, {3.5, "###.000", "3.500"}, {0.5, "###.00", ".50"},
+        // Thousands grouping.
+        {1234567, "#,##0", "1,234,567"}, {999, "#,##0", "999"}, {0.04, "#,##0.0", "0.0"},
+        {-1234.56, "#,##0.0", "-1,234.6"},
+        // Sections for negative and zero; an empty negative section uses the first.
+        {3, "0; ", "3"}, {0, "0; ", "0"}, {-1, "0; ", " "}, {-5, "0;(0)", "(5)"},
+        {0, "0;(0);\"zero\"", "zero"}, {-5, "0;;x", "-5"},
+        // Literals and percent.
+        {5, "\"No. \"000", "No. 005"}, {0.256, "0.0%", "25.6%"}, {12.5, "0.00 cSt", "12.50 cSt"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Format(c.value, c.format), c.text) << c.value << " " << c.format;
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
