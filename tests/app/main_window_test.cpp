@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, NoSettingsFileAsksForThePortAndOpensTheSixWindowsAtTheDef
     EXPECT_EQ(form->windowTitle(), "Quorvel QC");
 }
 
-TEST_F(MainWindowTest, SavedLayoutWithCommasReadsLikeBars)
+TEST_F(MainWindowTest, SavedLayoutWithCommasReadsLikeBarsAndDefaultsUsesItsOwnValues)
 {
     home.write("quorvelqc.ini", "[COMM]\nPORT=1\n[WINDOWS]\nWIN_4=0.12,0.20,0.59,0.65\nWIN_1=0.5|0.5|0.25|0.25\n"
                                 "WIN_3=garbled\n");
@@ -79,14 +79,10 @@ TEST_F(MainWindowTest, SavedLayoutWithCommasReadsLikeBars)
     EXPECT_EQ(sub(form->fAlarmFrm())->geometry(), expected(0.5, 0.5, 0.25, 0.25));
     // A layout that does not parse leaves the window where it was and shown.
     EXPECT_TRUE(sub(form->fReferenceFrm())->isVisible());
-}
 
-TEST_F(MainWindowTest, DefaultsCommandUsesItsOwnValues)
-{
-    startUp();
+    // "Defaults" uses its own values: the report at top 0.20, not the file default 0.02.
     sub(form->fReportFrm())->setGeometry(1, 1, 200, 150);
     form->mnuDefault_Click();
-    // "Defaults" puts the report at top 0.20, not the file default 0.02.
     EXPECT_EQ(sub(form->fReportFrm())->geometry(), expected(0.12, 0.20, 0.59, 0.65));
     EXPECT_EQ(sub(form->fDataFrm())->geometry(), expected(0.004, 0, 0.98, 0.40));
 }

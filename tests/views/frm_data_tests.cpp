@@ -63,7 +63,13 @@ protected:
 
 TEST_F(GridTest, ButtonsNeedSamplesAndASelectionRecalculateTopDownAndNoToDeleteKeepsAll)
 {
+    QSignalSpy init(&form, &frmData::InitCtl);
+    QSignalSpy unload(&form, &frmData::Unload);
     open();
+    EXPECT_EQ(init.count(), 1);
+    EXPECT_FALSE(form.button(5)->isVisible()) << "import is hidden unless enabled";
+    form.SetImport(true);
+    EXPECT_TRUE(form.button(5)->isVisible());
     EXPECT_EQ(model().rowCount(), 0);
     EXPECT_EQ(model().columnCount(), 5 + 12);
     form.button(1)->click();
@@ -105,6 +111,8 @@ TEST_F(GridTest, ButtonsNeedSamplesAndASelectionRecalculateTopDownAndNoToDeleteK
     EXPECT_EQ(model().rowCount(), 4);
     form.button(2)->click();  // the anchors are gone, so nothing is selected
     EXPECT_EQ(prompter.texts().last(), QStringLiteral("Please select Sample(s) to Recalculate "));
+    form.close();
+    EXPECT_EQ(unload.count(), 1);
 }
 
 TEST_F(GridTest, RowsShowNewestFirstWithTheDisplayAndEditRulesOfEachColumn)
@@ -399,21 +407,6 @@ TEST_F(GridTest, LargeDatabaseIsReadOnlyAroundTheVisibleRows)
     QCoreApplication::processEvents();
     EXPECT_LE(model().cachedRowCount(), 2 * SampleGridModel::kPageSize);
     EXPECT_EQ(text(3000, 0).toInt(), 1);
-}
-
-TEST_F(GridTest, ImportButtonIsHiddenUnlessEnabledAndLoadRaisesInitCtl)
-{
-    frmData fresh;
-    QSignalSpy init(&fresh, &frmData::InitCtl);
-    QSignalSpy unload(&fresh, &frmData::Unload);
-    fresh.show();
-    EXPECT_EQ(init.count(), 1);
-    EXPECT_FALSE(fresh.button(5)->isVisible());
-    fresh.SetImport(true);
-    EXPECT_TRUE(fresh.button(5)->isVisible());
-    EXPECT_EQ(fresh.button(5)->text(), QStringLiteral("Import VQM"));
-    fresh.close();
-    EXPECT_EQ(unload.count(), 1);
 }
 
 } // namespace
