@@ -114,7 +114,7 @@ TEST_F(MonitorStore, CreateRefusesExistingFilesAndTheTemplateIsNeverCreatedOverO
     EXPECT_FALSE(QFile::exists(home.file("DBquorqc.tpl-wal")));
 }
 
-TEST_F(MonitorStore, FailedOpensTakeTheFailurePath)
+TEST_F(MonitorStore, FailedOpensTakeTheFailurePathAndAnOldLayoutGoesToTheUpgrade)
 {
     home.write("notadb.mdb", QByteArray(4096, 'J'));
     EXPECT_EQ(1, monitor.OpenSampleDatabase(home.file("notadb.mdb")));
@@ -141,12 +141,11 @@ TEST_F(MonitorStore, FailedOpensTakeTheFailurePath)
     monitor.mnuDBOpen_Click();
     EXPECT_EQ(QStringList{" Database already open! "}, prompts.texts());
     EXPECT_NE(nullptr, monitor.sampleDatabase());
-}
 
-TEST_F(MonitorStore, AnOldLayoutGoesToTheUpgradeOrIsLeftAlone)
-{
-    const QString path = newDatabase();
+    // An old layout goes to the upgrade or is left alone.
+    const QString path = good;
     monitor.closeDatabase();
+    prompts.messages.clear();
     test::runSql(path, {"UPDATE SystemData SET Databaseversion = 299"});
     EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
     ASSERT_EQ(1u, prompts.messages.size());
