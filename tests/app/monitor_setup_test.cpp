@@ -49,6 +49,15 @@ void whenShown(test::ScriptedPrompter& prompts, const std::function<void(T&)>& u
 
 void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
+// The user picks entry `port` of the port list in the Setup dialog and clicks Ok.
+void choosePort(test::ScriptedPrompter& prompts, int port)
+{
+    whenShown<frmSetup>(prompts, [port](frmSetup& d) {
+        d.cboPort()->setCurrentIndex(port);
+        click(d.cmdOkCancel(0));
+    });
+}
+
 // A Monitor whose main link runs on a pty answered by `unit`, with the
 // status window open (the unit's status messages reach the Monitor only then).
 struct MonitorOnPty {
@@ -136,20 +145,14 @@ TEST_F(SetupCommand, ReopensTheLineOnlyWhenThePortChanged)
     EXPECT_EQ(line->opens, 1);
     EXPECT_TRUE(line->isOpen());
 
-    whenShown<frmSetup>(prompts, [](frmSetup& d) {
-        d.cboPort()->setCurrentIndex(2);
-        click(d.cmdOkCancel(0));
-    });
+    choosePort(prompts, 2);
     monitor.runSetupCommand();
     EXPECT_EQ(line->opens, 2);
     EXPECT_TRUE(line->isOpen());
     EXPECT_EQ(line->deviceName(), test::FakePort::deviceNameForPortNumber(2));
 
     // "None" closes the line and leaves it closed.
-    whenShown<frmSetup>(prompts, [](frmSetup& d) {
-        d.cboPort()->setCurrentIndex(0);
-        click(d.cmdOkCancel(0));
-    });
+    choosePort(prompts, 0);
     monitor.runSetupCommand();
     EXPECT_FALSE(line->isOpen());
     EXPECT_EQ(line->opens, 2);
@@ -157,10 +160,7 @@ TEST_F(SetupCommand, ReopensTheLineOnlyWhenThePortChanged)
 
     // A port that will not open says why; the choice is stored all the same.
     line->openSucceeds = false;
-    whenShown<frmSetup>(prompts, [](frmSetup& d) {
-        d.cboPort()->setCurrentIndex(4);
-        click(d.cmdOkCancel(0));
-    });
+    choosePort(prompts, 4);
     monitor.runSetupCommand();
     EXPECT_EQ(prompts.texts(), QStringList{"Error opening comm port: No such device"});
     EXPECT_EQ(key(home, "COMM", "PORT"), "4");
@@ -199,10 +199,7 @@ TEST_F(SetupCommand, CancelKeepsEverythingAndANumberedPortClearsTheDevice)
     EXPECT_EQ(monitor.settings().comm.port, 99);
     EXPECT_EQ(monitor.settings().labels.labels[0], "Company");
 
-    whenShown<frmSetup>(prompts, [](frmSetup& d) {
-        d.cboPort()->setCurrentIndex(2);
-        click(d.cmdOkCancel(0));
-    });
+    choosePort(prompts, 2);
     monitor.runSetupCommand();
     EXPECT_EQ(key(home, "COMM", "PORT"), "2");
     EXPECT_EQ(key(home, "COMM", "DEVICE"), "");

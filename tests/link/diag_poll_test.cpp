@@ -38,11 +38,11 @@ struct DiagOnFakePort {
 
 } // namespace
 
-TEST(DiagPoll, OnePollShowsFrequencyHexAndTemperatureThenStopsAtIntervalZero)
+TEST(DiagPoll, PollsOnceAtIntervalZeroOtherwiseAtTheIntervalCountingSpikesAcrossPolls)
 {
     test::ScriptedPrompter prompts;
     DiagOnFakePort diag(0);
-    diag.unit.grid().frequency = 10000;   // low 0x10, high 0x27
+    diag.unit.grid().sequence = {10000, 10300, 10045, 10301};   // 10000: low 0x10, high 0x27
     diag.unit.grid().temperatureByte = 100;
     diag.start();
 
@@ -58,19 +58,12 @@ TEST(DiagPoll, OnePollShowsFrequencyHexAndTemperatureThenStopsAtIntervalZero)
     // Interval 0: one poll, then idle again.
     EXPECT_FALSE(diag.poll->timer()->isActive());
     EXPECT_FALSE(diag.poll->running());
-    EXPECT_TRUE(prompts.messages.empty());
-}
 
-TEST(DiagPoll, PollsAgainAtTheIntervalAndCountsSpikesAcrossPolls)
-{
-    DiagOnFakePort diag(1);
-    diag.unit.grid().sequence = {10000, 10300, 10045, 10301};
+    diag.poll->setIntervalSeconds(1);
     diag.start();
     EXPECT_TRUE(diag.poll->timer()->isActive());
     EXPECT_EQ(diag.poll->timer()->interval(), 1000);
     EXPECT_TRUE(diag.poll->running());
-
-    diag.poll->poll();
     EXPECT_EQ(diag.row(DiagPoll::RowFrequency), "10300");
     EXPECT_EQ(diag.row(DiagPoll::RowSpikes), "1");
     EXPECT_EQ(diag.row(DiagPoll::RowDelta), "300");
@@ -88,6 +81,7 @@ TEST(DiagPoll, PollsAgainAtTheIntervalAndCountsSpikesAcrossPolls)
     // A poll outside the timer's life does nothing.
     diag.poll->poll();
     EXPECT_EQ(diag.unit.frequencyReads(), 4);
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST(DiagPoll, UnpluggedGridOrSilentUnitShowTheirStatusWithoutABox)

@@ -10,7 +10,7 @@ using qqc::test::FakePort;
 
 // Junk before the answer and a silent unit are covered over a real pty in
 // end_to_end_test.cpp.
-TEST(LinkOps, ClosedPortFailsAtOnce)
+TEST(LinkOps, ClosedPortFailsAtOnceAndAnOpenOneReadsAndFlushes)
 {
     FakePort port;
     port.close();
@@ -19,6 +19,14 @@ TEST(LinkOps, ClosedPortFailsAtOnce)
     EXPECT_EQ(WaitForByte(port, 0, b), LinkStatus::Failed);   // no limit, but nothing can come
     EXPECT_EQ(SendCommandByte(port, 'D'), LinkStatus::Failed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+
+    // An open port: a waiting byte is read and flushing drops the rest.
+    FakePort open;
+    open.queue("xyz");
+    EXPECT_EQ(WaitForByte(open, 1, b), LinkStatus::Ok);
+    EXPECT_EQ(b, 'x');
+    flushLinkInput(open);
+    EXPECT_EQ(ReadLinkByte(open), -1);
 }
 
 TEST(LinkOps, AUnitThatKeepsTalkingWithoutAnsweringIsGivenUpOn)
@@ -43,15 +51,4 @@ TEST(LinkOps, WordsGoHighByteFirst)
     SendWord(port, 220);
     SendWord(port, -2);
     EXPECT_EQ(port.written, QByteArray("\x13\x88\x00\xDC\xFF\xFE", 6));
-}
-
-TEST(LinkOps, WaitReadsAWaitingByteAndFlushDropsTheRest)
-{
-    FakePort port;
-    port.queue("xyz");
-    std::uint8_t b = 0;
-    EXPECT_EQ(WaitForByte(port, 1, b), LinkStatus::Ok);
-    EXPECT_EQ(b, 'x');
-    flushLinkInput(port);
-    EXPECT_EQ(ReadLinkByte(port), -1);
 }

@@ -21,12 +21,9 @@ public:
     // path, or an empty string when it did not start.
     QString start(const QStringList& extraArgs)
     {
-        QStringList args{QStringLiteral("--fast"), QStringLiteral("--tick"), QStringLiteral("20"),
-                         QStringLiteral("--record"), record_};
-        args += extraArgs;
         // The test programs are built into the same bin folder as the simulator.
         const QString bin = binDir().isEmpty() ? QCoreApplication::applicationDirPath() : binDir();
-        proc_.start(bin + QStringLiteral("/quorvelqc-sim"), args);
+        proc_.start(bin + "/quorvelqc-sim", QStringList{"--fast", "--tick", "20", "--record", record_} + extraArgs);
         if (!proc_.waitForStarted(5000))
             return QString();
         QElapsedTimer t;
@@ -38,12 +35,12 @@ public:
 
     void stop()
     {
-        if (proc_.state() != QProcess::NotRunning) {
-            proc_.terminate();
-            if (!proc_.waitForFinished(3000))
-                proc_.kill();
-            proc_.waitForFinished(1000);
-        }
+        if (proc_.state() == QProcess::NotRunning)
+            return;
+        proc_.terminate();
+        if (!proc_.waitForFinished(3000))
+            proc_.kill();
+        proc_.waitForFinished(1000);
     }
 
     bool finished(int msecs) { return proc_.state() == QProcess::NotRunning || proc_.waitForFinished(msecs); }
@@ -53,13 +50,9 @@ public:
     {
         QFile f(record_);
         QStringList out;
-        if (!f.open(QIODevice::ReadOnly))
-            return out;
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const int space = line.indexOf(' ');
-            if (space > 0)
+        for (const QByteArray& line : f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>())
+            if (const int space = line.indexOf(' '); space > 0)
                 out << QString::fromUtf8(line.mid(space + 1));
-        }
         return out;
     }
     bool hasEvent(const QString& e) const { return events().contains(e); }
@@ -68,10 +61,6 @@ private:
     QString record_;
     QProcess proc_;
 };
-
-} // namespace qqc::test
-
-namespace qqc::test {
 
 // Runs the event loop until `condition` holds or `msecs` have passed; returns
 // whether it holds. (QTRY_* report to QtTest, not to GoogleTest.)

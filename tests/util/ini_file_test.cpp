@@ -70,7 +70,7 @@ TEST_F(IniFileTest, GarbledFileGivesDefaultsAndCanBeWrittenAnUnreadableOneNot)
     EXPECT_FALSE(folder.writeText("MISC", "X", "1"));
 }
 
-TEST_F(IniFileTest, WritingAKeyKeepsEveryOtherLine)
+TEST_F(IniFileTest, WritingAKeyKeepsEveryOtherLineAndStaysOneLine)
 {
     const QByteArray before = "; station settings\r\n[MISC]\r\nDEBUG=0\r\nUnknown=keep me\r\n\r\n"
                               "[WINDOWS]\r\nwin_1=0.1|0.1|0.1|0.1\r\n; trailing comment\r\n";
@@ -83,10 +83,7 @@ TEST_F(IniFileTest, WritingAKeyKeepsEveryOtherLine)
               QByteArray("; station settings\r\n[MISC]\r\nDEBUG=0\r\nUnknown=keep me\r\nCHART=1\r\n\r\n"
                          "[WINDOWS]\r\nWIN_1=1E-01|0|5E-01|5E-01\r\n; trailing comment\r\nWIN_2=0|0|1|1\r\n"
                          "\r\n[COMM]\r\nPORT=2\r\n"));
-}
-
-TEST_F(IniFileTest, ValueWithLineBreaksStaysOnOneLine)
-{
+    // A value with line breaks stays on one line.
     ASSERT_TRUE(ini.writeText("OVLABELS", "REPORT0", "two\r\nlines"));
     ASSERT_TRUE(ini.writeText("OVLABELS", "REPORT1", "next"));
     EXPECT_EQ(ini.readText("OVLABELS", "REPORT0", ""), "two  lines");

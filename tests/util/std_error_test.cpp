@@ -70,7 +70,7 @@ TEST_F(StdErrorTest, TraceHeaderAndTraceLines)
     EXPECT_TRUE(expected.match(trace).hasMatch()) << trace.toStdString();
 }
 
-TEST(ReportModuleError, WarningGivesOkBoxOtherwiseAbortRetryIgnore)
+TEST(ReportModuleError, WarningGivesOkBoxOtherwiseAbortRetryIgnoreAndARoutineErrorAPlainBox)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
@@ -81,11 +81,9 @@ TEST(ReportModuleError, WarningGivesOkBoxOtherwiseAbortRetryIgnore)
     EXPECT_EQ(ReportModuleError(8, "Timeout", "frmDiag", "tmrPoll_Timer"), Answer::Ignore);
     EXPECT_EQ(prompts.messages[1].style, 18);
     EXPECT_TRUE(home.read("quorvelqc.log").isEmpty());
-}
 
-TEST(RoutineError, PlainBoxTexts)
-{
-    test::ScriptedPrompter prompts;
+    // A routine's error is a plain box.
+    prompts.messages.clear();
     ShowRoutineError(13, "Type mismatch", "SaveParameterData");
     ShowRoutineError("AddNewSample");
     EXPECT_EQ(prompts.texts(), (QStringList{"Error 13(Type mismatch) in routine: SaveParameterData ",
