@@ -39,7 +39,7 @@ TestRecord sampleRecord()
 
 } // namespace
 
-TEST(RecordDecoder, ShortFrameIsReportedAndChangesNothing)
+TEST(RecordDecoder, ShortFrameOrUnrepresentableCalibrationWordIsReportedAndChangesNothing)
 {
     const TestRecord previous = sampleRecord();
     TestRecord r = previous;
@@ -51,23 +51,16 @@ TEST(RecordDecoder, ShortFrameIsReportedAndChangesNothing)
     EXPECT_TRUE(failures.value(0).contains(QStringLiteral("too short")));
     EXPECT_EQ(r, previous);
     EXPECT_EQ(get_ov_data(QByteArrayView(), r), DecodeResult::Failed);
-}
 
-TEST(RecordDecoder, UnrepresentableCalibrationWordFailsTheWholeRecord)
-{
-    const TestRecord previous = sampleRecord();
-    QByteArray f = payloadOf(sim::simulateTest({}, {}, 5));
-    f[753] = char(0x90);   // CalData[1] high byte above 127
-    TestRecord r = previous;
-    QStringList failures;
+    f = payloadOf(sim::simulateTest({}, {}, 5));
+    f[753] = char(0x90);   // CalData[1] high byte above 127 fails the whole record
+    failures.clear();
     EXPECT_EQ(decode(f, r, &failures, Answer::Ignore), DecodeResult::Failed);
     EXPECT_EQ(failures.size(), 1);
     EXPECT_EQ(r, previous);
     // Retry repeats the step (the same bytes fail again), Abort stops at once.
     int calls = 0;
-    get_ov_data(f, r, [&](const QString&) {
-        return ++calls < 3 ? Answer::Retry : Answer::Abort;
-    });
+    get_ov_data(f, r, [&](const QString&) { return ++calls < 3 ? Answer::Retry : Answer::Abort; });
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(r, previous);
 }

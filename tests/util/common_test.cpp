@@ -12,23 +12,19 @@ namespace {
 
 TEST(SubstituteParams, ItemsInOrderLastOneReusedAndInsertedDollarsLeftAlone)
 {
-    const struct {
-        const char* text;
-        QString list;
-        const char* result;
-        const char* listAfter;
-    } cases[] = {
-        {"$.$", "3|1|2|5", "3.1", "2|5"},
-        {"a$b$c", "x", "axbxc", "x"},
-        {"a$b$c", "", "abc", ""},
-        {"no place-holder", "p|q", "no place-holder", "p|q"},
-        {"cost $ and $", "$5|tail", "cost $5 and tail", ""},
-    };
-    for (auto c : cases) {
-        EXPECT_EQ(SubstituteParams(c.text, c.list), c.result) << c.text;
-        if (*c.listAfter)
-            EXPECT_EQ(c.list, c.listAfter) << c.text;
-    }
+    QString list = "3|1|2|5";
+    EXPECT_EQ(SubstituteParams("$.$", list), "3.1");
+    EXPECT_EQ(list, "2|5");
+    QString one = "x";
+    EXPECT_EQ(SubstituteParams("a$b$c", one), "axbxc");
+    EXPECT_EQ(one, "x");
+    QString none;
+    EXPECT_EQ(SubstituteParams("a$b$c", none), "abc");
+    QString unused = "p|q";
+    EXPECT_EQ(SubstituteParams("no place-holder", unused), "no place-holder");
+    EXPECT_EQ(unused, "p|q");
+    QString dollar = "$5|tail";
+    EXPECT_EQ(SubstituteParams("cost $ and $", dollar), "cost $5 and tail");
 }
 
 TEST(MessageBoxEx, BarsBecomeLineBreaksPlusBecomesTabThenSubstitution)

@@ -33,7 +33,7 @@ TEST(FormatNumber, DigitsRoundingGroupingSectionsAndLiterals)
         EXPECT_EQ(Format(c.value, c.format), c.text) << c.value << " " << c.format;
 }
 
-TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbourAndSinglesShowTheirShortForm)
 {
     EXPECT_EQ(RoundHalfEven(2.5), 2.0);
     EXPECT_EQ(RoundHalfEven(3.5), 4.0);
@@ -42,10 +42,7 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
     EXPECT_EQ(RoundHalfEven(2.500001), 3.0);
     EXPECT_EQ(RoundHalfEven(0.25, 1), 0.2);
     EXPECT_EQ(RoundHalfEven(0.75, 1), 0.8);
-}
-
-TEST(SingleToText, ShortFormOfSingles)
-{
+    // Singles are written in their short form.
     EXPECT_EQ(SingleToText(0.41f), "0.41");
     EXPECT_EQ(SingleToText(0.004f), "0.004");
     EXPECT_EQ(SingleToText(1.0f), "1");
