@@ -128,15 +128,14 @@ TEST(Calcind, DescendingBaseChannelGivesSlopeAndIronIndex)
     EXPECT_EQ(r.PCRslt[Rslt::lcont], 0);  // code 1 (s above 3.8) has class 0
 }
 
-class CalcindErrors : public ::testing::Test {
-protected:
+// Equal calibration counts divide by zero: the reporter shows the routine
+// (it logs what it shows, tests/util), the lists keep their values, Retry
+// computes again and Abort asks the program to stop.
+TEST(CalcindErrors, EqualCountsAreReportedAndTheListsKeepTheirValues)
+{
     test::TempHome home;
     test::ScriptedPrompter prompter;
     StdError errors{home.file(QStringLiteral("quorvelqc.log"))};
-};
-
-TEST_F(CalcindErrors, EqualCountsAreReportedAndTheListsKeepTheirValues)
-{
     TestRecord r = flatRecord();
     ASSERT_TRUE(calcind(r, &errors));
     const TestRecord before = r;
@@ -147,12 +146,9 @@ TEST_F(CalcindErrors, EqualCountsAreReportedAndTheListsKeepTheirValues)
     EXPECT_EQ(r.PCCalc, before.PCCalc);
     EXPECT_EQ(r.PCRslt, before.PCRslt);
     ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_TRUE(prompter.messages[0].text.startsWith(QStringLiteral("Module: A8700\r\nProcedure: calcind\r\n")))
-        << prompter.messages[0].text.toStdString();
+    EXPECT_EQ(prompter.messages[0].text,
+              QStringLiteral("Module: A8700\r\nProcedure: calcind\r\nError: Division by zero\r\nCode: 11\r\n"));
     EXPECT_EQ(errors.code(), 11);
-    const QString log = QString::fromUtf8(home.read(QStringLiteral("quorvelqc.log")));
-    EXPECT_TRUE(log.startsWith(QStringLiteral("Error: Module=A8700,  Procedure=calcind,  Error=Division by zero,  Code= 11 ,")))
-        << log.toStdString();
 
     // At the calibration count itself the division is 0 / 0, an overflow.
     r.CalData = {4500, 4500, 220, 300};
@@ -160,13 +156,9 @@ TEST_F(CalcindErrors, EqualCountsAreReportedAndTheListsKeepTheirValues)
     EXPECT_FALSE(calcind(r, &errors));
     EXPECT_EQ(errors.code(), 6);
     EXPECT_EQ(r.PCRslt, before.PCRslt);
-}
 
-TEST_F(CalcindErrors, RetryComputesAgainAndAbortAsksTheProgramToStop)
-{
-    TestRecord r = flatRecord();
-    r.CalData = {4600, 4600, 220, 300};
     QSignalSpy stop(&errors, &StdError::stopRequested);
+    prompter.messages.clear();
     prompter.answers = {Answer::Retry, Answer::Abort};
     EXPECT_FALSE(calcind(r, &errors));
     EXPECT_EQ(prompter.messages.size(), 2u);
@@ -192,7 +184,6 @@ TEST(CalcindProperty, RandomRecordsGiveDocumentedValuesOrNoChange)
 {
     std::mt19937 rng(20261206);
     auto pick = [&](qint32 lo, qint32 hi) { return std::uniform_int_distribution<qint32>(lo, hi)(rng); };
-    const std::vector<int> classes{0, 1, 2, 3, 4, 5, 6, 7};
     int computed = 0;
 
     for (int n = 0; n < 3000; ++n) {
@@ -254,7 +245,7 @@ TEST(CalcindProperty, RandomRecordsGiveDocumentedValuesOrNoChange)
             ASSERT_GE(rslt[Rslt::water], 0);
             ASSERT_LE(std::abs(qint64(rslt[Rslt::cont10]) - 10 * qint64(rslt[Rslt::water])), 5);
             ASSERT_EQ(rslt[Rslt::iron], std::max({calc[Calc::bns1], calc[Calc::bns2], calc[Calc::bns3], 0}));
-            ASSERT_NE(std::find(classes.begin(), classes.end(), rslt[Rslt::lcont]), classes.end());
+            ASSERT_TRUE(rslt[Rslt::lcont] >= 0 && rslt[Rslt::lcont] <= 7) << rslt[Rslt::lcont];
         }
         for (int k : {int(Calc::bspikemag), int(Calc::spare1), int(Calc::spare2), int(Calc::spare3)})
             ASSERT_EQ(calc[k], kUntouched);

@@ -86,7 +86,10 @@ TEST(Severity, TriFoldTakesTheWorstCountedLevelPerAxis)
     EXPECT_EQ(85.0f, t.axisValue(Axis::Chemistry));
 }
 
-TEST(Severity, AxisValuesAndLevelsMapBothWays)
+// Axis values and levels both ways, the bands' edges and the gaps between
+// them; colours outside the level table are black (levels 0..5 are checked
+// through the grid's cells).
+TEST(Severity, AxisValuesAndLevelsMapBothWaysAndOddLevelsAreBlack)
 {
     const float axis[] = {-1, 0, 10, 30, 55, 85};
     for (int level = 0; level <= 5; ++level) {
@@ -95,21 +98,11 @@ TEST(Severity, AxisValuesAndLevelsMapBothWays)
     }
     EXPECT_EQ(-1, LevelToAxisValue(-1));
     EXPECT_EQ(0, LevelToAxisValue(6));
-    for (float edge : {1.0f, 20.0f})
-        EXPECT_EQ(2, AxisValueToLevel(edge));
-    for (float edge : {21.0f, 40.0f})
-        EXPECT_EQ(3, AxisValueToLevel(edge));
-    for (float edge : {41.0f, 70.0f})
-        EXPECT_EQ(4, AxisValueToLevel(edge));
-    for (float edge : {71.0f, 100.0f})
-        EXPECT_EQ(5, AxisValueToLevel(edge));
-    for (float gap : {0.5f, 20.5f, 40.5f, 70.5f, 101.0f, -2.0f})
-        EXPECT_EQ(0, AxisValueToLevel(gap)) << gap;
-}
+    const std::pair<float, short> bands[] = {{1, 2},  {20, 2},  {21, 3},   {40, 3},   {41, 4},  {70, 4},  {71, 5},
+                                             {100, 5}, {0.5f, 0}, {20.5f, 0}, {40.5f, 0}, {70.5f, 0}, {101, 0}, {-2, 0}};
+    for (const auto& [value, level] : bands)
+        EXPECT_EQ(level, AxisValueToLevel(value)) << value;
 
-// Levels 0..5 are checked through the grid's cells; here only the edges.
-TEST(Severity, ColoursOutsideTheLevelTableAreBlack)
-{
     EXPECT_EQ(qRgb(255, 0, 0), GetSeverityColors(5));
     EXPECT_EQ(qRgb(0, 0, 0), GetSeverityColors(6));
     EXPECT_EQ(qRgb(0, 0, 0), GetSeverityColors(-1));

@@ -1,8 +1,11 @@
 // "D" frames from the simulated unit arrive over a pty and become samples in
-// the SQLite file. The levels and Trifold values a stored test gets are pinned
-// in the store's tests; here the whole road runs and its oils are told apart.
+// the SQLite file: recalculated (the unit's own results are the oracle),
+// stored with their lists, judged, and their calibration checked. The levels
+// and Trifold values a stored test gets are pinned in the store's tests; here
+// the whole road runs and its oils are told apart.
 #include "app/monitor.h"
 #include "core/record.h"
+#include "db/db_fixture.h"
 #include "db/sample_database.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
@@ -11,9 +14,7 @@
 #include "support/temp_home.h"
 #include "util/ini_file.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
     ASSERT_TRUE(unit.ok());
 
     const QString dbPath = home.file("lab.mdb");
-    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/DBquorqc.tpl", dbPath));
+    ASSERT_TRUE(QFile::copy(test::builtTemplate(), dbPath));
     QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::WriteOwner);
     {
         IniFile ini(home.file("quorvelqc.ini"));
@@ -55,10 +56,11 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
     sim::OilSample wet = clean;
     wet.water = 450;
     wet.lcont = 1;
-    const sim::Calibration cal;
+    // The wet oil's test was made with counts 299 apart: stored, then warned of.
+    const std::pair<sim::OilSample, sim::Calibration> tests[] = {{clean, {}}, {worn, {}}, {wet, {5000, 4701, 220, 300}}};
     std::vector<TestRecord> sent;
     std::uint32_t seed = 3;
-    for (const auto& oil : {clean, worn, wet}) {
+    for (const auto& [oil, cal] : tests) {
         sent.push_back(sim::simulateTest(oil, cal, seed++));
         ASSERT_TRUE(unit.send(sim::testFrame(sent.back())));
         // Each frame is stored before the next arrives, as on the wire.
@@ -78,7 +80,13 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
         ASSERT_TRUE(samples->seek({n}));
         EXPECT_EQ(testRecordFieldText(r, "raw8700"), samples->value("raw8700").toString());
         EXPECT_EQ(testRecordFieldText(r, "Rslt8700"), samples->value("Rslt8700").toString());
-        EXPECT_FALSE(samples->value("PCRslt").toString().isEmpty());
+        TestRecord stored;
+        ASSERT_TRUE(monitor.sampleDatabase()->LoadTestRecord(n, stored));
+        for (int k : {int(Rslt::diel), int(Rslt::iron), int(Rslt::water), int(Rslt::lcont), int(Rslt::cont10)})
+            EXPECT_EQ(r.Rslt8700[k], stored.PCRslt[k]) << "recalculated PCRslt " << k;
+        for (int k : {int(Calc::bgp1), int(Calc::sb), int(Calc::bns3), int(Calc::bigbspike), int(Calc::smallbspike),
+                      int(Calc::slope), int(Calc::CRITICAL)})
+            EXPECT_EQ(r.Calc8700[k], stored.PCCalc[k]) << "recalculated PCCalc " << k;
         ASSERT_TRUE(details->seek({n, 58}));
         EXPECT_FLOAT_EQ(float(double(r.Rslt8700[Rslt::diel]) / 100.0), details->value("Value").toFloat());
         ASSERT_TRUE(details->seek({n, 59}));
@@ -93,6 +101,10 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
     EXPECT_GT(samples->value("WearSev").toFloat(), cleanWear);
     ASSERT_TRUE(samples->seek({3}));
     EXPECT_GT(samples->value("ContamSev").toFloat(), cleanContam);
+
+    EXPECT_EQ(QStringList{"WARNING\r\n\r\n  The same calibration oil may have been used for both tests or the order "
+                          "of their use has been switched"},
+              prompts.texts());
 
     const QString listing = db::listSamples(database);
     EXPECT_EQ(4, listing.count('\n')) << listing.toStdString();
