@@ -44,20 +44,12 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
     monitor.openDatabaseAtStartup();
     ASSERT_NE(nullptr, monitor.sampleDatabase()) << prompts.texts().join("\n").toStdString();
 
-    // Three oils: clean, worn with ferrous particles, wet with droplets.
-    sim::OilSample clean;
-    clean.dielectric = 226;
-    clean.ferrous = 3;
-    clean.water = 20;
-    sim::OilSample worn = clean;
-    worn.dielectric = 262;
-    worn.ferrous = 55;
-    worn.lcont = 2;
-    sim::OilSample wet = clean;
-    wet.water = 450;
-    wet.lcont = 1;
-    // The wet oil's test was made with counts 299 apart: stored, then warned of.
-    const std::pair<sim::OilSample, sim::Calibration> tests[] = {{clean, {}}, {worn, {}}, {wet, {5000, 4701, 220, 300}}};
+    // Three oils: clean, worn with ferrous particles, wet with droplets; the
+    // wet oil's test was made with counts 299 apart: stored, then warned of.
+    const std::pair<sim::OilSample, sim::Calibration> tests[] = {
+        {{.dielectric = 226, .ferrous = 3, .water = 20}, {}},
+        {{.dielectric = 262, .ferrous = 55, .water = 20, .lcont = 2}, {}},
+        {{.dielectric = 226, .ferrous = 3, .water = 450, .lcont = 1}, {5000, 4701, 220, 300}}};
     std::vector<TestRecord> sent;
     std::uint32_t seed = 3;
     for (const auto& [oil, cal] : tests) {
