@@ -72,10 +72,8 @@ TEST_F(MonitorCalibration, NewCalibrationIsLoggedStoredInFileAndDatabaseAndWarns
 
     auto rs = monitor.sampleDatabase()->database().openTable(QStringLiteral("CalData"));
     ASSERT_EQ(rs->recordCount(), 1);
-    EXPECT_EQ(rs->value(QStringLiteral("Freq220")).toInt(), 5000);
-    EXPECT_EQ(rs->value(QStringLiteral("Freq300")).toInt(), 4700);
-    EXPECT_EQ(rs->value(QStringLiteral("Diel220")).toInt(), 220);
-    EXPECT_EQ(rs->value(QStringLiteral("Diel300")).toInt(), 300);
+    for (const auto& [field, value] : {std::pair{"Freq220", 5000}, {"Freq300", 4700}, {"Diel220", 220}, {"Diel300", 300}})
+        EXPECT_EQ(rs->value(QString::fromLatin1(field)).toInt(), value) << field;
     EXPECT_LE(qAbs(rs->value(QStringLiteral("CalDate")).toDateTime().secsTo(QDateTime::currentDateTime())), 60);
 
     // 299 apart: the warning, and the calibration is stored all the same.

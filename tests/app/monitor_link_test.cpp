@@ -59,10 +59,7 @@ TEST_F(HandWrittenFrames, WholeTestRecordDecodesToItsFieldTexts)
     EXPECT_EQ(field("CalData"), QStringLiteral("5000,4600,220,300"));
     EXPECT_EQ(field("Rslt8700"), QStringLiteral("4660,245,12,7,3,-10,32778,70"));
     const StatusReadings& shown = status.readings();
-    EXPECT_EQ(shown.dielectric, 245);
-    EXPECT_EQ(shown.ferrous, 12);
-    EXPECT_EQ(shown.water, 7);
-    EXPECT_EQ(shown.lcont, 3);
+    EXPECT_EQ((std::array{shown.dielectric, shown.ferrous, shown.water, shown.lcont}), (std::array{245, 12, 7, 3}));
     // Storing ran too: without a database it asks for one, and that is all.
     EXPECT_EQ(prompter.texts(), QStringList{QStringLiteral("    Please open a Database!    ")});
 }
