@@ -98,8 +98,9 @@ TEST(Severity, AxisValuesAndLevelsMapBothWaysAndOddLevelsAreBlack)
     }
     EXPECT_EQ(-1, LevelToAxisValue(-1));
     EXPECT_EQ(0, LevelToAxisValue(6));
-    const std::pair<float, short> bands[] = {{1, 2},  {20, 2},  {21, 3},   {40, 3},   {41, 4},  {70, 4},  {71, 5},
-                                             {100, 5}, {0.5f, 0}, {20.5f, 0}, {40.5f, 0}, {70.5f, 0}, {101, 0}, {-2, 0}};
+    const std::pair<float, short> bands[] = {{1, 2},    {20, 2},    {21, 3},    {40, 3},    {41, 4},   {70, 4},
+                                             {71, 5},   {100, 5},   {0.5f, 0},  {20.5f, 0}, {40.5f, 0}, {70.5f, 0},
+                                             {101, 0},  {-2, 0}};
     for (const auto& [value, level] : bands)
         EXPECT_EQ(level, AxisValueToLevel(value)) << value;
 

@@ -32,13 +32,13 @@ struct MonitorCalibration : test::TemplateCopy {
     // The log's lines without the time each trace line ends with.
     QStringList logLines() const
     {
-        QStringList out;
-        const QString log = QString::fromUtf8(home.read(QStringLiteral("quorvelqc.log")));
-        for (QString line : log.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
-            const qsizetype comma = line.lastIndexOf(QStringLiteral(", "));
-            out << (comma >= 0 ? line.left(comma) : line);
+        QStringList lines = QString::fromUtf8(home.read(QStringLiteral("quorvelqc.log")))
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        for (QString& line : lines) {
+            if (const qsizetype comma = line.lastIndexOf(QStringLiteral(", ")); comma >= 0)
+                line.truncate(comma);
         }
-        return out;
+        return lines;
     }
     QByteArray calFile() const { return home.read(QString::fromLatin1(kCalFileName)); }
 
@@ -72,7 +72,8 @@ TEST_F(MonitorCalibration, NewCalibrationIsLoggedStoredInFileAndDatabaseAndWarns
 
     auto rs = monitor.sampleDatabase()->database().openTable(QStringLiteral("CalData"));
     ASSERT_EQ(rs->recordCount(), 1);
-    for (const auto& [field, value] : {std::pair{"Freq220", 5000}, {"Freq300", 4700}, {"Diel220", 220}, {"Diel300", 300}})
+    for (const auto& [field, value] :
+         {std::pair{"Freq220", 5000}, {"Freq300", 4700}, {"Diel220", 220}, {"Diel300", 300}})
         EXPECT_EQ(rs->value(QString::fromLatin1(field)).toInt(), value) << field;
     EXPECT_LE(qAbs(rs->value(QStringLiteral("CalDate")).toDateTime().secsTo(QDateTime::currentDateTime())), 60);
 
@@ -89,21 +90,19 @@ TEST_F(MonitorCalibration, WordThatDoesNotFitSixteenBitsOrAShortFrameChangesNoth
     const CalRecord old{1, 45000.0, 5000, 4000, 220, 300};
     ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), old));
     QSignalSpy history(&monitor, &Monitor::calHistoryRequested);
-
-    monitor.ProcessNewCalibration(calFrame(0x9000, 4000, 220, 300));
-    EXPECT_EQ(calFile(), old.toBytes());
-    EXPECT_EQ(monitor.calRecord(), CalRecord{});
+    const std::pair<QByteArray, QString> rejected[] = {
+        {calFrame(0x9000, 4000, 220, 300), QStringLiteral("NewCal rejected: Freq220 36864")},
+        {QByteArray("C\x13\x88\x0F"), QStringLiteral("NewCal rejected: 3 payload bytes")}};
+    for (const auto& [frame, reason] : rejected) {
+        monitor.ProcessNewCalibration(frame);
+        EXPECT_EQ(calFile(), old.toBytes());
+        EXPECT_EQ(monitor.calRecord(), CalRecord{});
+        ASSERT_EQ(logLines().size(), 1);
+        EXPECT_TRUE(logLines()[0].startsWith(reason)) << logLines()[0].toStdString();
+        QFile::remove(home.file(QStringLiteral("quorvelqc.log")));
+    }
     EXPECT_EQ(history.count(), 0);
     EXPECT_TRUE(prompter.messages.empty());
-    const QStringList log = logLines();
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].startsWith(QStringLiteral("NewCal rejected: Freq220 36864"))) << log[0].toStdString();
-
-    monitor.ProcessNewCalibration(QByteArray("C\x13\x88\x0F"));
-    EXPECT_EQ(calFile(), old.toBytes());
-    EXPECT_EQ(monitor.calRecord(), CalRecord{});
-    ASSERT_EQ(logLines().size(), 2);
-    EXPECT_TRUE(logLines()[1].contains(QStringLiteral("3 payload bytes"))) << logLines()[1].toStdString();
 }
 
 TEST_F(MonitorCalibration, AllZeroTestCalibrationShowsTheProblemThenTheWarning)

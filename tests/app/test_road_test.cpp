@@ -12,9 +12,7 @@
 #include "sim/unit_model.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
-#include "util/ini_file.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -30,12 +28,8 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
     const QString dbPath = home.file("lab.mdb");
     ASSERT_TRUE(QFile::copy(test::builtTemplate(), dbPath));
     QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::WriteOwner);
-    {
-        IniFile ini(home.file("quorvelqc.ini"));
-        ini.writeText("COMM", "PORT", "1");
-        ini.writeText("COMM", "DEVICE", unit.device());
-        ini.writeText("Database", "File", dbPath);
-    }
+    home.write("quorvelqc.ini",
+               "[COMM]\r\nPORT=1\r\nDEVICE=" + unit.device().toUtf8() + "\r\n[Database]\r\nFile=" + dbPath.toUtf8());
 
     Monitor monitor;
     monitor.readStartupSettings();
@@ -56,11 +50,8 @@ TEST(TestRoad, DFramesFromTheUnitBecomeJudgedSamples)
         sent.push_back(sim::simulateTest(oil, cal, seed++));
         ASSERT_TRUE(unit.send(sim::testFrame(sent.back())));
         // Each frame is stored before the next arrives, as on the wire.
-        QElapsedTimer t;
-        t.start();
-        while (monitor.currentSampleId() < int(sent.size()) && t.elapsed() < 15000)
-            QTest::qWait(20);
-        ASSERT_EQ(int(sent.size()), monitor.currentSampleId()) << prompts.texts().join("\n").toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.currentSampleId() == int(sent.size()); }, 15000))
+            << "sample " << monitor.currentSampleId() << ' ' << prompts.texts().join("\n").toStdString();
     }
 
     auto& database = monitor.sampleDatabase()->database();

@@ -14,7 +14,8 @@ TEST(TestRecordText, TablesRoundTripThroughTheirTextForms)
     a.CalData = {3500, 2900, 220, 300};
     a.PCRslt[1] = -10;
     EXPECT_EQ(testRecordFieldText(a, QStringLiteral("CalData")), QStringLiteral("3500,2900,220,300"));
-    EXPECT_EQ(testRecordFieldText(a, QStringLiteral("Temp")), QStringList(100, QStringLiteral("25")).join(QLatin1Char(',')));
+    EXPECT_EQ(testRecordFieldText(a, QStringLiteral("Temp")),
+              QStringList(100, QStringLiteral("25")).join(QLatin1Char(',')));
 
     TestRecord b;
     for (const QString& field : testRecordFieldNames())
