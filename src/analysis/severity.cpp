@@ -21,6 +21,16 @@ short CalculateSeverity(float value, float highNormal, float alert, float alarm,
     return 1;
 }
 
+float dielectricChange(float dielectric, float refDielectric)
+{
+    return refDielectric > 0 ? (dielectric - refDielectric) * 100.0f : NoValue;
+}
+
+float viscosityChange(float viscosity, float refViscosity)
+{
+    return refViscosity > 0 && viscosity > 0 ? (viscosity - refViscosity) * 100.0f / (refViscosity + viscosity) : NoValue;
+}
+
 std::optional<float> valueToStore(int parmId, float value)
 {
     if (isChangeParameter(parmId))

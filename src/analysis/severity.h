@@ -1,11 +1,12 @@
 #pragma once
-// The judging rules, the only copy of them: which value a parameter stores,
-// the level of a value against an alarm set's four limits, the level of a
-// flag, which levels count on a Trifold axis and the axis values of the
-// worst levels, with the mappings between levels and axis values and the
-// level colours of the grids. The database side (reading which limits apply
-// to a stored value, and storing the results) lives in db/sample_store.cpp
-// and db/alarm_evaluation.cpp; both the live store of a test and the single
+// The judging rules, the only copy of them: the change parameters' values
+// against the reference oil, which value a parameter stores, the level of a
+// value against an alarm set's four limits, the level of a flag, which
+// levels count on a Trifold axis and the axis values of the worst levels,
+// with the mappings between levels and axis values and the level colours of
+// the grids. The database side (reading which limits apply to a stored
+// value, and storing the results) lives in db/sample_store.cpp and
+// db/alarm_evaluation.cpp; both the live store of a test and the single
 // routines judge with what is here.
 //
 // Levels: 0 not evaluated, 1 normal, 2 above HighNormal, 3 Alert, 4 Alarm,
@@ -29,6 +30,13 @@ inline bool isChangeParameter(int parmId)
 {
     return parmId == Parm::DielectricChange || parmId == Parm::ViscosityChange;
 }
+
+// The change parameters' values against the sample's reference oil, or
+// NoValue: the dielectric's change (dielectric - reference) * 100 when the
+// reference dielectric is above 0; the viscosity's change (viscosity -
+// reference) * 100 / (reference + viscosity) when both are above 0.
+float dielectricChange(float dielectric, float refDielectric);
+float viscosityChange(float viscosity, float refViscosity);
 
 // The value a parameter is stored with: none for a change parameter at
 // NoValue (any other value of it, negative ones included, is kept), 0 for a

@@ -35,8 +35,9 @@ std::unique_ptr<SampleDatabase> SampleDatabase::open(const QString& path, OpenSt
                                 QStringLiteral("CustomerID"), QStringLiteral("WearSev"), QStringLiteral("ContamSev"),
                                 QStringLiteral("ChemSev")});
     s->sampleTables_ = db.openTable(QStringLiteral("Samples"), testRecordFieldNames());
-    s->sampleNumberQuery_ = db.queryDef(QStringLiteral("SampleNumberQuery"));
-    s->sampleNumberRs_ = s->sampleNumberQuery_->openRecordset();
+    // New samples are written with the store's own statement, but the
+    // layout's query for adding them is part of a sound file.
+    db.queryDef(QStringLiteral("SampleNumberQuery"))->openRecordset();
     s->references_ = db.openTable(QStringLiteral("References"));
     s->parameters_ = db.openTable(QStringLiteral("Parameters"));
     s->parmListQuery_ = db.queryDef(QStringLiteral("ParmListQuery"));

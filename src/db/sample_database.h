@@ -19,6 +19,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <span>
 
 namespace qqc {
 struct TestRecord;
@@ -70,7 +71,7 @@ public:
     // Adds a sample with the default reference oil and alarm set; returns
     // its SampleID. The sample date is `now`.
     qint32 AddNewSample(const QDateTime& now);
-    // Stores one parameter value with its level (see the rules in the .cpp);
+    // Stores one parameter value with its level (valueToStore, storedLevel);
     // `value` may be changed (negative values of most parameters become 0).
     void SaveParameterData(qint32 sampleId, float& value, short parmId);
     CompareResult CompareToReference(qint32 sampleId, float dielectric, float viscosity);
@@ -119,54 +120,67 @@ private:
     static constexpr std::array<short, 7> StoredParms = {Parm::DielectricChange, Parm::Dielectric, Parm::Ferrous,
                                                          Parm::Water,            Parm::LargeWater, Parm::LargeFerrous,
                                                          Parm::LargeNonFerrous};
-    // What storing a test reads besides the record: the default reference
-    // oil and alarm set, and how each stored parameter is judged. Kept while
-    // the transaction changes none of the tables it comes from, so a bulk
-    // load reads it once.
+    // The default reference oil and alarm set a new sample gets (0 and 0
+    // without the Defaults record), with the reference oil's dielectric when
+    // that reference exists.
+    struct SampleDefaults {
+        qint32 ref = 0, alarm = 0;
+        std::optional<float> refDielectric;
+    };
+    SampleDefaults sampleDefaults();
+    // What storing a test reads besides the record: the sample defaults and
+    // how each stored parameter is judged. Kept while the transaction changes
+    // none of the tables it comes from, so a bulk load reads it once.
     struct StoreRules {
         bool filled = false;
         quint64 stamp = 0;
-        qint32 ref = 0, alarm = 0;
-        bool refFound = false;
-        float refDielectric = 0;
+        SampleDefaults defaults;
         std::array<ParameterJudging, StoredParms.size()> parms;
     };
     const StoreRules& storeRules();
     StoreRules storeRules_;
+    // One detail row: a parameter's value with its level.
+    struct Detail {
+        short parmId = 0;
+        float value = 0;
+        short level = 0;
+    };
     // A test's values to store, with their levels and the Trifold levels.
     struct JudgedTest {
-        struct Detail {
-            short parmId = 0;
-            float value = 0;
-            short level = 0;
-        };
         std::array<Detail, StoredParms.size()> details;
         size_t count = 0;
-        quint32 stored = 0;  // bit i: StoredParms[i] is among them
         TriFoldLevels triFold;
     };
     static JudgedTest judge(const TestRecord& record, const StoreRules& rules);
-    qint32 insertSample(const TestRecord& record, const QDateTime& now, const StoreRules& rules,
-                        const JudgedTest& judged);
-    void insertDetails(qint32 sampleId, const JudgedTest& judged);
+    // The writing steps that AddNewSample and SaveParameterData are, and the
+    // live store is built from. insertSample: a new Samples row in one
+    // statement, numbered up front, with its date, Sample # (its SampleID as
+    // text) and defaults; with a test, its Trifold values and test tables too
+    // (`record` and `triFold` both or neither).
+    qint32 insertSample(const QDateTime& now, const SampleDefaults& defaults, const TestRecord* record = nullptr,
+                        const TriFoldLevels* triFold = nullptr);
+    // replaceDetails: removes the sample's row of `onlyParm` (all of the
+    // sample's rows without it), then writes `rows` in one statement.
+    void replaceDetails(qint32 sampleId, std::optional<short> onlyParm, std::span<const Detail> rows);
     QString ident(const QString& name) const;
-    // The SampleID the next stored test gets, while its stamp is current.
+    // The SampleID the next new sample gets, while its stamp is current.
     struct {
         qint64 number = 0;
         quint64 stamp = 0;
     } nextSampleId_;
 
-    // Statements of storeTestResult, built once (with and without the
-    // reference dielectric; by the set of parameters stored).
-    QString insertSampleSql_[2], clearDetailsSql_;
-    QHash<quint32, QString> insertDetailsSql_;
+    // Statements of the steps, built once: new samples by [with the
+    // reference dielectric][with a test]; clearing details by [all of the
+    // sample's][one parameter's]; writing details by the number of rows.
+    QString insertSampleSql_[2][2], clearDetailsSql_[2];
+    std::array<QString, StoredParms.size()> insertDetailsSql_;
 
     std::unique_ptr<Database> db_;
     int version_ = 0;
     std::unique_ptr<Recordset> systemData_, samples_, sampleTables_, references_, parameters_, sampleDetails_,
         alarmSets_, alarmData_, defaults_;
-    std::shared_ptr<QueryDef> sampleNumberQuery_, parmListQuery_, sampleDetailsQuery_, alarmDataQuery_;
-    std::unique_ptr<Recordset> sampleNumberRs_, parmListRs_, sampleDetailsRs_, alarmDataRs_;
+    std::shared_ptr<QueryDef> parmListQuery_, sampleDetailsQuery_, alarmDataQuery_;
+    std::unique_ptr<Recordset> parmListRs_, sampleDetailsRs_, alarmDataRs_;
     ParameterCatalogue catalogue_;
 };
 

@@ -14,24 +14,14 @@ namespace qqc::db {
 qint32 SampleDatabase::AddNewSample(const QDateTime& now)
 {
     return trap("AddNewSample", [&] {
-        sampleNumberRs_->requery();
-        // A database without the defaults record gives new samples no
-        // reference oil and no alarm set rather than refusing the test.
-        qint32 ref = 0, alarm = 0;
-        if (defaults_->seek({1})) {
-            ref = qint32(defaults_->value(QStringLiteral("Ref")).toLongLong());
-            alarm = qint32(defaults_->value(QStringLiteral("Alarm")).toLongLong());
-        }
-        Recordset& rs = *sampleNumberRs_;
-        rs.addNew();
-        const qint32 id = qint32(rs.value(QStringLiteral("SampleID")).toLongLong());
-        rs.setValue(QStringLiteral("SampleDate"), now);
-        rs.setValue(QStringLiteral("RefID"), ref);
-        rs.setValue(QStringLiteral("AlarmID"), alarm);
-        rs.setValue(QStringLiteral("SampleNum"), QString::number(id));
-        if (references_->seek({ref}))
-            rs.setValue(QStringLiteral("RefDielectric"), toSingle(references_->value(QStringLiteral("RefDielectric"))));
-        rs.update();
+        // The number is taken inside a transaction: the caller's, or one of
+        // its own.
+        std::optional<Transaction> own;
+        if (db_->transactionDepth() == 0)
+            own.emplace(*db_);
+        const qint32 id = insertSample(now, sampleDefaults());
+        if (own)
+            own->commit();
         return id;
     });
 }
@@ -41,26 +31,13 @@ void SampleDatabase::SaveParameterData(qint32 sampleId, float& value, short parm
     trap("SaveParameterData ", [&] {
         const std::optional<float> stored = valueToStore(parmId, value);
         if (!stored) {
-            if (sampleDetails_->seek({sampleId, parmId}))
-                sampleDetails_->deleteRecord();
+            replaceDetails(sampleId, parmId, {});
             return;
         }
         value = *stored;
-        const short level = storedLevel(parmId, value, [&] { return GetSeverity(sampleId, value, parmId); });
-        Recordset& d = *sampleDetails_;
-        if (!d.seek({sampleId, parmId})) {
-            d.addNew();
-            d.setValue(QStringLiteral("SampleID"), sampleId);
-            d.setValue(QStringLiteral("ParmID"), parmId);
-            d.setValue(QStringLiteral("Value"), value);
-            d.setValue(QStringLiteral("Severity"), level);
-            d.update();
-        } else {
-            d.edit();
-            d.setValue(QStringLiteral("Value"), value);
-            d.setValue(QStringLiteral("Severity"), level);
-            d.update();
-        }
+        const Detail row{parmId, value,
+                         storedLevel(parmId, value, [&] { return GetSeverity(sampleId, value, parmId); })};
+        replaceDetails(sampleId, parmId, {&row, 1});
     });
 }
 
@@ -73,12 +50,8 @@ CompareResult SampleDatabase::CompareToReference(qint32 sampleId, float dielectr
         const QVariant refId = samples_->value(QStringLiteral("RefID"));
         if (refId.isNull() || !references_->seek({refId}))
             return r;
-        const float refDiel = toSingle(references_->value(QStringLiteral("RefDielectric")));
-        const float refVisc = toSingle(references_->value(QStringLiteral("RefVisc40")));
-        if (refDiel > 0)
-            r.dielectricChange = (dielectric - refDiel) * 100.0f;
-        if (refVisc > 0 && viscosity > 0)
-            r.viscosityChange = (viscosity - refVisc) * 100.0f / (refVisc + viscosity);
+        r.dielectricChange = dielectricChange(dielectric, toSingle(references_->value(QStringLiteral("RefDielectric"))));
+        r.viscosityChange = viscosityChange(viscosity, toSingle(references_->value(QStringLiteral("RefVisc40"))));
         return r;
     });
 }
@@ -109,6 +82,22 @@ bool SampleDatabase::LoadTestRecord(qint32 sampleId, TestRecord& record)
     });
 }
 
+SampleDatabase::SampleDefaults SampleDatabase::sampleDefaults()
+{
+    return trap("AddNewSample", [&] {
+        // A database without the defaults record gives new samples no
+        // reference oil and no alarm set rather than refusing the test.
+        SampleDefaults d;
+        if (defaults_->seek({1})) {
+            d.ref = qint32(defaults_->value(QStringLiteral("Ref")).toLongLong());
+            d.alarm = qint32(defaults_->value(QStringLiteral("Alarm")).toLongLong());
+        }
+        if (references_->seek({d.ref}))
+            d.refDielectric = toSingle(references_->value(QStringLiteral("RefDielectric")));
+        return d;
+    });
+}
+
 // What storing a test reads besides the record, read once and kept while
 // the transaction changes none of the tables it comes from.
 const SampleDatabase::StoreRules& SampleDatabase::storeRules()
@@ -118,20 +107,11 @@ const SampleDatabase::StoreRules& SampleDatabase::storeRules()
     if (storeRules_.filled && !db_->changedSince(storeRules_.stamp, sources))
         return storeRules_;
     StoreRules r;
-    // The new sample's reference oil and alarm set (AddNewSample).
-    trap("AddNewSample", [&] {
-        if (defaults_->seek({1})) {
-            r.ref = qint32(defaults_->value(QStringLiteral("Ref")).toLongLong());
-            r.alarm = qint32(defaults_->value(QStringLiteral("Alarm")).toLongLong());
-        }
-        r.refFound = references_->seek({r.ref});
-        if (r.refFound)
-            r.refDielectric = toSingle(references_->value(QStringLiteral("RefDielectric")));
-    });
+    r.defaults = sampleDefaults();
     // How each value is judged (GetSeverity) and on which axis it counts
     // (UpdateTriFold).
     for (size_t i = 0; i < StoredParms.size(); ++i)
-        trap("SaveParameterData ", [&] { r.parms[i] = judgingOf(StoredParms[i], r.alarm); });
+        trap("SaveParameterData ", [&] { r.parms[i] = judgingOf(StoredParms[i], r.defaults.alarm); });
     r.filled = true;
     r.stamp = db_->changeStamp();
     storeRules_ = r;
@@ -145,12 +125,9 @@ const SampleDatabase::StoreRules& SampleDatabase::storeRules()
 SampleDatabase::JudgedTest SampleDatabase::judge(const TestRecord& record, const StoreRules& rules)
 {
     const float dielectric = float(double(record.Rslt8700[Rslt::diel]) / 100.0);
-    float dielectricChange = NoValue;
-    if (rules.refFound && rules.refDielectric > 0)
-        dielectricChange = (dielectric - rules.refDielectric) * 100.0f;
     const int lcont = record.Rslt8700[Rslt::lcont];
     const std::array<float, StoredParms.size()> values = {
-        dielectricChange,
+        dielectricChange(dielectric, rules.defaults.refDielectric.value_or(0.0f)),
         dielectric,
         float(record.Rslt8700[Rslt::iron]),
         float(double(record.Rslt8700[Rslt::water]) / 100.0),
@@ -169,25 +146,26 @@ SampleDatabase::JudgedTest SampleDatabase::judge(const TestRecord& record, const
         if (countsOnTriFold(parmId, j) && !t.triFold.add(j.axis, level))
             throw RoutineFailure{QStringLiteral("UpdateTriFold "), SubscriptOutOfRange,
                                  QStringLiteral("Subscript out of range (ParmType %1)").arg(j.axis)};
-        t.stored |= 1u << i;
         t.details[t.count++] = {parmId, *value, level};
     }
     return t;
 }
 
-// Storing a test leaves exactly what AddNewSample, TransferTestRecord,
-// CompareToReference, SaveParameterData for each value and UpdateTriFold
-// leave when run one after the other. But the levels and Trifold values are
-// worked out first, so the sample row is written once with everything and
-// its details in one statement: three statements per test instead of about
-// twenty, which is what lets a bulk load of many tests in one transaction
-// keep up.
+// Storing a test is built from the routines' steps and leaves exactly what
+// AddNewSample, TransferTestRecord, CompareToReference, SaveParameterData
+// for each value and UpdateTriFold leave when run one after the other. But
+// the levels and Trifold values are worked out first, so the new sample's
+// row (insertSample) is written once with everything and its details
+// (replaceDetails) in one statement: three statements per test instead of
+// about twenty, which is what lets a bulk load of many tests in one
+// transaction keep up.
 qint32 SampleDatabase::storeTestResult(const TestRecord& record, const QDateTime& now)
 {
     const StoreRules& rules = storeRules();
     const JudgedTest judged = judge(record, rules);
-    const qint32 sampleId = insertSample(record, now, rules, judged);
-    insertDetails(sampleId, judged);
+    const qint32 sampleId = insertSample(now, rules.defaults, &record, &judged.triFold);
+    // No rows a sample of this number may have left stay behind.
+    replaceDetails(sampleId, std::nullopt, {judged.details.data(), judged.count});
     return sampleId;
 }
 
@@ -196,22 +174,24 @@ QString SampleDatabase::ident(const QString& name) const
     return db_->connection().driver()->escapeIdentifier(name, QSqlDriver::TableName);
 }
 
-// The sample row with its Sample #, test tables and Trifold values.
-qint32 SampleDatabase::insertSample(const TestRecord& record, const QDateTime& now, const StoreRules& rules,
-                                    const JudgedTest& judged)
+qint32 SampleDatabase::insertSample(const QDateTime& now, const SampleDefaults& defaults, const TestRecord* record,
+                                    const TriFoldLevels* triFold)
 {
     static const QString samplesTable = QStringLiteral("Samples");
     static const QStringList samplesOnly = {samplesTable};
     Database& db = *db_;
+    const bool withRef = defaults.refDielectric.has_value();
+    const bool withTest = record && triFold;
     return trap("AddNewSample", [&] {
-        QString& sql = insertSampleSql_[rules.refFound ? 1 : 0];
+        QString& sql = insertSampleSql_[withRef ? 1 : 0][withTest ? 1 : 0];
         if (sql.isEmpty()) {
             QStringList cols = {QStringLiteral("SampleID"), QStringLiteral("SampleNum"), QStringLiteral("SampleDate"),
                                 QStringLiteral("RefID"), QStringLiteral("AlarmID")};
-            if (rules.refFound)
+            if (withRef)
                 cols << QStringLiteral("RefDielectric");
-            cols << QStringLiteral("WearSev") << QStringLiteral("ContamSev") << QStringLiteral("ChemSev");
-            cols << testRecordFieldNames();
+            if (withTest)
+                cols << QStringLiteral("WearSev") << QStringLiteral("ContamSev") << QStringLiteral("ChemSev")
+                     << testRecordFieldNames();
             QStringList idents, marks;
             for (const QString& c : cols) {
                 idents << ident(c);
@@ -229,15 +209,17 @@ qint32 SampleDatabase::insertSample(const TestRecord& record, const QDateTime& n
                               : db.nextAutoNumber(samplesTable);
         QVariantList values;
         values.reserve(17);
-        values << next << QString::number(next) << now << rules.ref << rules.alarm;
+        values << next << QString::number(next) << now << defaults.ref << defaults.alarm;
         // The REAL columns take single-precision values as doubles: stored
         // exactly as their text forms would be, without the text.
-        if (rules.refFound)
-            values << double(rules.refDielectric);
-        for (int axis : {Axis::Wear, Axis::Contamination, Axis::Chemistry})
-            values << double(judged.triFold.axisValue(axis));
-        for (const QString& field : testRecordFieldNames())
-            values << QVariant::fromValue(Utf8Text{testRecordFieldBytes(record, field)});
+        if (withRef)
+            values << double(*defaults.refDielectric);
+        if (withTest) {
+            for (int axis : {Axis::Wear, Axis::Contamination, Axis::Chemistry})
+                values << double(triFold->axisValue(axis));
+            for (const QString& field : testRecordFieldNames())
+                values << QVariant::fromValue(Utf8Text{testRecordFieldBytes(*record, field)});
+        }
         QVariant id;
         db.executeOn(samplesTable, sql, values, &id);
         if (id.toLongLong() != next)
@@ -247,34 +229,37 @@ qint32 SampleDatabase::insertSample(const TestRecord& record, const QDateTime& n
     });
 }
 
-// The sample's parameter values with their levels, replacing any rows a
-// sample of this number may have left.
-void SampleDatabase::insertDetails(qint32 sampleId, const JudgedTest& judged)
+void SampleDatabase::replaceDetails(qint32 sampleId, std::optional<short> onlyParm, std::span<const Detail> rows)
 {
     static const QString detailsTable = QStringLiteral("SampleDetails");
     Database& db = *db_;
     trap("SaveParameterData ", [&] {
-        if (clearDetailsSql_.isEmpty())
-            clearDetailsSql_ = QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                                   .arg(ident(detailsTable), ident(QStringLiteral("SampleID")));
-        db.executeOn(detailsTable, clearDetailsSql_, {sampleId});
-        if (judged.count == 0)
+        QString& clear = clearDetailsSql_[onlyParm ? 1 : 0];
+        if (clear.isEmpty()) {
+            clear = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(ident(detailsTable), ident(QStringLiteral("SampleID")));
+            if (onlyParm)
+                clear += QStringLiteral(" AND %1 = ?").arg(ident(QStringLiteral("ParmID")));
+        }
+        db.executeOn(detailsTable, clear, onlyParm ? QVariantList{sampleId, int(*onlyParm)} : QVariantList{sampleId});
+        if (rows.empty())
             return;
-        QString& sql = insertDetailsSql_[judged.stored];
+        if (rows.size() > insertDetailsSql_.size())
+            throw DbError(DbErr::Generic, QStringLiteral("Too many detail rows (%1).").arg(rows.size()));
+        QString& sql = insertDetailsSql_[rows.size() - 1];
         if (sql.isEmpty()) {
-            // The parameter numbers are fixed for each set of values stored.
-            QStringList rows;
-            for (size_t i = 0; i < judged.count; ++i)
-                rows << QStringLiteral("(?, %1, ?, ?)").arg(judged.details[i].parmId);
+            QStringList marks;
+            for (size_t i = 0; i < rows.size(); ++i)
+                marks << QStringLiteral("(?, ?, ?, ?)");
             sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5) VALUES %6")
                       .arg(ident(detailsTable), ident(QStringLiteral("SampleID")), ident(QStringLiteral("ParmID")),
                            ident(QStringLiteral("Value")), ident(QStringLiteral("Severity")),
-                           rows.join(QLatin1String(", ")));
+                           marks.join(QLatin1String(", ")));
         }
+        // As doubles and ints: stored as the values' text forms would be.
         QVariantList values;
-        values.reserve(int(judged.count) * 3);
-        for (size_t i = 0; i < judged.count; ++i)
-            values << sampleId << double(judged.details[i].value) << int(judged.details[i].level);
+        values.reserve(int(rows.size()) * 4);
+        for (const Detail& r : rows)
+            values << sampleId << int(r.parmId) << double(r.value) << int(r.level);
         db.executeOn(detailsTable, sql, values);
     });
 }

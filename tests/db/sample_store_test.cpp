@@ -118,6 +118,7 @@ TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
     ASSERT_TRUE(s->LoadTestRecord(id, loaded));
     EXPECT_EQ(sampleRecord(231, 12, 150, 5), loaded);
     EXPECT_FALSE(s->LoadTestRecord(id + 100, loaded));
+    EXPECT_EQ(id + 1, s->AddNewSample(now)) << "outside a transaction it takes one of its own";
 }
 
 namespace {
