@@ -1,6 +1,7 @@
 #include "app/data_window.h"
 
 #include "app/monitor.h"
+#include "db/sample_database.h"
 #include "views/ui/frm_data.h"
 
 namespace qqc {
@@ -23,6 +24,13 @@ frmData* createDataWindow(Monitor& monitor)
     QObject::connect(m, &Monitor::sampleAdded, form, &frmData::AddDataToGrid);
     QObject::connect(m, &Monitor::sampleChanged, form, &frmData::RefreshSampleDisplay);
     return form;
+}
+
+void refreshDataWindow(frmData& form, Monitor& monitor)
+{
+    db::SampleDatabase* samples = monitor.sampleDatabase();
+    form.SetDB(samples ? &samples->database() : nullptr);
+    form.UpdateForm();
 }
 
 } // namespace qqc

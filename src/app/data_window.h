@@ -17,4 +17,9 @@ class Monitor;
 //   Monitor::sampleChanged  -> RefreshSampleDisplay
 frmData* createDataWindow(Monitor& monitor);
 
+// "Windows" > "Data": hands the window the open database (none: nullptr) and
+// reads its grid afresh, so samples stored meanwhile (by another station on a
+// shared file, too) show.
+void refreshDataWindow(frmData& form, Monitor& monitor);
+
 } // namespace qqc

@@ -1,11 +1,14 @@
 #include "app/mdi_form_8700.h"
 
+#include "db/db_fixture.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
+#include "views/ui/frm_data.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -110,6 +113,32 @@ TEST_F(MainWindowTest, ClosingAChildClearsItsFlagAndTheMenuShowsOrRestoresIt)
     form->mnuAlarms_Click();
     EXPECT_FALSE(alarms->isMinimized());
     EXPECT_EQ(alarms->geometry(), QRect(10, 20, 300, 200));
+}
+
+// The command hands the grid the database and reads it afresh, whether the
+// window was open (another station stored a sample in the shared file) or
+// closed.
+TEST_F(MainWindowTest, DataCommandHandsTheGridTheDatabaseAndReadsItAfresh)
+{
+    startUp();
+    const QString path = home.file("samples.mdb");
+    ASSERT_TRUE(QFile::copy(test::builtTemplate(), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_EQ(form->monitor().OpenSampleDatabase(path), 0);
+    auto* data = qobject_cast<frmData*>(form->fDataFrm());
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->model().rowCount(), 0);
+
+    const QString insert = "INSERT INTO Samples (SampleDate) VALUES ('2026-12-06 10:00:00')";
+    test::runSql(path, {insert});
+    form->menuAction("mnuData")->trigger();
+    EXPECT_EQ(data->model().rowCount(), 1);
+
+    sub(data)->close();
+    test::runSql(path, {insert});
+    form->menuAction("mnuData")->trigger();
+    EXPECT_TRUE(sub(data)->isVisible());
+    EXPECT_EQ(data->model().rowCount(), 2);
 }
 
 TEST_F(MainWindowTest, ShutdownWritesTheSixLayoutsClampedAndKeepsOtherLines)
