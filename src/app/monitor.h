@@ -239,6 +239,10 @@ private:
 
     // calibration
     CalRecord calRecord_;
+    bool calFileBehind_ = false;              // the last write of the definition file failed
+    // The calibration the Monitor holds: calRecord_ while the file is behind
+    // it, otherwise the file's record (the source at start-up).
+    CalFileResult heldCalibration(CalRecord& record) const;
     SerialPort* calibrationPort();            // the unit's open port, or nullptr
     UnitStateModel* calibrationStatusWindow();  // the status display while its window is open
     void appendCalibrationRow(const CalRecord& record);  // CalData row, when a database is open

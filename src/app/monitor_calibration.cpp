@@ -4,6 +4,10 @@
 // QuorQCcal.def; it changes only through a "C" message from the unit or a new
 // fluid dielectric pair from the setup dialog, and each change is written to
 // the file at once (atomically: a crash mid-write keeps the old calibration).
+// The file is the source until the Monitor holds a calibration the file could
+// not take (a failed write, such as on a full disk): from then on the record
+// in memory is, until a write succeeds again, so a download never sends the
+// stale file's calibration.
 // Every test carries its own copy of the calibration (TestRecord::CalData),
 // which the index recalculation and the check after each test use.
 
@@ -55,7 +59,8 @@ void Monitor::ProcessNewCalibration(const QByteArray& frame)
     }
 
     QString error;
-    if (!WriteCalFile(calDefPath(), calRecord_, &error)) {
+    calFileBehind_ = !WriteCalFile(calDefPath(), calRecord_, &error);
+    if (calFileBehind_) {
         // The unit keeps its calibration; the row below still records it.
         ShowRoutineError(75, error, QStringLiteral("ProcessNewCalibration"));
     }
@@ -86,7 +91,7 @@ void Monitor::fSetupFrm_NewDielectric(const QString& dlec220, const QString& dle
 {
     static const QString routine = QStringLiteral("fSetupFrm_NewDielectric");
     CalRecord record;
-    const CalFileResult read = ReadCalFile(calDefPath(), record);
+    const CalFileResult read = heldCalibration(record);
     if (read.status != CalFileStatus::Ok) {
         // Without a calibration from the unit there are no counts to go with
         // the fluid values, and sending zeros would spoil the unit's own.
@@ -117,11 +122,23 @@ void Monitor::fSetupFrm_NewDielectric(const QString& dlec220, const QString& dle
 
     QString error;
     if (!WriteCalFile(calDefPath(), record, &error)) {
+        // Nothing changes: the unit, the record and the file keep the values
+        // they had.
         ShowRoutineError(75, error, routine);
-        return;  // the download would send the old file's values
+        return;
     }
     calRecord_ = record;
+    calFileBehind_ = false;
     DownloadCalibration();
+}
+
+CalFileResult Monitor::heldCalibration(CalRecord& record) const
+{
+    if (calFileBehind_) {
+        record = calRecord_;
+        return {};
+    }
+    return ReadCalFile(calDefPath(), record);
 }
 
 bool Monitor::DownloadCalibration()
@@ -129,7 +146,7 @@ bool Monitor::DownloadCalibration()
     if (!QFileInfo::exists(calDefPath()))
         return false;
     CalRecord record;
-    const CalFileResult read = ReadCalFile(calDefPath(), record);
+    const CalFileResult read = heldCalibration(record);
     if (read.status != CalFileStatus::Ok) {
         const QString text = CalFileProblemText(calDefPath(), read);
         prompter().message(text, MsgStyle::Ok | MsgStyle::Exclamation, QString());

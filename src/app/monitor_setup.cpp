@@ -43,10 +43,11 @@ void Monitor::runSetupCommand()
         dialog.setRepLabel(i, labels.labels[size_t(i)]);
     dialog.setColorReduction(labels.colorReduction);
     dialog.setCalDownload(labels.downloadCal);
-    // The fluid dielectrics live in the calibration definition file; without
-    // a readable one there is nothing to edit or send.
+    // The fluid dielectrics are those of the calibration the Monitor holds
+    // (the definition file's, unless a write of it failed); without one there
+    // is nothing to edit or send.
     CalRecord record;
-    if (ReadCalFile(calDefPath_, record).status == CalFileStatus::Ok) {
+    if (heldCalibration(record).status == CalFileStatus::Ok) {
         dialog.setDlec(0, Format(record.Diel220 / 100.0, QStringLiteral("0.00")));
         dialog.setDlec(1, Format(record.Diel300 / 100.0, QStringLiteral("0.00")));
         dialog.DlecEnable(true);

@@ -3,17 +3,22 @@
 // and the download.
 
 #include "analysis/calibration.h"
+#include "app/frm_setup.h"
 #include "app/monitor.h"
 #include "db/db_fixture.h"
 #include "db/engine.h"
 #include "db/sample_database.h"
 #include "link/unit_link.h"
 #include "sim/pty_unit.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_prompter.h"
 #include "util/ole_date.h"
 
 #include <QDateTime>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace qqc {
@@ -177,6 +182,49 @@ TEST_F(CalibrationDownload, NewDielectricsReachTheUnit)
     const CalRecord rec = CalRecord::fromBytes(calFile());
     EXPECT_EQ(rec.set(), (CalibrationSet{5000, 4000, 221, 302}));
     EXPECT_GT(rec.CalDate, 45000.0);
+}
+
+// A calibration the file could not take (a real full disk) is the one the
+// Monitor holds: a reset's download, the setup dialog and new fluid values
+// start from it, never from the stale file.
+TEST_F(CalibrationDownload, AfterAFailedFileWriteTheCalibrationHeldInMemoryIsSent)
+{
+    const CalRecord stale{1, 45000.0, 5000, 4000, 220, 300};
+    ASSERT_TRUE(WriteCalFile(monitor.calDefPath(), stale));
+    {
+        test::FileSizeLimit fullDisk(8);
+        monitor.ProcessNewCalibration(calFrame(5200, 4700, 221, 301));
+    }
+    EXPECT_EQ(calFile(), stale.toBytes());
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_TRUE(prompter.messages[0].text.contains(QStringLiteral("ProcessNewCalibration")));
+
+    EXPECT_TRUE(monitor.DownloadCalibration());
+    ASSERT_TRUE(unit.waitForReceived(9, 3000));
+    EXPECT_EQ(unit.received().toHex(' '), QByteArray("52 14 50 12 5c 00 dd 01 2d"));
+    EXPECT_EQ(monitor.calRecord().set(), (CalibrationSet{5200, 4700, 221, 301}));
+
+    // The setup dialog shows the held fluid values; a new one keeps the held
+    // counts, and once it is written the file is the source again.
+    unit.clearReceived();
+    prompter.onModal = [](QDialog& dialog) {
+        auto* setup = qobject_cast<frmSetup*>(&dialog);
+        EXPECT_NE(setup, nullptr);
+        if (setup) {
+            setup->show();
+            EXPECT_EQ(setup->Dlec(0), QStringLiteral("2.21"));
+            EXPECT_EQ(setup->Dlec(1), QStringLiteral("3.01"));
+            setup->f_dlec(0)->setText(QStringLiteral("2.25"));
+            QTest::mouseClick(setup->cmdDownloadCal(), Qt::LeftButton);
+            QTest::mouseClick(setup->cmdOkCancel(1), Qt::LeftButton);
+        }
+        return dialog.result();
+    };
+    monitor.runSetupCommand();
+    ASSERT_TRUE(unit.waitForReceived(9, 3000));
+    EXPECT_EQ(unit.received().toHex(' '), QByteArray("52 14 50 12 5c 00 e1 01 2d"));
+    EXPECT_EQ(CalRecord::fromBytes(calFile()).set(), (CalibrationSet{5200, 4700, 225, 301}));
+    EXPECT_EQ(prompter.messages.size(), 1u);
 }
 
 TEST_F(CalibrationDownload, SilentUnitGivesTheFailureMessageAndSendsNoWords)
