@@ -1,7 +1,8 @@
 // quorvelqc: the monitor program. Options: --home DIR (also QUORVELQC_HOME)
 // sets the program folder; --unattended answers every prompt without a
 // person (see app/prompters.h); --list-samples prints the stored samples and
-// exits; --version; --help. SIGTERM and SIGINT shut down like "File" > "Exit".
+// exits; --version; --help. SIGTERM and SIGINT shut down like "File" > "Exit",
+// answering any open or later prompt the way --unattended does.
 
 #include "app/mdi_form_8700.h"
 #include "app/program_options.h"
@@ -104,6 +105,8 @@ int main(int argc, char** argv)
 
     std::unique_ptr<qqc::Prompter> prompts;
     qqc::WidgetPrompter* widgetPrompter = nullptr;
+    // Answers for the widget prompter once a stop signal came (see below).
+    std::unique_ptr<qqc::UnattendedPrompter> stopAnswers;
     if (options.unattended) {
         prompts = std::make_unique<qqc::UnattendedPrompter>(qqc::programFile(QStringLiteral("quorvelqc.log")));
     } else {
@@ -121,7 +124,16 @@ int main(int argc, char** argv)
 
         qqc::ShutdownSignals unixSignals;
         unixSignals.install();
-        QObject::connect(&unixSignals, &qqc::ShutdownSignals::shutdownRequested, &form, &QWidget::close);
+        // A stop signal must not wait for a click: the open box or dialog and
+        // every later prompt get the least-changing answer, logged as with
+        // --unattended; then the frame closes like "File" > "Exit".
+        QObject::connect(&unixSignals, &qqc::ShutdownSignals::shutdownRequested, &form, [&] {
+            if (widgetPrompter != nullptr && !stopAnswers) {
+                stopAnswers = std::make_unique<qqc::UnattendedPrompter>(qqc::programFile(QStringLiteral("quorvelqc.log")));
+                widgetPrompter->answerFrom(stopAnswers.get());
+            }
+            form.close();
+        });
 
         if (options.unattended) {
             QObject::connect(&form, &qqc::MDIForm8700::startUpFinished, [] {

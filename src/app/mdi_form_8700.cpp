@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -270,8 +271,9 @@ void MDIForm8700::showLayoutWindows(bool useDefaults)
 
 void MDIForm8700::startUp()
 {
-    if (fStatusFrm_ != nullptr)
-        return;  // once only
+    if (startedUp_ || shutDownDone_)
+        return;  // once only, and never after a stop request closed the frame
+    startedUp_ = true;
     startingUp_ = true;
     show();
     if (layout() != nullptr)
@@ -282,9 +284,25 @@ void MDIForm8700::startUp()
     monitor_->readStartupSettings();  // steps 4, 5
     monitor_->ReadSettings();         // step 6 (may run the Setup command)
     createChildWindows();             // step 7
-    monitor_->openSerialLink();       // step 8: reports its own failure
+    // A close request during start-up (a stop signal; its prompt was answered)
+    // skips the steps still to come: the frame closes at once, and windows
+    // that were never placed are not saved as the layout.
+    if (!closeAfterStartUp_)
+        monitor_->openSerialLink();  // step 8: reports its own failure
+    if (!closeAfterStartUp_)
+        placeWindowsAndOpenDatabase();  // steps 9 to 14
+
+    startingUp_ = false;
+    emit startUpFinished();
+    if (closeAfterStartUp_)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void MDIForm8700::placeWindowsAndOpenDatabase()
+{
     monitor_->settings().misc.readImageFlag(monitor_->iniFile());  // step 9
     showLayoutWindows(false);         // step 10
+    layoutPlaced_ = true;
     // (step 10) the status window's count-down runs over the configured test time.
     if (monitor_->settings().misc.downloadTestTime != 0)
         monitor_->statusModel().TotalTestTime(monitor_->settings().misc.totalTestTime);
@@ -299,11 +317,6 @@ void MDIForm8700::startUp()
     mnuDiag_->setVisible(true);                               // step 12
     monitor_->settings().misc.readDebugFlag(monitor_->iniFile());  // step 13
     monitor_->openDatabaseAtStartup();                        // step 14
-
-    startingUp_ = false;
-    emit startUpFinished();
-    if (closeAfterStartUp_)
-        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void MDIForm8700::mnuDefault_Click()
@@ -384,7 +397,7 @@ void MDIForm8700::shutDown()
         return;
     shutDownDone_ = true;
     monitor_->closeSerialLink();
-    if (fStatusFrm_ != nullptr) {
+    if (layoutPlaced_) {
         bool saved = true;
         for (int i = 0; i < WindowSettings::kCount; ++i) {
             QWidget* window = layoutWindow(i);
@@ -407,6 +420,14 @@ void MDIForm8700::closeEvent(QCloseEvent* event)
         // A close request during start-up (a signal) runs once start-up ends.
         closeAfterStartUp_ = true;
         event->ignore();
+        return;
+    }
+    if (QThread::currentThread()->loopLevel() > 1) {
+        // Requested while a box or dialog runs its own event loop (a stop
+        // signal closed it): shut down once the code that asked has gone on,
+        // never underneath it.
+        event->ignore();
+        QTimer::singleShot(20, this, &QWidget::close);
         return;
     }
     shutDown();

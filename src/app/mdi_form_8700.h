@@ -3,8 +3,10 @@
 // the handlers of unit and window events) and one instance of each child
 // window, shown as MDI children. Start-up runs the numbered steps below in
 // order; closing the frame (the Exit command, the window's close button,
-// SIGTERM/SIGINT) runs shutdown: close the port, save WIN_1..WIN_6, close
-// the database. Nothing asks for confirmation and closing is never cancelled.
+// SIGTERM/SIGINT) runs shutdown: close the port, save WIN_1..WIN_6 (only when
+// start-up placed the windows), close the database. Nothing asks for
+// confirmation and closing is never cancelled; a close request during start-up
+// ends it after the running step, one while a box is open once the box is gone.
 //
 // Child-window layout: WIN_n holds left, top, width and height as fractions
 // of the MDI area's client width (left, width) and height (top, height),
@@ -85,6 +87,8 @@ private:
     // Shows a layout's window at its saved place and marks it open.
     void showLayoutChild(int layoutIndex);
     void showLayoutWindows(bool useDefaults);
+    // Start-up steps 9 to 14 (windows placed at their layouts, database opened).
+    void placeWindowsAndOpenDatabase();
     void shutDown();
     QSize layoutArea() const;
 
@@ -102,7 +106,9 @@ private:
     QWidget* fStatusFrm_ = nullptr;
     QWidget* fCalFrm_ = nullptr;
 
+    bool startedUp_ = false;
     bool startingUp_ = false;
+    bool layoutPlaced_ = false;  // step 10 ran: the layouts may be saved
     bool closeAfterStartUp_ = false;
     bool shutDownDone_ = false;
 };

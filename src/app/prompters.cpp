@@ -30,6 +30,8 @@ QString answerName(int answer)
 
 int WidgetPrompter::message(const QString& text, int style, const QString& title)
 {
+    if (standIn_ != nullptr)
+        return standIn_->message(text, style, title);
     QMessageBox box(parent_);
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -69,6 +71,8 @@ int WidgetPrompter::message(const QString& text, int style, const QString& title
     box.setStandardButtons(set);
     box.setDefaultButton(buttons.first().button);
     const int clicked = box.exec();
+    if (standIn_ != nullptr)  // closed by a stop request
+        return standIn_->message(text, style, title);
     for (const Button& b : buttons)
         if (clicked == b.button)
             return b.answer;
@@ -78,17 +82,48 @@ int WidgetPrompter::message(const QString& text, int style, const QString& title
 
 QString WidgetPrompter::openFileName(const FileDialogRequest& request)
 {
+    if (standIn_ != nullptr)
+        return standIn_->openFileName(request);
     const QString start = request.fileName.isEmpty() ? request.folder : request.folder + QLatin1Char('/') + request.fileName;
-    return QFileDialog::getOpenFileName(parent_, request.title, start, request.filter);
+    const QString chosen = QFileDialog::getOpenFileName(parent_, request.title, start, request.filter);
+    return standIn_ != nullptr ? standIn_->openFileName(request) : chosen;
 }
 
 QString WidgetPrompter::saveFileName(const FileDialogRequest& request)
 {
+    if (standIn_ != nullptr)
+        return standIn_->saveFileName(request);
     const QString start = request.fileName.isEmpty() ? request.folder : request.folder + QLatin1Char('/') + request.fileName;
-    return QFileDialog::getSaveFileName(parent_, request.title, start, request.filter);
+    const QString chosen = QFileDialog::getSaveFileName(parent_, request.title, start, request.filter);
+    return standIn_ != nullptr ? standIn_->saveFileName(request) : chosen;
 }
 
-int WidgetPrompter::runModal(QDialog& dialog) { return dialog.exec(); }
+int WidgetPrompter::runModal(QDialog& dialog)
+{
+    if (standIn_ != nullptr)
+        return standIn_->runModal(dialog);
+    const int result = dialog.exec();
+    return standIn_ != nullptr ? standIn_->runModal(dialog) : result;
+}
+
+void WidgetPrompter::answerFrom(DialogPrompter* standIn)
+{
+    standIn_ = standIn;
+    if (standIn_ == nullptr)
+        return;
+    // Close the open modal boxes and dialogs, innermost first; each one's
+    // exec() then returns and its caller takes the stand-in's answer.
+    QWidget* last = nullptr;
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (dialog == nullptr || dialog == last)
+            break;
+        last = dialog;
+        dialog->reject();
+        if (dialog->isVisible())
+            dialog->hide();
+    }
+}
 
 void WidgetPrompter::beep() { QApplication::beep(); }
 

@@ -4,6 +4,10 @@
 // writes every message to the log file and standard error and answers with
 // the button that changes least, cancels file dialogs and closes every other
 // modal dialog at once as if cancelled.
+//
+// A stop request (SIGTERM, SIGINT) hands the WidgetPrompter a stand-in
+// (answerFrom): the boxes and dialogs it has open are closed and answered by
+// the stand-in, and so is every later prompt, so nothing waits for a click.
 
 #include "util/ui/dialog_prompter.h"
 
@@ -24,8 +28,14 @@ public:
     int runModal(QDialog& dialog) override;
     void beep() override;
 
+    // From now on `standIn` (not owned; the unattended prompter) answers:
+    // the open boxes and dialogs are closed and answered by it, and every
+    // later prompt goes straight to it.
+    void answerFrom(DialogPrompter* standIn);
+
 private:
     QWidget* parent_ = nullptr;
+    DialogPrompter* standIn_ = nullptr;
 };
 
 class UnattendedPrompter : public DialogPrompter {

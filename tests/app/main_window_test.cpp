@@ -1,4 +1,5 @@
 #include "app/mdi_form_8700.h"
+#include "app/prompters.h"
 
 #include "db/db_fixture.h"
 #include "support/scripted_prompter.h"
@@ -6,12 +7,15 @@
 #include "views/ui/frm_data.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace qqc {
@@ -26,6 +30,36 @@ TEST(WindowLayout, OutOfRangeFractionsAreReplacedAndInvalidTextsRefused)
     double f[4];
     for (const char* text : {"0.1|0.2|0.3", "0.1|x|0.3|0.4", "0.1|inf|0.3|0.4", ""})
         EXPECT_FALSE(parseWindowLayout(text, f)) << text;
+}
+
+// A stop request while a box waits: the box and the dialog under it close
+// with the least-changing answers, later prompts never show, all logged.
+TEST(WidgetPrompterStop, OpenBoxesAndLaterPromptsGetTheStandInsAnswers)
+{
+    test::TempHome home;
+    WidgetPrompter widgets;
+    UnattendedPrompter standIn(home.file("quorvelqc.log"));
+    QDialog outer;
+    outer.setWindowTitle("Setup");
+    int boxAnswer = 0;
+    QTimer::singleShot(0, &outer, [&] {
+        QTimer::singleShot(50, [&] {
+            ASSERT_NE(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()), nullptr);
+            widgets.answerFrom(&standIn);
+        });
+        boxAnswer = widgets.message("Replace the file?", MsgStyle::YesNo | MsgStyle::Question, QString());
+    });
+    EXPECT_EQ(widgets.runModal(outer), QDialog::Rejected);
+    EXPECT_EQ(boxAnswer, Answer::No);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    EXPECT_EQ(widgets.message("Retry?", MsgStyle::AbortRetryIgnore, QString()), Answer::Ignore);
+    EXPECT_TRUE(widgets.openFileName({"Open Database", home.path(), "", "*.mdb"}).isEmpty());
+    const QByteArray log = home.read("quorvelqc.log");
+    EXPECT_TRUE(log.contains("Message: Replace the file? [answered No]\r\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("Dialog \"Setup\" cancelled")) << log.toStdString();
+    EXPECT_TRUE(log.contains("Message: Retry? [answered Ignore]")) << log.toStdString();
+    EXPECT_TRUE(log.contains("File dialog \"Open Database\" cancelled")) << log.toStdString();
 }
 
 class MainWindowTest : public ::testing::Test {
