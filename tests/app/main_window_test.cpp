@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
@@ -225,6 +226,34 @@ TEST_F(MainWindowTest, UnwritableSettingsAtShutdownAreReportedNotIgnored)
     form->close();
     EXPECT_TRUE(prompts.texts().contains("The window layout could not be saved in " + home.file("quorvelqc.ini") + "."))
         << prompts.texts().join(" / ").toStdString();
+}
+
+} // namespace
+} // namespace qqc
+
+namespace qqc {
+namespace {
+
+// A stop signal that closes a box opened by a running command must not shut
+// down (close the port and database) underneath that command: the frame
+// closes once the box's event loop has returned.
+TEST_F(MainWindowTest, CloseWhileABoxRunsItsLoopWaitsUntilTheBoxHasReturned)
+{
+    startUp();
+    QEventLoop program, box;
+    bool openWhileBoxRan = false;
+    QTimer::singleShot(0, &program, [&] {
+        QTimer::singleShot(0, &box, [&] {
+            form->close();
+            openWhileBoxRan = form->isVisible();
+            box.quit();
+        });
+        box.exec();
+        QTimer::singleShot(500, &program, &QEventLoop::quit);
+    });
+    program.exec();
+    EXPECT_TRUE(openWhileBoxRan);
+    EXPECT_FALSE(form->isVisible());
 }
 
 } // namespace
