@@ -315,7 +315,7 @@ void MDIForm8700::placeWindowsAndOpenDatabase()
         monitor_->setWindowOpen(Monitor::ChartWindow, true);
     }
     mnuDiag_->setVisible(true);                               // step 12
-    monitor_->settings().misc.readDebugFlag(monitor_->iniFile());  // step 13
+    monitor_->readDebugFlag();                                // step 13
     monitor_->openDatabaseAtStartup();                        // step 14
 }
 

@@ -48,4 +48,11 @@ bool Monitor::ReadSettings()
     return settings_.comm.portIsSet();
 }
 
+void Monitor::readDebugFlag()
+{
+    settings_.misc.readDebugFlag(*ini_);
+    if (link_)
+        link_->setDebugLog(settings_.misc.debug);
+}
+
 } // namespace qqc

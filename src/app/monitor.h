@@ -68,6 +68,10 @@ public:
     // port. When no port is set, shows "Please specify serial port for
     // Quorvel unit." and runs the Setup command. Returns whether a port is set.
     bool ReadSettings();
+    // Start-up step 13: reads MISC/DEBUG, the link's trace lines ("Diel,...",
+    // frequency reads), and hands it at once to the link opened at step 8;
+    // a link made later takes it from the settings.
+    void readDebugFlag();
 
     bool windowOpen(ChildWindow w) const { return windowOpen_[size_t(w)]; }
     void setWindowOpen(ChildWindow w, bool open) { windowOpen_[size_t(w)] = open; }

@@ -31,6 +31,7 @@ void Monitor::setLinkPort(std::unique_ptr<SerialPort> port)
 {
     link_ = std::make_unique<UnitLink>(std::move(port));
     UnitLink& link = *link_;
+    link.setDebugLog(settings_.misc.debug);
     link.setStatusModel(&statusModel_);
     link.setStatusWindowOpenQuery([this] { return windowOpen(StatusWindow); });
     connect(&link, &UnitLink::testDataFrame, this, &Monitor::ProcessTestData);
@@ -57,7 +58,6 @@ QString Monitor::supportEmail() const
 bool Monitor::openSerialLink()
 {
     UnitLink& link = unitLink();
-    link.setDebugLog(settings_.misc.debug);
     link.setSupportEmail(supportEmail());
     if (link.isOpen())
         return true;

@@ -2,6 +2,8 @@
 #include "app/prompters.h"
 
 #include "db/db_fixture.h"
+#include "sim/frames.h"
+#include "sim/pty_unit.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "views/ui/frm_data.h"
@@ -16,6 +18,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -226,6 +229,26 @@ TEST_F(MainWindowTest, UnwritableSettingsAtShutdownAreReportedNotIgnored)
     form->close();
     EXPECT_TRUE(prompts.texts().contains("The window layout could not be saved in " + home.file("quorvelqc.ini") + "."))
         << prompts.texts().join(" / ").toStdString();
+}
+
+// The debug flag is read after the port opened; a normal start with it on
+// (written as a hand-edited file might have it) still traces the link.
+TEST_F(MainWindowTest, DebugFlagInTheSettingsFileTracesTheLinkAfterANormalStart)
+{
+    sim::PtyUnit unit;
+    ASSERT_TRUE(unit.ok());
+    home.write("quorvelqc.ini", "[COMM]\r\nPORT=1\r\nDEVICE=" + unit.device().toUtf8() + "\r\n[Misc]\r\ndebug= 1 \r\n");
+    startUp();
+    ASSERT_TRUE(form->monitor().unitLink().isOpen()) << prompts.texts().join("\n").toStdString();
+
+    // A dielectric reading, then a state whose status line reads the grid
+    // frequency (the unit answers 10000 counts, temperature byte 100).
+    ASSERT_TRUE(unit.send(sim::dielFrame(258) + sim::stateFrame(4, 0, 0)));
+    const auto log = [&] { return QString::fromUtf8(home.read("quorvelqc.log")); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log().contains(",Diel,1,2\r\n") && log().contains(",10000,100\r\n"); },
+                                10000))
+        << log().toStdString();
+    form->monitor().closeSerialLink();
 }
 
 } // namespace
