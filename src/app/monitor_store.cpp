@@ -165,9 +165,13 @@ void Monitor::mnuCreateDB_Click()
         request.title = QStringLiteral("Select Name for New Database");
         request.folder = programFolder();
         request.filter = kFilter;
-        const QString name = prompter().saveFileName(request);
+        QString name = prompter().saveFileName(request);
         if (name.isEmpty())
             return;
+        // A name typed without an extension gets ".mdb", as file dialogs do
+        // elsewhere, so the "*.mdb" lists find the new file later.
+        if (QFileInfo(name).suffix().isEmpty())
+            name += QLatin1String(".mdb");
         if (QFileInfo::exists(name)) {
             MessageBoxEx(QStringLiteral("Database already exists! "));
             return;

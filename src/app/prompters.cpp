@@ -94,7 +94,10 @@ QString WidgetPrompter::saveFileName(const FileDialogRequest& request)
     if (standIn_ != nullptr)
         return standIn_->saveFileName(request);
     const QString start = request.fileName.isEmpty() ? request.folder : request.folder + QLatin1Char('/') + request.fileName;
-    const QString chosen = QFileDialog::getSaveFileName(parent_, request.title, start, request.filter);
+    // The caller decides what an existing file means and says so itself; a
+    // second question from the dialog could only contradict it.
+    const QString chosen = QFileDialog::getSaveFileName(parent_, request.title, start, request.filter, nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
     return standIn_ != nullptr ? standIn_->saveFileName(request) : chosen;
 }
 

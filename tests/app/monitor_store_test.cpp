@@ -1,6 +1,7 @@
 // The main window's database commands and sample events, driven headless
 // with scripted answers.
 #include "app/monitor.h"
+#include "app/prompters.h"
 #include "app/sample_listing.h"
 #include "core/record.h"
 #include "db/db_fixture.h"
@@ -9,8 +10,13 @@
 #include "support/temp_home.h"
 #include "util/ini_file.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace qqc;
@@ -58,7 +64,9 @@ TEST_F(MonitorStore, CreateCopiesTheTemplateOpensItAndRemembersIt)
 {
     std::vector<db::Database*> opened;
     QObject::connect(&monitor, &Monitor::databaseOpened, [&](db::Database* d) { opened.push_back(d); });
-    const QString path = newDatabase();
+    // Typed without an extension: the file gets ".mdb", so "*.mdb" finds it.
+    const QString path = newDatabase("lab") + ".mdb";
+    ASSERT_TRUE(QFile::exists(path));
     ASSERT_EQ(1u, prompts.fileRequests.size());
     EXPECT_EQ("Select Name for New Database", prompts.fileRequests[0].title);
     EXPECT_EQ(home.path(), prompts.fileRequests[0].folder);
@@ -74,10 +82,13 @@ TEST_F(MonitorStore, CreateCopiesTheTemplateOpensItAndRemembersIt)
 TEST_F(MonitorStore, CreateRefusesExistingFilesAndTheTemplateIsNeverCreatedOverOrOpened)
 {
     home.write("taken.mdb", "x");
-    prompts.fileNames = {home.file("taken.mdb")};
+    prompts.fileNames = {home.file("taken.mdb"), home.file("taken")};
     monitor.mnuCreateDB_Click();
+    monitor.mnuCreateDB_Click();   // the same file, typed without ".mdb"
     monitor.mnuCreateDB_Click();   // cancelled dialog: no message
-    EXPECT_EQ(QStringList{"Database already exists! "}, prompts.texts());
+    EXPECT_EQ(QStringList(2, "Database already exists! "), prompts.texts());
+    EXPECT_EQ("x", home.read("taken.mdb"));
+    EXPECT_FALSE(QFile::exists(home.file("taken")));
     EXPECT_EQ(nullptr, monitor.sampleDatabase());
 
     const QString refused = " This Database may not be opened!\r\nPlease select another, or create a new one. ";
@@ -112,6 +123,35 @@ TEST_F(MonitorStore, CreateRefusesExistingFilesAndTheTemplateIsNeverCreatedOverO
 
     EXPECT_EQ(pristine, home.read("DBquorqc.tpl")) << "the template was changed";
     EXPECT_FALSE(QFile::exists(home.file("DBquorqc.tpl-wal")));
+}
+
+// With the real file dialog, an existing name gets one question, the
+// program's own, not also the dialog's "replace?" that it then contradicts.
+TEST_F(MonitorStore, CreateOverAnExistingFileInTheFileDialogAsksOnce)
+{
+    home.write("taken.mdb", "x");
+    WidgetPrompter widgets;
+    setPrompter(&widgets);
+    QStringList boxes;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->selectFile(home.file("taken.mdb"));
+            // Queued: a question the dialog asks on accepting runs a nested
+            // loop, in which this timer must fire again to answer it.
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes << box->text();
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes != nullptr ? yes : box->defaultButton())->click();
+        }
+    });
+    answer.start(20);
+    monitor.mnuCreateDB_Click();
+    setPrompter(&prompts);
+    EXPECT_EQ(QStringList{"Database already exists! "}, boxes) << boxes.join(" / ").toStdString();
+    EXPECT_EQ("x", home.read("taken.mdb"));
 }
 
 TEST_F(MonitorStore, FailedOpensTakeTheFailurePathAndAnOldLayoutGoesToTheUpgrade)
