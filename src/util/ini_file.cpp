@@ -5,7 +5,10 @@
 
 #include <QFile>
 #include <QList>
+#include <QStringDecoder>
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace qqc {
@@ -15,9 +18,63 @@ namespace {
 // Text values are read through a 64-character buffer.
 constexpr int kMaxTextLength = 63;
 
+// Files from the earlier program are Windows-1252; files this program
+// creates are UTF-8. A file is read as UTF-8 when it is valid UTF-8.
+enum class Encoding { Utf8, Windows1252 };
+
+// Windows-1252 for 0x80..0x9F; the rest is Latin-1. The five bytes 1252
+// leaves undefined map to the C1 control of the same value, as Windows
+// converts them, so they come back as the same byte.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString decode(const QByteArray& bytes, Encoding encoding)
+{
+    if (encoding == Encoding::Utf8)
+        return QString::fromUtf8(bytes);
+    QString text(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes.at(i));
+        text[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+// False when `text` holds a character Windows-1252 cannot hold.
+bool encodeCp1252(const QString& text, QByteArray& bytes)
+{
+    bytes.clear();
+    bytes.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            bytes.append(char(u));
+            continue;
+        }
+        const char16_t* const end = std::end(kCp1252High);
+        const char16_t* const hit = std::find(std::begin(kCp1252High), end, u);
+        if (hit == end)
+            return false;
+        bytes.append(char(0x80 + (hit - std::begin(kCp1252High))));
+    }
+    return true;
+}
+
+bool isValidUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString ignored = decoder(bytes);
+    return !decoder.hasError();
+}
+
 struct ParsedFile {
     QList<QByteArray> lines;  // without line ends
     QByteArray eol;           // the file's own line end
+    Encoding encoding = Encoding::Utf8;
 };
 
 ParsedFile load(const QString& path)
@@ -34,6 +91,8 @@ ParsedFile load(const QString& path)
     const QByteArray all = file.readAll();
     if (all.isEmpty())
         return parsed;
+    if (!isValidUtf8(all))
+        parsed.encoding = Encoding::Windows1252;
     const int firstNl = all.indexOf('\n');
     if (firstNl > 0 && all.at(firstNl - 1) == '\r')
         parsed.eol = "\r\n";
@@ -48,10 +107,8 @@ ParsedFile load(const QString& path)
     return parsed;
 }
 
-QString decode(const QByteArray& bytes) { return QString::fromUtf8(bytes); }
-
 // "[name]" (blanks around allowed); returns false for any other line.
-bool sectionName(const QByteArray& line, QString& name)
+bool sectionName(const QByteArray& line, Encoding encoding, QString& name)
 {
     const QByteArray t = line.trimmed();
     if (!t.startsWith('['))
@@ -59,20 +116,20 @@ bool sectionName(const QByteArray& line, QString& name)
     const int close = t.indexOf(']');
     if (close < 0)
         return false;
-    name = decode(t.mid(1, close - 1)).trimmed();
+    name = decode(t.mid(1, close - 1), encoding).trimmed();
     return true;
 }
 
 // "key=value"; returns false for lines without "=" or with an empty key.
-bool keyValue(const QByteArray& line, QString& key, QString& value)
+bool keyValue(const QByteArray& line, Encoding encoding, QString& key, QString& value)
 {
     const int eq = line.indexOf('=');
     if (eq <= 0)
         return false;
-    key = decode(line.left(eq)).trimmed();
+    key = decode(line.left(eq), encoding).trimmed();
     if (key.isEmpty() || key.startsWith(QLatin1Char(';')))
         return false;
-    value = decode(line.mid(eq + 1)).trimmed();
+    value = decode(line.mid(eq + 1), encoding).trimmed();
     // The profile reader drops one pair of surrounding quotes.
     if (value.size() >= 2 && value.front() == value.back()
         && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')))
@@ -91,7 +148,7 @@ bool lookup(const QString& path, const QString& section, const QString& key, QSt
     const QString wantedSection = section.trimmed();
     for (const QByteArray& line : parsed.lines) {
         QString name;
-        if (sectionName(line, name)) {
+        if (sectionName(line, parsed.encoding, name)) {
             inSection = sameName(name, wantedSection);
             continue;
         }
@@ -99,7 +156,7 @@ bool lookup(const QString& path, const QString& section, const QString& key, QSt
             continue;
         QString k;
         QString v;
-        if (keyValue(line, k, v) && sameName(k, wantedKey)) {
+        if (keyValue(line, parsed.encoding, k, v) && sameName(k, wantedKey)) {
             value = v;
             return true;
         }
@@ -183,7 +240,23 @@ bool IniFile::writeText(const QString& section, const QString& key, const QStrin
     }
     const QString wantedSection = section.trimmed();
     const QString wantedKey = key.trimmed();
-    const QByteArray newLine = (wantedKey + QLatin1Char('=') + singleLine(value)).toUtf8();
+    const QString newText = wantedKey + QLatin1Char('=') + singleLine(value);
+    const QString header = QLatin1Char('[') + wantedSection + QLatin1Char(']');
+
+    // The new line goes in the file's own encoding. A Windows-1252 file that
+    // cannot hold it is rewritten whole as UTF-8, so no character is lost.
+    QByteArray newLine;
+    QByteArray newHeader;
+    if (parsed.encoding == Encoding::Windows1252
+        && !(encodeCp1252(newText, newLine) && encodeCp1252(header, newHeader))) {
+        for (QByteArray& line : parsed.lines)
+            line = decode(line, Encoding::Windows1252).toUtf8();
+        parsed.encoding = Encoding::Utf8;
+    }
+    if (parsed.encoding == Encoding::Utf8) {
+        newLine = newText.toUtf8();
+        newHeader = header.toUtf8();
+    }
 
     int sectionStart = -1;   // index of the section's header line
     int lastInSection = -1;  // last non-blank line of the section
@@ -192,7 +265,7 @@ bool IniFile::writeText(const QString& section, const QString& key, const QStrin
     for (int i = 0; i < parsed.lines.size(); ++i) {
         const QByteArray& line = parsed.lines.at(i);
         QString name;
-        if (sectionName(line, name)) {
+        if (sectionName(line, parsed.encoding, name)) {
             if (inSection)
                 break;  // the section ended without the key
             inSection = sameName(name, wantedSection);
@@ -208,7 +281,7 @@ bool IniFile::writeText(const QString& section, const QString& key, const QStrin
             lastInSection = i;
         QString k;
         QString v;
-        if (keyValue(line, k, v) && sameName(k, wantedKey)) {
+        if (keyValue(line, parsed.encoding, k, v) && sameName(k, wantedKey)) {
             keyLine = i;
             break;
         }
@@ -221,7 +294,7 @@ bool IniFile::writeText(const QString& section, const QString& key, const QStrin
     } else {
         if (!parsed.lines.isEmpty() && !parsed.lines.last().trimmed().isEmpty())
             parsed.lines.append(QByteArray());
-        parsed.lines.append('[' + wantedSection.toUtf8() + ']');
+        parsed.lines.append(newHeader);
         parsed.lines.append(newLine);
     }
 

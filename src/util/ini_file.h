@@ -4,6 +4,10 @@
 // are read through a 64-character buffer (so at most 63 characters are used),
 // NULs become blanks and the value is trimmed. Writing a key keeps every other
 // line of the file as it was and replaces the file atomically.
+// A file is read as UTF-8 when it is valid UTF-8 and as Windows-1252 (the
+// earlier program's files) otherwise, and written back in the encoding it had;
+// new files are UTF-8, and a Windows-1252 file that must take a character it
+// cannot hold is rewritten whole as UTF-8.
 
 #include <QString>
 

@@ -106,5 +106,47 @@ TEST_F(IniFileTest, WriteReplacesTheFileWholeOrNotAtAll)
     EXPECT_EQ(files, QStringList{"quorvelqc.ini"}) << "no temporary file stays behind";
 }
 
+// A settings file of the earlier program: Windows-1252, with the five bytes
+// 1252 leaves undefined in a comment.
+const QByteArray kCp1252File = "; \x81\x8D\x8F\x90\x9D\r\n[OvLabels]\r\nreport0=Soci\xE9t\xE9 G\xE9n\xE9rale\r\n"
+                               "report1=Prix \x80 \x93HT\x94\r\n[MISC]\r\nDEBUG=0\r\n";
+
+TEST_F(IniFileTest, Windows1252FileIsReadAsSuchAndWrittenBackInIt)
+{
+    home.write("quorvelqc.ini", kCp1252File);
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT0", ""), QString::fromUtf8("Société Générale"));
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT1", ""), QString::fromUtf8("Prix € “HT”"));
+
+    // Other lines keep their bytes; the new value is written in 1252 too.
+    ASSERT_TRUE(ini.writeText("OVLABELS", "REPORT2", QString::fromUtf8("Zürich € Œ")));
+    ASSERT_TRUE(ini.writeText("MISC", "DEBUG", "1"));
+    EXPECT_EQ(home.read("quorvelqc.ini"),
+              QByteArray("; \x81\x8D\x8F\x90\x9D\r\n[OvLabels]\r\nreport0=Soci\xE9t\xE9 G\xE9n\xE9rale\r\n"
+                         "report1=Prix \x80 \x93HT\x94\r\nREPORT2=Z\xFCrich \x80 \x8C\r\n[MISC]\r\nDEBUG=1\r\n"));
+}
+
+TEST_F(IniFileTest, CharacterWindows1252CannotHoldTurnsTheFileIntoUtf8ForGood)
+{
+    home.write("quorvelqc.ini", kCp1252File);
+    ASSERT_TRUE(ini.writeText("OvLabels", "report3", QString::fromUtf8("Łódź")));
+    const QByteArray utf8 = "; \xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\r\n[OvLabels]\r\n"
+                            "report0=Soci\xC3\xA9t\xC3\xA9 G\xC3\xA9n\xC3\xA9rale\r\n"
+                            "report1=Prix \xE2\x82\xAC \xE2\x80\x9CHT\xE2\x80\x9D\r\nreport3=\xC5\x81\xC3\xB3" "d\xC5\xBA\r\n"
+                            "[MISC]\r\nDEBUG=0\r\n";
+    EXPECT_EQ(home.read("quorvelqc.ini"), utf8);
+    EXPECT_EQ(ini.readText("OVLABELS", "REPORT0", ""), QString::fromUtf8("Société Générale"));
+
+    // A UTF-8 file stays UTF-8, also for characters 1252 could hold.
+    ASSERT_TRUE(ini.writeText("MISC", "DEBUG", QString::fromUtf8("é")));
+    EXPECT_EQ(home.read("quorvelqc.ini"), QByteArray(utf8).replace("DEBUG=0", "DEBUG=\xC3\xA9"));
+
+    // A new file is UTF-8.
+    IniFile fresh(home.file("new.ini"));
+    ASSERT_TRUE(fresh.writeText(QString::fromUtf8("Métier"), "K", QString::fromUtf8("é 中")));
+    EXPECT_TRUE(home.read("new.ini").startsWith("[M\xC3\xA9tier]"));
+    EXPECT_TRUE(home.read("new.ini").contains("K=\xC3\xA9 \xE4\xB8\xAD"));
+    EXPECT_EQ(fresh.readText(QString::fromUtf8("MÉTIER"), "k", ""), QString::fromUtf8("é 中"));
+}
+
 } // namespace
 } // namespace qqc
