@@ -45,17 +45,6 @@ protected:
         monitor.mnuCreateDB_Click();
         return path;
     }
-
-    static TestRecord testResults(int diel, int iron, int water, int lcont)
-    {
-        TestRecord r;
-        r.Rslt8700[Rslt::diel] = diel;
-        r.Rslt8700[Rslt::iron] = iron;
-        r.Rslt8700[Rslt::water] = water;
-        r.Rslt8700[Rslt::lcont] = lcont;
-        r.CalData = {3500, 2900, 220, 300};
-        return r;
-    }
 };
 
 } // namespace
@@ -233,7 +222,7 @@ TEST_F(MonitorStore, AFailedStoreIsReportedAndLeavesNothing)
     const QString path = newDatabase();
     test::runSql(path, {"CREATE TRIGGER injected BEFORE INSERT ON SampleDetails WHEN NEW.ParmID = 65"
                  " BEGIN SELECT RAISE(ABORT, 'injected failure'); END"});
-    const TestRecord test = testResults(231, 12, 150, 5);
+    const TestRecord test = test::sampleRecord(231, 12, 150, 5);
     EXPECT_FALSE(monitor.StoreTestResult(test));
     ASSERT_EQ(1u, prompts.messages.size());
     EXPECT_TRUE(prompts.messages[0].text.contains("injected failure) in routine: SaveParameterData "))
@@ -257,7 +246,7 @@ TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
     EXPECT_EQ("Please select a sample before assigning a reference oil. ", prompts.messages[2].text);
     EXPECT_EQ("Assigning a Reference Oil to a Sample", prompts.messages[2].title);
 
-    const TestRecord test = testResults(231, 60, 150, 0);
+    const TestRecord test = test::sampleRecord(231, 60, 150, 0);
     ASSERT_TRUE(monitor.StoreTestResult(test));
     auto& store = *monitor.sampleDatabase();
     EXPECT_EQ(1, store.findSample(1).alarmId);
@@ -294,7 +283,7 @@ TEST_F(MonitorStore, AssignmentsAskFirstAndRecalculate)
 TEST_F(MonitorStore, ATestIsStoredOnlyWithADatabaseAndListedForTheCommandLine)
 {
     EXPECT_TRUE(storedSamplesText().startsWith("No database to list"));
-    const TestRecord test = testResults(231, 12, 150, 5);
+    const TestRecord test = test::sampleRecord(231, 12, 150, 5);
     EXPECT_FALSE(monitor.StoreTestResult(test));
     ASSERT_EQ(1u, prompts.messages.size());
     EXPECT_EQ("    Please open a Database!    ", prompts.messages[0].text);

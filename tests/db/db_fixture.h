@@ -1,5 +1,6 @@
 #pragma once
 // A fresh copy of the built template in a temporary program folder.
+#include "core/record.h"
 #include "db/sample_database.h"
 #include "support/temp_home.h"
 
@@ -52,5 +53,21 @@ protected:
         return s;
     }
 };
+
+// A test record with the given results, raw readings and the calibration
+// 3500/2900 at 2.20/3.00.
+inline TestRecord sampleRecord(int diel, int iron, int water, int lcont)
+{
+    TestRecord r;
+    for (int i = 0; i < TestRecord::RawCount; ++i)
+        r.raw8700[size_t(i)] = 30000 + i;
+    r.Temp.fill(25);
+    r.Rslt8700[Rslt::diel] = diel;
+    r.Rslt8700[Rslt::iron] = iron;
+    r.Rslt8700[Rslt::water] = water;
+    r.Rslt8700[Rslt::lcont] = lcont;
+    r.CalData = {3500, 2900, 220, 300};
+    return r;
+}
 
 } // namespace qqc::test

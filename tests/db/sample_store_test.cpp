@@ -10,20 +10,6 @@ using qqc::test::runSql;
 
 namespace {
 
-TestRecord sampleRecord(int diel, int iron, int water, int lcont)
-{
-    TestRecord r;
-    for (int i = 0; i < TestRecord::RawCount; ++i)
-        r.raw8700[size_t(i)] = 30000 + i;
-    r.Temp.fill(25);
-    r.Rslt8700[Rslt::diel] = diel;
-    r.Rslt8700[Rslt::iron] = iron;
-    r.Rslt8700[Rslt::water] = water;
-    r.Rslt8700[Rslt::lcont] = lcont;
-    r.CalData = {3500, 2900, 220, 300};
-    return r;
-}
-
 struct Detail {
     float value;
     int severity;
@@ -91,7 +77,7 @@ TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
     auto s = openStore();
     const QDateTime now(QDate(2026, 12, 6), QTime(8, 0, 0));
     Transaction t(s->database());
-    const qint32 id = s->storeTestResult(sampleRecord(231, 12, 150, 5), now);
+    const qint32 id = s->storeTestResult(test::sampleRecord(231, 12, 150, 5), now);
     t.commit();
 
     EXPECT_EQ(QString::number(id), sampleField(*s, id, "SampleNum").toString());
@@ -116,7 +102,7 @@ TEST_F(Store, ATestBecomesASampleWithLevelsAndTrifoldValues)
 
     TestRecord loaded;
     ASSERT_TRUE(s->LoadTestRecord(id, loaded));
-    EXPECT_EQ(sampleRecord(231, 12, 150, 5), loaded);
+    EXPECT_EQ(test::sampleRecord(231, 12, 150, 5), loaded);
     EXPECT_FALSE(s->LoadTestRecord(id + 100, loaded));
     EXPECT_EQ(id + 1, s->AddNewSample(now)) << "outside a transaction it takes one of its own";
 }
@@ -177,8 +163,8 @@ TEST_F(Store, StoringATestLeavesWhatTheRoutinesOneAfterAnotherLeave)
     // (none stored), with a negative water reading and every flag.
     auto s = openStore();
     const QDateTime now(QDate(2026, 12, 6), QTime(9, 30, 15));
-    const std::vector<TestRecord> records = {sampleRecord(231, 12, 150, 5), sampleRecord(205, 95, -40, 7),
-                                             sampleRecord(260, 0, 0, 0), sampleRecord(190, 48, 390, 2)};
+    const std::vector<TestRecord> records = {test::sampleRecord(231, 12, 150, 5), test::sampleRecord(205, 95, -40, 7),
+                                             test::sampleRecord(260, 0, 0, 0), test::sampleRecord(190, 48, 390, 2)};
     for (int withReference : {1, 0}) {
         if (!withReference)
             s->database().execute("UPDATE Defaults SET Ref = 77 WHERE DefaultID = 1");
@@ -201,7 +187,7 @@ TEST_F(Store, ABulkLoadFollowsChangesMadeInsideItsTransaction)
     auto s = openStore();
     const QDateTime now(QDate(2026, 12, 6), QTime(9, 30, 15));
     Transaction t(s->database());
-    const qint32 first = s->storeTestResult(sampleRecord(231, 12, 150, 0), now);
+    const qint32 first = s->storeTestResult(test::sampleRecord(231, 12, 150, 0), now);
     EXPECT_EQ(2, details(*s, first)[Parm::Ferrous].severity);
 
     auto limits = s->database().openTable("AlarmData");
@@ -213,7 +199,7 @@ TEST_F(Store, ABulkLoadFollowsChangesMadeInsideItsTransaction)
     const qint32 added = s->AddNewSample(now);
     s->database().execute("DELETE FROM Samples WHERE SampleID = ?", {added});
 
-    const qint32 second = s->storeTestResult(sampleRecord(231, 12, 150, 0), now);
+    const qint32 second = s->storeTestResult(test::sampleRecord(231, 12, 150, 0), now);
     t.commit();
     EXPECT_GT(second, added) << "numbers taken meanwhile, even deleted ones, are not reused";
     const auto d = details(*s, second);
@@ -256,7 +242,7 @@ TEST_F(Store, ReferenceComparisonFigures)
                   "UPDATE Defaults SET Ref = 7"});
     auto s = openStore();
     Transaction t(s->database());
-    const qint32 id = s->storeTestResult(sampleRecord(231, 0, 0, 0), QDateTime::currentDateTime());
+    const qint32 id = s->storeTestResult(test::sampleRecord(231, 0, 0, 0), QDateTime::currentDateTime());
     EXPECT_EQ(0u, details(*s, id).count(56)) << "a reference without dielectric gives no row 56";
     EXPECT_EQ(6u, details(*s, id).size());
 
@@ -275,7 +261,7 @@ TEST_F(Store, AnErrorMidStoreLeavesNoSampleBehind)
     auto s = openStore();
     try {
         Transaction t(s->database());
-        s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+        s->storeTestResult(test::sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
         t.commit();
         ADD_FAILURE() << "stored";
     } catch (const RoutineFailure& f) {
@@ -289,7 +275,7 @@ TEST_F(Store, AnErrorMidStoreLeavesNoSampleBehind)
     // The store works again afterwards, on the same cursors.
     runSql(path, {"DROP TRIGGER injected"});
     Transaction t(s->database());
-    s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    s->storeTestResult(test::sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
     t.commit();
     EXPECT_EQ(1, count(*s, "Samples"));
 }
@@ -299,7 +285,7 @@ TEST_F(Store, GetSeverityAndAssignmentsRecalculateLevels)
     test::ScriptedPrompter prompts;
     auto s = openStore();
     Transaction t(s->database());
-    const qint32 id = s->storeTestResult(sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
+    const qint32 id = s->storeTestResult(test::sampleRecord(231, 60, 150, 2), QDateTime::currentDateTime());
     EXPECT_EQ(4, details(*s, id)[59].severity);
     EXPECT_EQ(4, s->GetSeverity(id, 60.0f, 59));
     EXPECT_EQ(0, s->GetSeverity(id + 1, 60.0f, 59)) << "missing sample";
@@ -344,8 +330,8 @@ TEST_F(Store, DeletingASampleRemovesItsDetailsAndImages)
 {
     auto s = openStore();
     Transaction t(s->database());
-    const qint32 keep = s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
-    const qint32 gone = s->storeTestResult(sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    const qint32 keep = s->storeTestResult(test::sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
+    const qint32 gone = s->storeTestResult(test::sampleRecord(231, 12, 150, 5), QDateTime::currentDateTime());
     s->database().execute("INSERT INTO Images (SampleID, ReportSlot, ImageFile) VALUES (?, 1, 'a.jpg')", {gone});
     t.commit();
     auto samples = s->database().openTable("Samples");

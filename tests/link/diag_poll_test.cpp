@@ -3,11 +3,9 @@
 #include "link/diag_poll.h"
 #include "link/serial_port.h"
 #include "sim/command_responder.h"
-#include "sim/pty_unit.h"
 #include "support/scripted_prompter.h"
 
 #include "fake_port.h"
-#include "sim_process.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -151,31 +149,4 @@ TEST(DiagPoll, PortThatWillNotOpenOrGetsLostIsReportedAndRetryIgnoreAndAbortActA
     EXPECT_EQ(abort.count(), 1);
     EXPECT_FALSE(diag.poll->timer()->isActive());
     EXPECT_FALSE(diag.poll->running());
-}
-
-TEST(DiagPoll, PollsTheSimulatorAndSeesItsSpikes)
-{
-    test::TempHome home;
-    test::SimProcess sim(home.file("sim.rec"));
-    const QString device = sim.start({"--no-wait", "--scenario", "grid:4660:100,spikes:2:400"});
-    ASSERT_FALSE(device.isEmpty());
-
-    test::ScriptedPrompter prompts;
-    DiagPoll poll(std::make_unique<QtSerialPort>());
-    poll.setDevice(device);
-    poll.setIntervalSeconds(0);
-    poll.start();
-    EXPECT_EQ(poll.value(DiagPoll::RowFrequency), "4660");
-    EXPECT_EQ(poll.value(DiagPoll::RowHex), "1234");
-    EXPECT_EQ(poll.value(DiagPoll::RowSpikes), "");
-    // Interval 0 polled once; Start polls again, and the second read jumps.
-    poll.start();
-    EXPECT_EQ(poll.value(DiagPoll::RowFrequency), "5060");
-    EXPECT_EQ(poll.value(DiagPoll::RowSpikes), "1");
-    EXPECT_EQ(poll.value(DiagPoll::RowDelta), "400");
-    EXPECT_TRUE(prompts.messages.empty());
-    poll.finish();
-    EXPECT_FALSE(poll.port().isOpen());   // finishing frees the line
-    EXPECT_TRUE(test::waitUntil([&sim] { return sim.events().count("RX 44") == 2; }, 2000))
-        << qPrintable(sim.events().join("\n"));
 }

@@ -65,16 +65,6 @@ TEST_F(EndToEnd, TestFrameDecodesToExactlyWhatTheSimulatorEncoded)
     EXPECT_TRUE(prompter.messages.empty()) << prompter.texts().join(QLatin1Char('/')).toStdString();
 }
 
-TEST_F(EndToEnd, StatusAndStateMessagesGiveTheStatusWindowTexts)
-{
-    openLink({"--scenario", "status:252,state:27:0:7,diel:245,status:25,firmware:3.1.0"});
-    ASSERT_TRUE(test::waitUntil([&] { return status.statusCaption() == "25 sec to go"; }, 5000));
-    EXPECT_EQ(status.stateText(), "Testing \r\nTesting...007");
-    EXPECT_EQ(status.readings().dielectric, 245);
-    ASSERT_TRUE(test::waitUntil([&] { return link.firmware31(); }, 5000));
-    EXPECT_TRUE(status.panelLowered());
-}
-
 TEST_F(EndToEnd, CommandExchangeSkipsJunkAndFailsOnSilence)
 {
     // Paced junk keeps arriving while the command goes out: the answer comes
