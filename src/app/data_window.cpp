@@ -30,7 +30,8 @@ void refreshDataWindow(frmData& form, Monitor& monitor)
 {
     db::SampleDatabase* samples = monitor.sampleDatabase();
     form.SetDB(samples ? &samples->database() : nullptr);
-    form.UpdateForm();
+    if (form.isOpen())
+        form.UpdateForm();
 }
 
 } // namespace qqc

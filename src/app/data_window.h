@@ -17,9 +17,10 @@ class Monitor;
 //   Monitor::sampleChanged  -> RefreshSampleDisplay
 frmData* createDataWindow(Monitor& monitor);
 
-// "Windows" > "Data": hands the window the open database (none: nullptr) and
-// reads its grid afresh, so samples stored meanwhile (by another station on a
-// shared file, too) show.
+// "Windows" > "Data", before the window is shown: hands it the open database
+// (none: nullptr) so samples stored meanwhile (by another station on a shared
+// file, too) show. An open window reads its grid now; a closed one reads it
+// once, when it is shown.
 void refreshDataWindow(frmData& form, Monitor& monitor);
 
 } // namespace qqc

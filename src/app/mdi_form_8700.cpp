@@ -339,9 +339,9 @@ void MDIForm8700::showLayoutChild(int layoutIndex)
 void MDIForm8700::mnuAlarms_Click() { showLayoutChild(0); }
 void MDIForm8700::mnuData_Click()
 {
-    showLayoutChild(1);
     if (auto* data = qobject_cast<frmData*>(fDataFrm_))
         refreshDataWindow(*data, *monitor_);
+    showLayoutChild(1);
 }
 void MDIForm8700::mnuReference_Click() { showLayoutChild(2); }
 void MDIForm8700::mnuReport_Click() { showLayoutChild(3); }

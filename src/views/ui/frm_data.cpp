@@ -129,9 +129,10 @@ void frmData::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!loaded_) {
         loaded_ = true;
-        // Shown again after a close: samples stored meanwhile were not pushed
-        // to the closed window, so the grid is read afresh.
-        if (shownBefore_ && database_)
+        // Shown again after a close, or handed a database while closed:
+        // samples stored meanwhile were not pushed to the closed window, so
+        // the grid is read afresh.
+        if ((shownBefore_ || reopen_) && database_)
             UpdateForm();
         shownBefore_ = true;
         emit InitCtl();

@@ -34,6 +34,8 @@ class SampleGridView;
 class frmData : public QWidget {
     Q_OBJECT
 public:
+    // Open (shown and not closed since): data pushed to it is shown at once.
+    bool isOpen() const { return loaded_; }
     explicit frmData(QWidget* parent = nullptr);
     ~frmData() override;
 
