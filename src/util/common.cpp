@@ -22,6 +22,22 @@ int MessageBoxEx(const QString& prompt, int buttons, const QString& substitution
     return prompter().message(text, buttons, title);
 }
 
+int MessageBoxItems(const QString& prompt, int buttons, const QStringList& items, const QString& title)
+{
+    QString text = prompt;
+    text.replace(QLatin1Char('|'), QLatin1String("\r\n"));
+    text.replace(QLatin1Char('+'), QLatin1Char('\t'));
+    qsizetype from = 0;
+    for (const QString& item : items) {
+        const qsizetype at = text.indexOf(QLatin1Char('$'), from);
+        if (at < 0)
+            break;
+        text.replace(at, 1, item);
+        from = at + item.size();
+    }
+    return prompter().message(text, buttons, title);
+}
+
 QString SubstituteParams(const QString& templ, QString& list)
 {
     QString result = templ;

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -15,6 +16,9 @@ namespace qqc {
 // "|"-separated substitution list. Shown through the program's Prompter.
 int MessageBoxEx(const QString& prompt, int buttons = 0, const QString& substitutions = QString(),
                  const QString& title = QString());
+// As MessageBoxEx, but each "$" takes the next of `items` literally: a "|"
+// or "$" inside an item (a name as stored) stays as it is.
+int MessageBoxItems(const QString& prompt, int buttons, const QStringList& items, const QString& title = QString());
 // Consumes items from `list` (see MessageBoxEx).
 QString SubstituteParams(const QString& templ, QString& list);
 QString CleanSettingText(const QString& text);

@@ -37,6 +37,9 @@ CREATE TABLE Samples (
 );
 CREATE INDEX SamplesEquipment ON Samples (EquipmentID, SampleDate);
 CREATE INDEX SamplesDate ON Samples (SampleDate);
+-- The editors' in-use checks: is a sample assigned this alarm set / oil?
+CREATE INDEX SamplesAlarmID ON Samples (AlarmID);
+CREATE INDEX SamplesRefID ON Samples (RefID);
 
 CREATE TABLE SampleDetails (
     SampleID INTEGER NOT NULL,

@@ -54,22 +54,6 @@ bool trapped(const char* routine, F&& body)
 
 } // namespace
 
-bool gridTextIsNumeric(const QString& text, double* value)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return false;
-    bool ok = false;
-    double v = QLocale::c().toDouble(t, &ok);
-    if (!ok)
-        v = QLocale::system().toDouble(t, &ok);
-    if (ok && !std::isfinite(v))
-        ok = false;
-    if (ok && value)
-        *value = v;
-    return ok;
-}
-
 frmData::frmData(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmData"));

@@ -14,6 +14,7 @@
 // to run while an anchor is below 1, and then act on exactly the highlighted
 // rows.
 
+#include "views/cell_text.h"
 #include "views/sample_grid_model.h"
 
 #include <QWidget>
@@ -108,9 +109,5 @@ private:
     int anchorLast_ = -1;
     std::vector<int> sortState_;
 };
-
-// True when `text` reads as a number (leading and trailing blanks allowed),
-// in the C form or the user's regional form; `value` receives it.
-bool gridTextIsNumeric(const QString& text, double* value = nullptr);
 
 } // namespace qqc
