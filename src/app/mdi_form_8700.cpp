@@ -6,7 +6,6 @@
 #include "util/common.h"
 #include "util/prompter.h"
 #include "util/ui/dialog_prompter.h"
-#include "util/vb_format.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -32,40 +31,13 @@ const Monitor::ChildWindow kLayoutFlags[WindowSettings::kCount] = {
     Monitor::ReportWindow, Monitor::CustomerWindow, Monitor::StatusWindow};
 } // namespace
 
-QString ClampLayoutFraction(const QString& text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (ok && value < 0)
-        return QStringLiteral("1E-01");
-    if (ok && value > 1)
-        return QStringLiteral("9E-01");
-    return text;
-}
-
-bool parseWindowLayout(const QString& text, double fractions[4])
-{
-    const QChar separator = text.contains(QLatin1Char('|')) ? QLatin1Char('|') : QLatin1Char(',');
-    const QStringList parts = text.split(separator);
-    if (parts.size() < 4)
-        return false;
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        const double value = parts.at(i).trimmed().toDouble(&ok);
-        // A window far outside the frame could never be reached again.
-        if (!ok || !std::isfinite(value) || std::fabs(value) > 10.0)
-            return false;
-        fractions[i] = value;
-    }
-    return true;
-}
-
 MDIForm8700::MDIForm8700(QWidget* parent) : QMainWindow(parent), monitor_(new Monitor(this))
 {
     setObjectName(QStringLiteral("MDIForm8700"));
     setWindowTitle(QStringLiteral("Quorvel QC"));
     mdiArea_ = new QMdiArea(this);
     setCentralWidget(mdiArea_);
+    childLayout_ = new ChildLayout(mdiArea_);
     createMenus();
     resize(1024, 768);
 
@@ -206,13 +178,6 @@ bool MDIForm8700::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QSize MDIForm8700::layoutArea() const
-{
-    // The MDI area's client size, for saving and restoring alike.
-    const QSize size = mdiArea_->viewport()->size();
-    return QSize(std::max(1, size.width()), std::max(1, size.height()));
-}
-
 void MDIForm8700::ShowChildWindow(QWidget* window, int layoutIndex, bool useDefault)
 {
     QMdiSubWindow* sub = subWindowOf(window);
@@ -225,13 +190,10 @@ void MDIForm8700::ShowChildWindow(QWidget* window, int layoutIndex, bool useDefa
     }
     const QString text = useDefault ? QString::fromLatin1(WindowSettings::kLayouts[layoutIndex].defaultsCommand)
                                     : WindowSettings::readLayout(monitor_->iniFile(), layoutIndex);
-    double f[4];
+    LayoutFractions f;
     // A layout that does not parse leaves the window where it is.
-    if (!text.isEmpty() && parseWindowLayout(text, f)) {
-        const QSize area = layoutArea();
-        sub->setGeometry(int(std::lround(f[0] * area.width())), int(std::lround(f[1] * area.height())),
-                         int(std::lround(f[2] * area.width())), int(std::lround(f[3] * area.height())));
-    }
+    if (!text.isEmpty() && parseWindowLayout(text, f.data()))
+        childLayout_->place(sub, f);
     window->show();
     sub->show();
     sub->raise();
@@ -242,14 +204,7 @@ QString MDIForm8700::GetWindowLayout(QWidget* window) const
     const QMdiSubWindow* sub = subWindowOf(window);
     if (sub == nullptr)
         return QString();
-    const QSize area = layoutArea();
-    const QRect g = sub->geometry();
-    const float fractions[4] = {float(g.x()) / float(area.width()), float(g.y()) / float(area.height()),
-                                float(g.width()) / float(area.width()), float(g.height()) / float(area.height())};
-    QStringList parts;
-    for (float f : fractions)
-        parts << ClampLayoutFraction(SingleToText(f));
-    return parts.join(QLatin1Char('|'));
+    return childLayout_->layoutText(sub);
 }
 
 QWidget* MDIForm8700::layoutWindow(int index) const
@@ -354,6 +309,7 @@ void MDIForm8700::mnuStatus_Click()
         return;
     if (sub->isMinimized())
         sub->showNormal();
+    childLayout_->release(sub);
     sub->move(int(std::lround(0.8 * layoutArea().width())), 0);
     monitor_->statusModel().TotalTestTime(monitor_->settings().misc.totalTestTime);
     fStatusFrm_->show();

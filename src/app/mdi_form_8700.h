@@ -9,9 +9,10 @@
 // ends it after the running step, one while a box is open once the box is gone.
 //
 // Child-window layout: WIN_n holds left, top, width and height as fractions
-// of the MDI area's client width (left, width) and height (top, height),
-// joined by "|" when written; "," is accepted when reading.
+// of the MDI area's client size; app/child_layout.h places the windows and
+// keeps them at their fractions when the frame changes size.
 
+#include "app/child_layout.h"
 #include "app/monitor.h"
 
 #include <QMainWindow>
@@ -90,10 +91,11 @@ private:
     // Start-up steps 9 to 14 (windows placed at their layouts, database opened).
     void placeWindowsAndOpenDatabase();
     void shutDown();
-    QSize layoutArea() const;
+    QSize layoutArea() const { return childLayout_->areaSize(); }
 
     Monitor* monitor_ = nullptr;
     QMdiArea* mdiArea_ = nullptr;
+    ChildLayout* childLayout_ = nullptr;
     QAction* mnuTestTime_ = nullptr;
     QAction* mnuDiag_ = nullptr;
 
@@ -112,13 +114,5 @@ private:
     bool closeAfterStartUp_ = false;
     bool shutDownDone_ = false;
 };
-
-// Keeps one saved fraction in range: below 0 gives "1E-01", above 1 gives
-// "9E-01"; anything else (0 and 1 included) is returned unchanged.
-QString ClampLayoutFraction(const QString& text);
-
-// Parses a layout text: "|"-separated when it holds a "|", otherwise
-// ","-separated. Returns false unless there are four finite numbers.
-bool parseWindowLayout(const QString& text, double fractions[4]);
 
 } // namespace qqc

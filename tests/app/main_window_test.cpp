@@ -2,6 +2,7 @@
 #include "app/prompters.h"
 
 #include "db/db_fixture.h"
+#include "link/ui/frm_status.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
 #include "support/scripted_prompter.h"
@@ -18,6 +19,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -34,6 +37,18 @@ TEST(WindowLayout, OutOfRangeFractionsAreReplacedAndInvalidTextsRefused)
     double f[4];
     for (const char* text : {"0.1|0.2|0.3", "0.1|x|0.3|0.4", "0.1|inf|0.3|0.4", ""})
         EXPECT_FALSE(parseWindowLayout(text, f)) << text;
+}
+
+// A window enlarged to its content's minimum grows leftward (upward) where
+// the area's edge would cut it, never past 0; one the layout itself puts
+// past the edge is left there.
+TEST(WindowLayout, ChildGeometryGrowsToTheMinimumAndAwayFromTheAreasEdge)
+{
+    const QSize area(1000, 500);
+    EXPECT_EQ(childGeometry({0.1, 0.2, 0.3, 0.4}, area, QSize(50, 50)), QRect(100, 100, 300, 200));
+    EXPECT_EQ(childGeometry({0.75, 0.38, 0.15, 0.30}, area, QSize(300, 250)), QRect(700, 190, 300, 250));
+    EXPECT_EQ(childGeometry({0.1, 0, 0.2, 1}, area, QSize(1200, 600)), QRect(0, 0, 1200, 600));
+    EXPECT_EQ(childGeometry({0.9, 0, 0.5, 0.1}, area, QSize(100, 10)), QRect(900, 0, 500, 50));
 }
 
 // A stop request while a box waits: the box and the dialog under it close
@@ -88,6 +103,83 @@ protected:
     }
 };
 
+// A window manager sizes the frame after start-up laid the children out.
+void resizeLikeAWindowManager(QWidget& frame, QSize size)
+{
+    frame.resize(size);
+    QCoreApplication::processEvents();
+}
+
+TEST_F(MainWindowTest, ChildrenFollowTheFramesSizeUntilSomethingElseMovesThem)
+{
+    startUp();
+    resizeLikeAWindowManager(*form, QSize(1600, 1000));
+    ASSERT_GT(area().width(), 1500);
+    EXPECT_EQ(sub(form->fDataFrm())->geometry(), expected(0.004, 0, 0.98, 0.40));
+    EXPECT_EQ(sub(form->fCustomerFrm())->geometry(), expected(0.42, 0.62, 0.52, 0.30));
+
+    // A window the user moved, and one placed by the Status command, stay put.
+    sub(form->fAlarmFrm())->move(30, 40);
+    const QRect moved = sub(form->fAlarmFrm())->geometry();
+    form->mnuStatus_Click();
+    const QRect status = sub(form->fStatusFrm())->geometry();
+    resizeLikeAWindowManager(*form, QSize(1280, 770));
+    EXPECT_EQ(sub(form->fAlarmFrm())->geometry(), moved);
+    EXPECT_EQ(sub(form->fStatusFrm())->geometry(), status);
+    EXPECT_EQ(sub(form->fDataFrm())->geometry(), expected(0.004, 0, 0.98, 0.40));
+}
+
+// The layout is saved relative to the frame: start-up at the first size, the
+// window manager's resize, exit, twice over, keeps every fraction.
+TEST_F(MainWindowTest, LayoutKeepsItsFractionsOverRestartsWithAWindowManagersResize)
+{
+    home.write("quorvelqc.ini", "[COMM]\r\nPORT=1\r\n");
+    QStringList saved[2];
+    for (QStringList& layouts : saved) {
+        startUp();
+        resizeLikeAWindowManager(*form, QSize(1600, 1000));
+        form->close();
+        form.reset();
+        IniFile file(home.file("quorvelqc.ini"));
+        for (int i = 1; i <= 6; ++i)
+            layouts << file.readText("WINDOWS", QString("WIN_%1").arg(i), "");
+    }
+    const double defaults[5][4] = {
+        {0.004, 0.41, 0.38, 0.22}, {0.004, 0, 0.98, 0.40}, {0.004, 0.64, 0.36, 0.27},
+        {0.12, 0.02, 0.59, 0.65}, {0.42, 0.62, 0.52, 0.30}};
+    for (const QStringList& layouts : saved) {
+        for (int i = 0; i < 5; ++i) {
+            const QStringList f = layouts[i].split('|');
+            ASSERT_EQ(f.size(), 4) << layouts[i].toStdString();
+            for (int k = 0; k < 4; ++k)
+                EXPECT_NEAR(f[k].toDouble(), defaults[i][k], 0.002) << "WIN_" << i + 1 << " " << layouts[i].toStdString();
+        }
+    }
+    EXPECT_EQ(saved[1], saved[0]);
+}
+
+// A frame maximised on a 1280 x 800 screen: the status window at its default
+// layout is too narrow for its content, so it takes its content's minimum and
+// every caption and the gauge show whole inside the frame.
+TEST_F(MainWindowTest, StatusWindowAtTheDefaultLayoutShowsItsContentWholeOnASmallScreen)
+{
+    startUp();
+    resizeLikeAWindowManager(*form, QSize(1280, 770));
+    auto* status = qobject_cast<frmStatus*>(form->fStatusFrm());
+    ASSERT_NE(status, nullptr);
+    QMdiSubWindow* window = sub(status);
+    EXPECT_TRUE(QRect(QPoint(0, 0), area()).contains(window->geometry()));
+    EXPECT_GE(window->height(), expected(0, 0, 0, 0.30).height());
+    for (int code : {UnitStatus::NotPluggedIn, UnitStatus::AvailableForTest}) {
+        form->monitor().statusModel().DoGridStatus(code);
+        const GridControl* panel = status->panel();
+        const QWidget* parts[] = {status->txtStatus, panel, panel->Gauge8700, panel->Gauge8700Text, panel->lblDiel};
+        for (const QWidget* w : parts)
+            EXPECT_TRUE(window->contentsRect().contains(QRect(w->mapTo(window, QPoint(0, 0)), w->size())))
+                << w->objectName().toStdString() << " at status " << code;
+    }
+}
+
 TEST_F(MainWindowTest, NoSettingsFileAsksForThePortAndOpensTheSixWindowsAtTheDefaults)
 {
     startUp();
@@ -100,7 +192,9 @@ TEST_F(MainWindowTest, NoSettingsFileAsksForThePortAndOpensTheSixWindowsAtTheDef
     EXPECT_EQ(sub(form->fReferenceFrm())->geometry(), expected(0.004, 0.64, 0.36, 0.27));
     EXPECT_EQ(sub(form->fReportFrm())->geometry(), expected(0.12, 0.02, 0.59, 0.65));
     EXPECT_EQ(sub(form->fCustomerFrm())->geometry(), expected(0.42, 0.62, 0.52, 0.30));
-    EXPECT_EQ(sub(form->fStatusFrm())->geometry(), expected(0.75, 0.38, 0.15, 0.30));
+    // The status window is wider than 0.15 of this frame: its content needs more.
+    EXPECT_EQ(sub(form->fStatusFrm())->geometry(),
+              QRect(expected(0.75, 0.38, 0, 0).topLeft(), sub(form->fStatusFrm())->minimumSizeHint()));
     for (auto w : {Monitor::AlarmWindow, Monitor::DataWindow, Monitor::ReferenceWindow, Monitor::ReportWindow,
                    Monitor::CustomerWindow, Monitor::StatusWindow})
         EXPECT_TRUE(form->monitor().windowOpen(w)) << w;

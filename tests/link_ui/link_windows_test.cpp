@@ -6,6 +6,7 @@
 #include "sim/command_responder.h"
 #include "support/scripted_prompter.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -38,6 +39,29 @@ TEST(FrmStatus, FollowsItsModelIncludingWhatItHeldBeforeTheWindowExisted)
     EXPECT_EQ(w.panel()->Gauge8700Text->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     model.NewState(27, 0, 7);
     EXPECT_EQ(w.txtStatus->toPlainText(), QStringLiteral("Testing \nTesting...007"));
+}
+
+// With a large font the panel widens: every caption fits its label, and the
+// window's minimum holds the text and the panel at its lower position.
+TEST(FrmStatus, EveryCaptionFitsAndTheMinimumHoldsThePanelAtEitherPosition)
+{
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSize(18);
+    QApplication::setFont(large);
+    UnitStateModel model;
+    frmStatus w(model);
+    QApplication::setFont(before);
+    const QLabel* caption = w.panel()->Gauge8700Text;
+    for (int code : {UnitStatus::CommunicationsError, UnitStatus::PortNotDefined, UnitStatus::PollBlockedLast, 0}) {
+        model.DoGridStatus(code);
+        EXPECT_LE(caption->fontMetrics().horizontalAdvance(caption->text()), caption->width()) << code;
+    }
+    w.resize(w.minimumSizeHint());
+    model.DoGridStatus(UnitStatus::AvailableForTest);  // the lower position
+    EXPECT_TRUE(w.rect().contains(w.panel()->geometry()));
+    EXPECT_TRUE(w.rect().contains(w.txtStatus->geometry()));
+    EXPECT_EQ(w.txtStatus->width(), w.panel()->width());
 }
 
 TEST(FrmDiag, StartAndCancelDrivePollingAndAbortClosesTheWindow)

@@ -1,17 +1,44 @@
 #include "link/ui/frm_status.h"
 
+#include "link/unit_status.h"
+
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
+#include <algorithm>
+
 namespace qqc {
+
+namespace {
+// The width of the widest caption the panel can show, in `metrics`.
+int widestStatusCaption(const QFontMetrics& metrics)
+{
+    using namespace UnitStatus;
+    int widest = 0;
+    const auto measure = [&](int code) {
+        widest = std::max(widest, metrics.horizontalAdvance(unitStatusFor(code, 9999).caption));
+    };
+    // The named states, the poll blocks and a four-digit count-down.
+    for (int code : {PortNotDefined, TestDataReady, NotPluggedIn, AvailableForTest, Reset, ReadingTestData,
+                     CommunicationsError})
+        measure(code);
+    for (int code = PollBlockedFirst; code <= PollBlockedLast; ++code)
+        measure(code);
+    measure(0);
+    return widest;
+}
+} // namespace
 
 GridControl::GridControl(QWidget* parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("GridControl"));
     setFrameShape(QFrame::StyledPanel);
-    const int w = twipsToPixels(3000);
+    // 3000 twips, or wider when the font needs it for the widest caption (the
+    // labels sit 8 pixels in from each side).
+    const int w = std::max(twipsToPixels(3000), widestStatusCaption(fontMetrics()) + 16 + 4);
     Gauge8700 = new QProgressBar(this);
     Gauge8700->setObjectName(QStringLiteral("Gauge8700"));
     Gauge8700->setRange(0, GaugeMaximum);
@@ -53,8 +80,8 @@ frmStatus::frmStatus(UnitStateModel& model, QWidget* parent) : QWidget(parent), 
     txtStatus = new QPlainTextEdit(this);
     txtStatus->setObjectName(QStringLiteral("txtStatus"));
     txtStatus->setReadOnly(true);
-    txtStatus->setGeometry(8, 8, twipsToPixels(3000), 48);
     grid_ = new GridControl(this);
+    txtStatus->setGeometry(8, 8, grid_->width(), 48);
     baseTop_ = txtStatus->y() + txtStatus->height() + 8;
     grid_->move(txtStatus->x(), baseTop_);
     // Room for the panel at its lower position too.
@@ -67,6 +94,14 @@ frmStatus::frmStatus(UnitStateModel& model, QWidget* parent) : QWidget(parent), 
     showUnitStatus();
     showStateText();
     grid_->showCalInfo(model_);
+}
+
+QSize frmStatus::minimumSizeHint() const
+{
+    // The procedure text and the panel at its lower position, with the margin
+    // they sit in: less would cut a caption or the gauge.
+    return QSize(grid_->x() + grid_->width() + txtStatus->x(),
+                 baseTop_ + twipsToPixels(GridStatusStepTwips) + grid_->height() + txtStatus->y());
 }
 
 void frmStatus::showUnitStatus()

@@ -48,6 +48,8 @@ public:
     UnitStateModel& model() const { return model_; }
     GridControl* panel() const { return grid_; }
     int panelBaseTop() const { return baseTop_; }
+    // Room for the procedure text and the panel at either position.
+    QSize minimumSizeHint() const override;
 
     QPlainTextEdit* txtStatus = nullptr;
 
