@@ -1,7 +1,8 @@
 // quorvelqc: the monitor program. Options: --home DIR (also QUORVELQC_HOME)
 // sets the program folder; --unattended answers every prompt without a
 // person (see app/prompters.h); --list-samples prints the stored samples and
-// exits; --version; --help. SIGTERM and SIGINT shut down like "File" > "Exit",
+// exits; --capture FILE records the serial line for support (see
+// link/line_capture.h); --version; --help. SIGTERM and SIGINT shut down like "File" > "Exit",
 // answering any open or later prompt the way --unattended does.
 
 #include "app/mdi_form_8700.h"
@@ -27,6 +28,7 @@ struct Options {
     QString home;
     bool unattended = false;
     bool listSamples = false;
+    QString capture;  // absolute; empty: MISC/CAPTURE decides
 };
 
 // Parses the command line before any window system is touched, so --help
@@ -56,11 +58,19 @@ Options parseCommandLine(int argc, char** argv)
         QStringLiteral("list-samples"),
         QStringLiteral("Print the samples of the database named in the settings file (number, date, dielectric, "
                        "ferrous index, water, Trifold values) and exit; needs no display."));
+    const QCommandLineOption captureOption(
+        QStringLiteral("capture"),
+        QStringLiteral("Append every byte received and sent on the serial line, with its time, to FILE (kept below "
+                       "MISC/CAPTURESIZE megabytes, default 4, by moving it to FILE.1); replaces MISC/CAPTURE."),
+        QStringLiteral("FILE"));
     parser.addOption(homeOption);
     parser.addOption(unattendedOption);
     parser.addOption(listSamplesOption);
+    parser.addOption(captureOption);
     parser.process(parsing);  // exits after --help, --version or an unknown option
-    return {parser.value(homeOption), parser.isSet(unattendedOption), parser.isSet(listSamplesOption)};
+    const QString capture = parser.value(captureOption);
+    return {parser.value(homeOption), parser.isSet(unattendedOption), parser.isSet(listSamplesOption),
+            capture.isEmpty() ? QString() : QDir(capture).absolutePath()};
 }
 
 // Chooses, creates and sets the program folder; false when it cannot be made.
@@ -119,6 +129,7 @@ int main(int argc, char** argv)
     int status = 0;
     {
         qqc::MDIForm8700 form;
+        form.monitor().setCaptureFile(options.capture);
         if (widgetPrompter != nullptr)
             widgetPrompter->setParent(&form);
 

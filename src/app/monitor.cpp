@@ -35,6 +35,7 @@ void Monitor::readStartupSettings()
                      MsgStyle::Ok | MsgStyle::Exclamation, settingsPath_ + QLatin1Char('|') + file.errorString());
     settings_.misc.readStartup(*ini_);
     firmware31_ = false;
+    startCapture();
 }
 
 bool Monitor::ReadSettings()

@@ -33,6 +33,7 @@ class Database;
 class SampleDatabase;
 } // namespace db
 
+class LineCapture;
 class SerialPort;
 class UnitLink;
 class frmTestTime;
@@ -117,6 +118,15 @@ public:
     void setLinkPort(std::unique_ptr<SerialPort> port);
     // The unit's port while it is open, otherwise nullptr.
     SerialPort* linkPort();
+    // The line capture file named on the command line (--capture); it wins
+    // over MISC/CAPTURE. Set before start-up.
+    void setCaptureFile(const QString& path) { captureOverride_ = path; }
+    // The capture under way (start-up step 5 starts it), or nullptr.
+    LineCapture* lineCapture() const { return capture_.get(); }
+    // `port` wrapped so the capture sees its bytes while capturing is on;
+    // `port` itself otherwise. The unit's and the diagnostics ports go
+    // through here.
+    std::unique_ptr<SerialPort> capturedPort(std::unique_ptr<SerialPort> port);
     // What the status window shows; the window (owned by the frame) follows
     // it. openStatusWindow() gives it only while the window's open flag is
     // set, otherwise nullptr: nothing is kept for a closed window.
@@ -236,6 +246,9 @@ private:
     // link
     UnitStateModel statusModel_;
     std::unique_ptr<UnitLink> link_;
+    QString captureOverride_;
+    std::shared_ptr<LineCapture> capture_;
+    void startCapture();  // from --capture or MISC/CAPTURE and CAPTURESIZE
     // ProcessTestData step 2: the frame decoded on top of `current`; empty
     // after a failure, which went through the error reporter (`aborted` is
     // set when it was answered with Abort).

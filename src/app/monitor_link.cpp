@@ -5,12 +5,15 @@
 #include "app/monitor.h"
 
 #include "core/record.h"
+#include "link/capturing_port.h"
 #include "link/record_decoder.h"
 #include "link/serial_port.h"
 #include "link/unit_link.h"
+#include "util/program_folder.h"
 #include "util/prompter.h"
 
 #include <QCursor>
+#include <QDir>
 #include <QGuiApplication>
 
 namespace qqc {
@@ -29,7 +32,7 @@ UnitLink& Monitor::unitLink()
 
 void Monitor::setLinkPort(std::unique_ptr<SerialPort> port)
 {
-    link_ = std::make_unique<UnitLink>(std::move(port));
+    link_ = std::make_unique<UnitLink>(capturedPort(port ? std::move(port) : std::make_unique<QtSerialPort>()));
     UnitLink& link = *link_;
     link.setDebugLog(settings_.misc.debug);
     link.setStatusModel(&statusModel_);
@@ -41,6 +44,29 @@ void Monitor::setLinkPort(std::unique_ptr<SerialPort> port)
         firmware31_ = link_->firmware31();
         emit testTimeAvailable(true);
     });
+}
+
+void Monitor::startCapture()
+{
+    // A relative name in the settings file is in the program folder; the
+    // command line's is made absolute where it is read.
+    const QString& key = settings_.misc.capture;
+    const QString path = !captureOverride_.isEmpty() ? captureOverride_
+                         : key.isEmpty()              ? QString()
+                         : QDir::isAbsolutePath(key)  ? key
+                                                      : programFile(key);
+    const qint64 limit = qint64(settings_.misc.captureSizeMb) * 1024 * 1024;
+    if (path.isEmpty())
+        capture_.reset();
+    else if (!capture_ || capture_->path() != path || capture_->sizeLimit() != limit)
+        capture_ = std::make_shared<LineCapture>(path, limit);
+}
+
+std::unique_ptr<SerialPort> Monitor::capturedPort(std::unique_ptr<SerialPort> port)
+{
+    if (!capture_)
+        return port;
+    return std::make_unique<CapturingPort>(std::move(port), capture_);
 }
 
 SerialPort* Monitor::linkPort()

@@ -128,7 +128,7 @@ void Monitor::runDiagCommand()
 {
     // The diagnostics window takes the line over with a port of its own.
     closeSerialLink();
-    frmDiag dialog(std::make_unique<QtSerialPort>(), QApplication::activeWindow());
+    frmDiag dialog(capturedPort(std::make_unique<QtSerialPort>()), QApplication::activeWindow());
     dialog.setComPort(settings_.comm.port);
     dialog.setDevice(settings_.comm.device);
     dialog.setMagnetVisible(firmware31_);

@@ -43,6 +43,10 @@ void MiscSettings::readStartup(const IniFile& ini)
     totalTestTime = ini.readInt(kMisc, QStringLiteral("TOTALTESTTIME"), 50);
     testTimeIncrement = ini.readInt(kMisc, QStringLiteral("TESTTIMEINCREMENT"), 1);
     downloadTestTime = ini.readInt(kMisc, QStringLiteral("DOWNLOADTESTTIME"), 0);
+    capture = ini.readPath(kMisc, QStringLiteral("CAPTURE"), QString());
+    captureSizeMb = ini.readInt(kMisc, QStringLiteral("CAPTURESIZE"), 4);
+    if (captureSizeMb < 1)
+        captureSizeMb = 4;
 }
 
 void MiscSettings::readImageFlag(const IniFile& ini) { img = ini.readFlag(kMisc, QStringLiteral("IMG")); }

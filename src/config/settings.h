@@ -6,7 +6,8 @@
 // whole (cutting it would name a different file).
 //
 //   MISC     IAMQUX, CHART, VQMIMPORT, IMG, DEBUG (flags), TOTALTESTTIME (50),
-//            TESTTIMEINCREMENT (1), DOWNLOADTESTTIME (0), SUPPORTEMAIL
+//            TESTTIMEINCREMENT (1), DOWNLOADTESTTIME (0), SUPPORTEMAIL,
+//            CAPTURE (the line capture file; empty: none), CAPTURESIZE (4, MB)
 //   OVLABELS REPORT0..REPORT7 (report labels; REPORT5 the logo path, REPORT7
 //            written but never read), COLORREDUCTION (0), DOWNLOADCAL (0)
 //   COMM     PORT (0; below 1 means not set), DEVICE (a device name used
@@ -36,9 +37,11 @@ struct MiscSettings {
     int totalTestTime = 50;
     int testTimeIncrement = 1;
     int downloadTestTime = 0;
+    QString capture;         // the line capture file, as written (empty: none)
+    int captureSizeMb = 4;   // the capture file's size limit
 
-    // Start-up steps 4 and 5: the flags IAMQUX, CHART, VQMIMPORT and the
-    // three test-time numbers.
+    // Start-up steps 4 and 5: the flags IAMQUX, CHART, VQMIMPORT, the three
+    // test-time numbers and the line capture.
     void readStartup(const IniFile& ini);
     void readImageFlag(const IniFile& ini);  // step 9
     void readDebugFlag(const IniFile& ini);  // step 13

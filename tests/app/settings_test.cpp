@@ -2,6 +2,7 @@
 #include "app/program_options.h"
 #include "app/prompters.h"
 #include "config/settings.h"
+#include "link/capturing_port.h"
 
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -141,6 +142,35 @@ TEST(MonitorShell, UnreadableSettingsFileIsReportedAndDefaultsAreUsed)
     EXPECT_TRUE(prompts.messages[0].text.startsWith("The settings file " + home.file("quorvelqc.ini") + " cannot be read"))
         << prompts.messages[0].text.toStdString();
     EXPECT_EQ(m.settings().misc.totalTestTime, 50);
+}
+
+} // namespace
+} // namespace qqc
+
+namespace qqc {
+namespace {
+
+// MISC/CAPTURE names the capture file (a relative name in the program
+// folder); --capture wins over it; the unit's port is captured.
+TEST(MonitorShell, CaptureFromTheKeyOrTheCommandLine)
+{
+    test::TempHome home;
+    home.write("quorvelqc.ini", "[MISC]\r\nCAPTURE=line.capture\r\nCAPTURESIZE=2\r\n");
+    Monitor monitor;
+    monitor.readStartupSettings();
+    ASSERT_NE(nullptr, monitor.lineCapture());
+    EXPECT_EQ(home.file("line.capture"), monitor.lineCapture()->path());
+    EXPECT_EQ(2 * 1024 * 1024, monitor.lineCapture()->sizeLimit());
+    EXPECT_NE(nullptr, dynamic_cast<CapturingPort*>(&monitor.unitLink().port()));
+
+    monitor.setCaptureFile(home.file("given.capture"));
+    monitor.readStartupSettings();
+    EXPECT_EQ(home.file("given.capture"), monitor.lineCapture()->path());
+
+    home.write("quorvelqc.ini", "");
+    monitor.setCaptureFile(QString());
+    monitor.readStartupSettings();
+    EXPECT_EQ(nullptr, monitor.lineCapture());
 }
 
 } // namespace
