@@ -5,6 +5,8 @@
 #include <QStringList>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace qqc::sim {
 
@@ -44,7 +46,18 @@ Record file (--record): one line per event, "<ms> <EVENT> <details>":
   TXD <table>=...   the tables of a sent test record, in their text form
   CAL f220,f300,d220,d300   a calibration download received
   TESTTIME n        a test time setting byte received
-  CONNECTED, UNPLUG, REPLUG <device>, SILENCE s)";
+  CONNECTED, UNPLUG, REPLUG <device>, SILENCE s
+
+Replay (--replay FILE, instead of a scenario): plays what the monitor received
+in a line capture (quorvelqc --capture) with its timing divided by --speed, and
+answers the monitor's commands with what followed them in the capture. Give
+FILE.1 before FILE to play a rotated capture whole.)";
+
+[[noreturn]] void optionError(const char* text)
+{
+    std::fprintf(stderr, "quorvelqc-sim: %s\n", text);
+    std::exit(2);
+}
 
 } // namespace
 
@@ -82,8 +95,17 @@ SimOptions readOptions(const QCoreApplication& app)
                                          QStringLiteral("M.m.r"), QStringLiteral("3.1.0"));
     const QCommandLineOption seedOpt(QStringLiteral("seed"), QStringLiteral("Noise seed (default 1)."),
                                      QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption replayOpt(QStringLiteral("replay"),
+                                       QStringLiteral("Play back a line capture (may be given more than once)."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption speedOpt(QStringLiteral("speed"),
+                                      QStringLiteral("Replay X times faster than recorded (default 1)."),
+                                      QStringLiteral("X"), QStringLiteral("1"));
+    const QCommandLineOption stallOpt(QStringLiteral("stall"),
+                                      QStringLiteral("Seconds the replay waits for a recorded command (default 5)."),
+                                      QStringLiteral("SECONDS"), QStringLiteral("5"));
     parser.addOptions({linkOpt, scenarioOpt, fastOpt, noWaitOpt, tickOpt, recordOpt, dielOpt, ironOpt, waterOpt,
-                       lcontOpt, calOpt, firmwareOpt, seedOpt});
+                       lcontOpt, calOpt, firmwareOpt, seedOpt, replayOpt, speedOpt, stallOpt});
     parser.process(app);
 
     SimOptions o;
@@ -102,6 +124,17 @@ SimOptions readOptions(const QCoreApplication& app)
     if (cal.size() == 4)
         o.cal = {cal[0].toInt(), cal[1].toInt(), cal[2].toInt(), cal[3].toInt()};
     o.scenario = parser.value(scenarioOpt);
+    o.replay = parser.values(replayOpt);
+    bool ok = false;
+    o.speed = parser.value(speedOpt).toDouble(&ok);
+    if (!ok || !(o.speed > 0))
+        optionError("--speed takes a number above 0");
+    const double stall = parser.value(stallOpt).toDouble(&ok);
+    if (!ok || stall < 0)
+        optionError("--stall takes a number of seconds");
+    o.stallMs = int(std::lround(stall * 1000));
+    if (!o.replay.isEmpty() && !o.scenario.isEmpty())
+        optionError("--replay and --scenario cannot be given together");
     return o;
 }
 

@@ -4,6 +4,7 @@
 #include "sim/unit_model.h"
 
 #include <QString>
+#include <QStringList>
 
 class QCoreApplication;
 
@@ -20,6 +21,9 @@ struct SimOptions {
     QString firmware = QStringLiteral("3.1.0");
     quint32 seed = 1;
     QString scenario;    // the --scenario text (empty: none given)
+    QStringList replay;  // line captures to play back, in order (--replay)
+    double speed = 1;    // the replay's gaps are divided by this
+    int stallMs = 5000;  // how long the replay waits for a recorded command
 };
 
 // Reads the command line of `app`; --help and a wrong option end the program

@@ -25,6 +25,7 @@ volatile std::sig_atomic_t stopRequested = 0;
 } // namespace
 
 void Simulator::requestStop() { stopRequested = 1; }
+bool Simulator::stopping() { return stopRequested != 0; }
 
 Simulator::Simulator(SimOptions options) : opt_(std::move(options)), log_(opt_.recordPath) {}
 

@@ -5,10 +5,12 @@
 // calibrations and whole tests built from the unit model, with faults on
 // request. Bytes go out at the line's real rate (about 1.04 ms a byte at
 // 9600 baud) unless the options say fast; every event goes to the EventLog.
+// With --replay it plays a capture of a real line instead (simulator_replay.cpp).
 
 #include "sim/command_responder.h"
 #include "sim/event_log.h"
 #include "sim/pty.h"
+#include "sim/replay_plan.h"
 #include "sim/scenario.h"
 #include "sim/sim_options.h"
 
@@ -28,6 +30,10 @@ public:
     // Runs `steps`, then answers commands until stopped (requestStop() or an
     // "exit" step); false when a step fails.
     bool run(const QList<ScenarioStep>& steps);
+    // Plays a line capture back (sim/replay_plan.h) once the monitor has
+    // opened the line, reports on standard error what went differently, then
+    // keeps the line open, answering nothing, until stopped.
+    void replay(ReplayPlan& plan);
     // Asks the running simulator to end; safe in a signal handler.
     static void requestStop();
 
@@ -46,6 +52,7 @@ private:
     void noteConnection();
     void waitForMonitor();
     quint32 nextRandom();
+    static bool stopping();
 
     SimOptions opt_;
     CommandResponder responder_;
