@@ -136,17 +136,22 @@ TEST(CaptureReplay, AReplayedCaptureStoresTheSameSamplesAndGetsTheSameCommands)
         << replay.events().join('\n').toStdString();
     ASSERT_TRUE(test::waitUntil([&] { return sampleCount(second.db()) == kTests; }, 10000));
     second.stop();
-    EXPECT_EQ(replay.events().filter("REPLAY finished").first(),
+    EXPECT_EQ(replay.events().filter("REPLAY finished").first().toStdString(),
               QString("REPLAY finished; %1 command bytes as recorded, 0 others dropped, 0 commands not sent")
-                  .arg(commands.size()));
+                  .arg(commands.size())
+                  .toStdString());
 
     const QStringList skip{"SampleID", "SampleDate"};
     const QStringList samples = rows(original.db(), "SELECT * FROM Samples ORDER BY SampleID", skip);
     ASSERT_EQ(kTests, samples.size());
-    EXPECT_EQ(samples, rows(second.db(), "SELECT * FROM Samples ORDER BY SampleID", skip));
+    EXPECT_EQ(samples.join('\n').toStdString(),
+              rows(second.db(), "SELECT * FROM Samples ORDER BY SampleID", skip).join('\n').toStdString());
     const QString details = "SELECT s.SampleNum, d.* FROM SampleDetails d JOIN Samples s ON s.SampleID = d.SampleID "
                             "ORDER BY s.SampleNum, d.ParmID";
-    EXPECT_EQ(rows(original.db(), details, skip), rows(second.db(), details, skip));
+    const QStringList originalDetails = rows(original.db(), details, skip);
+    EXPECT_GE(originalDetails.size(), 5 * kTests);
+    EXPECT_EQ(originalDetails.join('\n').toStdString(),
+              rows(second.db(), details, skip).join('\n').toStdString());
     // The second monitor received the unit's bytes whole and sent what the first did.
     EXPECT_EQ(bytesOf(capture, CaptureEntry::Rx), bytesOf(replayed, CaptureEntry::Rx));
     EXPECT_EQ(commands, bytesOf(replayed, CaptureEntry::Tx));
