@@ -166,11 +166,6 @@ TEST(MonitorShell, CaptureFromTheKeyOrTheCommandLine)
     monitor.setCaptureFile(home.file("given.capture"));
     monitor.readStartupSettings();
     EXPECT_EQ(home.file("given.capture"), monitor.lineCapture()->path());
-
-    home.write("quorvelqc.ini", "");
-    monitor.setCaptureFile(QString());
-    monitor.readStartupSettings();
-    EXPECT_EQ(nullptr, monitor.lineCapture());
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// The replay's timing and its alignment on the monitor's commands, on a
-// clock the test moves.
+// The replay's alignment on the monitor's commands, on a clock the test
+// moves (the end-to-end replay is in tests/app/capture_replay_test.cpp).
 #include "sim/replay_plan.h"
 
 #include <gtest/gtest.h>
@@ -7,55 +7,32 @@
 namespace qqc::sim {
 namespace {
 
-const QDateTime t0(QDate(2026, 12, 6), QTime(18, 0), Qt::UTC);
-
-CaptureEntry rx(int ms, const QByteArray& bytes, int line = 0) { return {CaptureEntry::Rx, t0.addMSecs(ms), bytes, {}, line}; }
-CaptureEntry tx(int ms, const QByteArray& bytes, int line = 0) { return {CaptureEntry::Tx, t0.addMSecs(ms), bytes, {}, line}; }
-CaptureEntry note(int ms, const QString& text) { return {CaptureEntry::Note, t0.addMSecs(ms), {}, text, 0}; }
-
-// A reset the monitor answered with "J" (acknowledged "T") 400 ms later,
-// and a status 1000 ms after the acknowledgement.
-const QList<CaptureEntry> resetAndDownload{note(0, "OPEN /dev/ttyUSB0"), rx(2000, "<reset>"), tx(2400, "J", 7),
-                                           rx(2420, "T"), rx(3420, "<status>")};
-
-TEST(ReplayPlan, KeepsTheLeadInAndWaitsForEachCommandBeforeItsAnswer)
+TEST(ReplayPlan, DropsStrayBytesGivesUpOnAMissingCommandAndFollowsCommandsWithTheirGap)
 {
-    ReplayPlan plan(resetAndDownload, 10, 5000);
-    // The monitor's start-up time is kept as recorded; later gaps shrink tenfold.
+    const QDateTime t0(QDate(2026, 12, 6), QTime(18, 0), Qt::UTC);
+    const auto at = [&t0](int ms) { return t0.addMSecs(ms); };
+    // A reset answered with "J" (acknowledged "T"), then "S" (acknowledged "]").
+    ReplayPlan plan({{CaptureEntry::Note, at(0), {}, "OPEN /dev/ttyUSB0", 1}, {CaptureEntry::Rx, at(2000), "<reset>", {}, 2},
+                     {CaptureEntry::Tx, at(2400), "J", {}, 3}, {CaptureEntry::Rx, at(2420), "T", {}, 4},
+                     {CaptureEntry::Tx, at(3000), "S", {}, 5}, {CaptureEntry::Rx, at(3100), "]", {}, 6}},
+                    10, 3000);
     EXPECT_EQ(plan.advance(0).send, "");
-    EXPECT_EQ(plan.advance(1999).send, "");
-    EXPECT_EQ(plan.advance(2000).send, "<reset>");
-    // The answer waits for the command, however late it comes ...
-    EXPECT_EQ(plan.advance(4000).send, "");
-    plan.received('J');
-    const ReplayPlan::Step step = plan.advance(4100);
-    EXPECT_EQ(step.send, "");
-    EXPECT_EQ(step.waitMs, 2);
-    // ... and then follows it with the recorded gap.
-    EXPECT_EQ(plan.advance(4102).send, "T");
-    EXPECT_EQ(plan.advance(4201).send, "");
-    EXPECT_EQ(plan.advance(4202).send, "<status>");
-    EXPECT_TRUE(plan.finished());
-    EXPECT_EQ(plan.advance(4300).waitMs, -1);
-    EXPECT_EQ(plan.matchedBytes(), 1);
-    EXPECT_EQ(plan.stalls(), 0);
-}
-
-TEST(ReplayPlan, DropsStrayBytesAndGoesOnWhenACommandNeverComes)
-{
-    ReplayPlan plan(resetAndDownload, 1, 3000);
-    EXPECT_EQ(plan.advance(0).send, "");
+    EXPECT_EQ(plan.advance(1999).send, "");  // the lead-in is kept whatever the speed
     EXPECT_EQ(plan.advance(2000).send, "<reset>");
     plan.received('x');
     EXPECT_EQ(plan.advance(2100).send, "");
-    EXPECT_EQ(plan.unexpectedBytes(), 1);
-    // Due at 2400; given up 3 s later, and what followed it comes as recorded.
-    EXPECT_EQ(plan.advance(5399).send, "");
-    EXPECT_EQ(plan.advance(5400).send, "");
-    EXPECT_EQ(plan.stalls(), 1);
-    EXPECT_EQ(plan.advance(5420).send, "T");
-    EXPECT_EQ(plan.takeMessages(), (QStringList{"line 7: the monitor sent 78 where 4A was recorded; dropped",
-                                                "line 7: the monitor did not send 4A within 3 s; going on"}));
+    // "J" was due at 2040; given up 3 s later, and its answer follows as recorded.
+    EXPECT_EQ(plan.advance(5039).send, "");
+    EXPECT_EQ(plan.advance(5040).send, "");
+    EXPECT_EQ(plan.advance(5042).send, "T");
+    // "S" comes late; its answer follows it by the recorded gap, a tenth of 100 ms.
+    plan.received('S');
+    EXPECT_EQ(plan.advance(9000).send, "");
+    EXPECT_EQ(plan.advance(9010).send, "]");
+    EXPECT_EQ(plan.advance(9010).waitMs, -1);
+    EXPECT_EQ(plan.takeMessages(), (QStringList{"line 3: the monitor sent 78 where 4A was recorded; dropped",
+                                                "line 3: the monitor did not send 4A within 3 s; going on"}));
+    EXPECT_EQ(plan.matchedBytes(), 1);
 }
 
 } // namespace
