@@ -1,6 +1,7 @@
 #include "util/ini_file.h"
 
 #include "util/common.h"
+#include "util/cp1252.h"
 #include "util/save_file.h"
 
 #include <QFile>
@@ -22,53 +23,17 @@ constexpr int kMaxTextLength = 63;
 // creates are UTF-8. A file is read as UTF-8 when it is valid UTF-8.
 enum class Encoding { Utf8, Windows1252 };
 
-// Windows-1252 for 0x80..0x9F; the rest is Latin-1. The five bytes 1252
-// leaves undefined map to the C1 control of the same value, as Windows
-// converts them, so they come back as the same byte.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
 QString decode(const QByteArray& bytes, Encoding encoding)
 {
-    if (encoding == Encoding::Utf8)
-        return QString::fromUtf8(bytes);
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes.at(i));
-        text[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
-    }
-    return text;
+    return encoding == Encoding::Utf8 ? QString::fromUtf8(bytes) : fromCp1252(bytes);
 }
 
 // False when `text` holds a character Windows-1252 cannot hold.
 bool encodeCp1252(const QString& text, QByteArray& bytes)
 {
-    bytes.clear();
-    bytes.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            bytes.append(char(u));
-            continue;
-        }
-        const char16_t* const end = std::end(kCp1252High);
-        const char16_t* const hit = std::find(std::begin(kCp1252High), end, u);
-        if (hit == end)
-            return false;
-        bytes.append(char(0x80 + (hit - std::begin(kCp1252High))));
-    }
-    return true;
-}
-
-bool isValidUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString ignored = decoder(bytes);
-    return !decoder.hasError();
+    bool lossy = false;
+    bytes = toCp1252(text, &lossy);
+    return !lossy;
 }
 
 struct ParsedFile {

@@ -84,33 +84,38 @@ const QVariant& severityField(const GridSampleRow& r, int column)
 
 } // namespace
 
+QDateTime storedDateTime(const QVariant& stored)
+{
+    if (stored.isNull())
+        return QDateTime();
+    if (stored.typeId() == QMetaType::QDateTime)
+        return stored.toDateTime();
+    if (stored.typeId() == QMetaType::QDate)
+        return stored.toDate().startOfDay();
+    bool ok = false;
+    const double day = stored.toDouble(&ok);
+    if (ok)
+        return day == 0.0 ? QDateTime() : FromOleDate(day);
+    const QString text = stored.toString().trimmed();
+    QDateTime when = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!when.isValid())
+        when = QDateTime::fromString(text, Qt::ISODate);
+    return when;
+}
+
 QString gridDateText(const QVariant& stored)
 {
     if (stored.isNull())
         return QString();
-    QDateTime when;
-    if (stored.typeId() == QMetaType::QDateTime) {
-        when = stored.toDateTime();
-    } else if (stored.typeId() == QMetaType::QDate) {
-        when = stored.toDate().startOfDay();
-    } else {
-        bool ok = false;
-        const double day = stored.toDouble(&ok);
-        if (ok) {
-            if (day == 0.0)
-                return QString();
-            when = FromOleDate(day);
-        } else {
-            const QString text = stored.toString().trimmed();
-            when = QDateTime::fromString(text, Qt::ISODateWithMs);
-            if (!when.isValid())
-                when = QDateTime::fromString(text, Qt::ISODate);
-            if (!when.isValid())
-                return text;
-        }
+    const QDateTime when = storedDateTime(stored);
+    if (!when.isValid()) {
+        // A text that is no date is shown as it is.
+        bool number = false;
+        stored.toDouble(&number);
+        return number || stored.typeId() == QMetaType::QDateTime || stored.typeId() == QMetaType::QDate
+                   ? QString()
+                   : stored.toString().trimmed();
     }
-    if (!when.isValid())
-        return QString();
     return Format(when, QStringLiteral("General Date"));
 }
 

@@ -7,6 +7,7 @@
 
 #include "views/sample_grid_store.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -75,5 +76,8 @@ private:
 // The grid's text of a stored date: the default date/time form, blank for
 // null or 0.
 QString gridDateText(const QVariant& stored);
+// A stored date as a date and time; invalid for null, 0 or a text that is no
+// date.
+QDateTime storedDateTime(const QVariant& stored);
 
 } // namespace qqc

@@ -1,0 +1,199 @@
+#include "views/exchange_format.h"
+
+#include "core/parameters.h"
+#include "util/vb_format.h"
+#include "views/grid_columns.h"
+
+#include <QRegularExpression>
+
+namespace qqc {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// The default text of a stored field: a number in its short single form
+// (2.2, not 2.2000000476837), a text as it is, null as nothing.
+QString storedText(const QVariant& v)
+{
+    if (v.isNull())
+        return QString();
+    switch (v.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float: return SingleToText(v.toFloat());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: return QString::number(v.toLongLong());
+    default: return v.toString();
+    }
+}
+
+// The stored sample number when it is set (neither null nor empty).
+bool hasSampleNum(const GridSampleRow& row)
+{
+    return !row.sampleNum.isNull() && !row.sampleNum.toString().isEmpty();
+}
+
+// A text on one line: every line break (CR LF, CR or LF) becomes one blank.
+QString oneLine(const QString& text)
+{
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    QString line = text;
+    return line.replace(breaks, QStringLiteral(" "));
+}
+
+// The tag padded so that the colon is the 11th character.
+QString tagged(const char* tag, const QString& value)
+{
+    return QString::fromLatin1(tag).leftJustified(10) + QLatin1Char(':') + value;
+}
+
+// Moves the print position of `line` to `column` (1-based) like a printer's
+// tab stop: blanks up to it, or a new line when the text reaches beyond it.
+void tabTo(QString& out, QString& line, int column)
+{
+    if (line.size() > column - 1) {
+        out += line + kCrLf;
+        line.clear();
+    }
+    line += QString(column - 1 - line.size(), QLatin1Char(' '));
+}
+
+} // namespace
+
+ExchangeCatalogue::ExchangeCatalogue(std::vector<GridParameter> parameters) : parameters_(std::move(parameters))
+{
+    for (int i = 0; i < int(parameters_.size()); ++i)
+        index_.insert(parameters_[size_t(i)].parmId, i);
+}
+
+const GridParameter* ExchangeCatalogue::find(int parmId) const
+{
+    const auto it = index_.constFind(parmId);
+    return it == index_.cend() ? nullptr : &parameters_[size_t(*it)];
+}
+
+QString ExchangeCatalogue::valueText(int parmId, float value) const
+{
+    const GridParameter* p = find(parmId >= 1000 ? parmId - 1000 : parmId);
+    if (!p || p->format.isEmpty())
+        return SingleToText(value);
+    return Format(double(value), p->format);
+}
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r'))
+        && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString csvHeader(const ExchangeCatalogue& catalogue)
+{
+    QString line = QStringLiteral(
+        "SampleID,Sample #,Date,Equip. ID,Unit Usage, Oil Usage, Oil Added, Wear Sev,Contam Sev,Chem Sev,Ref Diel,");
+    for (const GridParameter& p : catalogue.parameters())
+        line += csvField(p.description) + QLatin1Char(',');
+    return line + QStringLiteral("COMMENTS,");
+}
+
+QString csvLine(const GridSampleRow& row, const ExchangeCatalogue& catalogue)
+{
+    QString line;
+    const auto add = [&line](const QString& field) { line += csvField(field) + QLatin1Char(','); };
+    add(QString::number(row.sampleId));
+    bool numeric = false;
+    const double number = row.sampleNum.toString().toDouble(&numeric);
+    add(hasSampleNum(row) && !(numeric && number == 0.0) ? row.sampleNum.toString() : QString::number(row.sampleId));
+    const QDateTime date = storedDateTime(row.sampleDate);
+    add(date.isValid() ? Format(date, QStringLiteral("Short Date")) + QLatin1Char(' ') + Format(date, QStringLiteral("h:mm"))
+                       : QString());
+    for (const QVariant* v : {&row.equipmentId, &row.unitUsage, &row.oilUsage, &row.oilAdded, &row.wearSev,
+                              &row.contamSev, &row.chemSev, &row.refDielectric})
+        add(storedText(*v));
+    for (const GridParameter& p : catalogue.parameters()) {
+        const GridDetail* d = row.detail(p.parmId);
+        add(d ? catalogue.valueText(p.parmId, d->value) : QString());
+    }
+    add(storedText(row.comments));
+    return line;
+}
+
+QStringList genericHeaderLines()
+{
+    return {QStringLiteral("FILEREV   :1.04"), QStringLiteral("VQMNRID   :10"), QStringLiteral("LEVEL00   :0"),
+            QStringLiteral("LEVEL0    :1"),    QStringLiteral("LEVEL1    :2"),  QStringLiteral("LEVEL2    :3"),
+            QStringLiteral("LEVEL3    :4"),    QStringLiteral("LEVEL4    :5")};
+}
+
+int overallStatus(const GridSampleRow& row)
+{
+    double overall = 0.0;
+    for (const QVariant* v : {&row.wearSev, &row.contamSev, &row.chemSev}) {
+        bool ok = false;
+        const double sev = v->toDouble(&ok);
+        if (!v->isNull() && ok && sev > overall)
+            overall = RoundHalfEven(sev);
+    }
+    return int(overall);
+}
+
+QString genericParameterLine(const QString& tag, const QString& value, int severity)
+{
+    QString out;
+    QString line = tag;
+    tabTo(out, line, 11);
+    line += QLatin1Char(':') + value;
+    tabTo(out, line, 21);
+    line += QLatin1Char(',') + QString::number(severity);
+    return out + line;
+}
+
+QString genericBlock(const GridSampleRow& row, const ExchangeCatalogue& catalogue)
+{
+    const QDateTime date = storedDateTime(row.sampleDate);
+    if (!date.isValid())
+        throw ExchangeError(QStringLiteral("Sample %1 has no date.").arg(row.sampleId).toStdString());
+
+    QString block;
+    const auto add = [&block](const QString& line) { block += line + kCrLf; };
+    // The reader cuts a value at its last comma; a trailing one keeps an
+    // equipment ID with a comma whole.
+    QString unit = oneLine(storedText(row.equipmentId));
+    if (unit.contains(QLatin1Char(',')))
+        unit += QLatin1Char(',');
+    add(tagged("UNITID#", unit));
+    add(tagged("SAMPLEID", hasSampleNum(row) ? oneLine(row.sampleNum.toString()) : QString::number(row.sampleId)));
+    add(tagged("TAKEDATE", date.toString(QStringLiteral("MM/dd/yyyy"))));
+    const std::pair<const char*, const QVariant*> severities[] = {
+        {"WEARSTAT", &row.wearSev}, {"CONTSTAT", &row.contamSev}, {"CHEMSTAT", &row.chemSev}};
+    for (const auto& [tag, v] : severities) {
+        bool ok = false;
+        if (!v->isNull() && v->toDouble(&ok) >= 0.0 && ok)
+            add(tagged(tag, storedText(*v)));
+    }
+    if (const int overall = overallStatus(row); overall > 0)
+        add(tagged("OVERSTAT", QString::number(overall)));
+    for (const GridDetail& d : row.details) {
+        if (d.value == float(NoValue) || d.parmId >= 1000)
+            continue;
+        if (d.parmId < 50 || d.parmId > 132)
+            throw ExchangeError(
+                QStringLiteral("Sample %1 has a value of parameter %2, which the file cannot hold.")
+                    .arg(row.sampleId)
+                    .arg(d.parmId)
+                    .toStdString());
+        const GridParameter* p = catalogue.find(d.parmId);
+        add(genericParameterLine(p ? p->generic : QString(), catalogue.valueText(d.parmId, d.value), d.severity));
+    }
+    const QString comments = storedText(row.comments);
+    if (!comments.isEmpty())
+        add(QStringLiteral("COMMENTS:") + oneLine(comments));
+    return block;
+}
+
+} // namespace qqc

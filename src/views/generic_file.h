@@ -1,0 +1,79 @@
+#pragma once
+// The reader of the generic exchange file: text decoding, the tag lines and
+// the wrapped lines the writer makes, the blocks a "TAKEDATE" line closes,
+// and the checks a file must pass before anything of it is stored. Pure (no
+// database): the import (views/exchange.h) decides which blocks are new and
+// stores them.
+//
+// A line is "TAG<blanks>:value"; the value loses everything from its last
+// comma on (a parameter line's severity) and its outer blanks. A parameter
+// line whose severity the writer wrapped onto the next line keeps its value
+// whole (its grouping commas included); a tag longer than ten characters
+// stands alone with its value on the next line.
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace qqc {
+
+// Why a file is refused, naming its line (number from 1, 0 for the file).
+class GenericFileFault : public std::runtime_error {
+public:
+    GenericFileFault(int line, const QString& text, const QString& reason);
+    GenericFileFault(const QString& reason);
+    int line() const { return line_; }
+
+private:
+    int line_ = 0;
+};
+
+// A tagged line of a block (or a long tag with its wrapped value).
+struct GenericEntry {
+    QString tag;
+    QString value;
+    int line = 0;
+    QString text;
+};
+
+// One sample of the file: the unit ID in effect at its "TAKEDATE" line, the
+// date, and the lines up to the next "TAKEDATE".
+struct GenericBlock {
+    QString unitId;
+    QString dateText;
+    QDate date;
+    std::vector<GenericEntry> entries;
+    // The first line of the block that is none of the writer's forms; the
+    // block is refused for it only when it is stored.
+    int faultLine = 0;
+    QString faultText;
+};
+
+struct GenericFile {
+    QString revision;  // the FILEREV value; empty when there is none
+    std::vector<GenericBlock> blocks;
+};
+
+// The file's text: UTF-8 with its byte-order mark or when valid UTF-8,
+// otherwise Windows-1252. Throws for NUL bytes and UTF-16.
+QString decodeGenericText(const QByteArray& bytes);
+// Throws GenericFileFault for a "TAKEDATE" that is no date, a file cut after
+// a "UNITID#" and a file without any "TAKEDATE".
+GenericFile parseGenericFile(const QByteArray& bytes);
+
+// The values a stored block gets: (ParmID, value) in file order, a later one
+// for the same ParmID replacing an earlier one. Throws GenericFileFault for a
+// line of the block that is none of the writer's forms and a value that is
+// no finite single-precision number. Tags that are neither read nor known to
+// the format are counted in `unknownCount` and named in `unknownTags`.
+std::vector<std::pair<int, float>> blockValues(const GenericBlock& block, int* unknownCount = nullptr,
+                                               QStringList* unknownTags = nullptr);
+// The ParmID a tag is stored under; 0 for a tag that stores nothing.
+int parameterOfTag(const QString& tag);
+
+} // namespace qqc
