@@ -20,8 +20,10 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <vector>
 
+class QProgressDialog;
 class QPushButton;
 
 namespace qqc {
@@ -74,6 +76,10 @@ public:
     // Sort state of a column: 0 never sorted, 1 ascending, 2 descending.
     int sortState(int column) const;
     QPushButton* button(int index) const { return CmdButton.at(size_t(index)); }
+    // How long an export or import runs before its progress window shows,
+    // and a hook called when it does (tests cancel through it).
+    void setProgressDelay(int ms) { progressDelayMs_ = ms; }
+    void setProgressShownHook(std::function<void(QProgressDialog&)> hook) { progressShown_ = std::move(hook); }
 
     // --- grid events (grid rows: header 0, data 1..) ---
     void vsFlexData_MouseDown(Qt::MouseButton button, int gridRow);
@@ -97,6 +103,7 @@ protected:
 private:
     void sortByColumn(int column);
     void storeSampleText(qint32 sampleId, const QString& field, const QString& text);
+    void exportSelected(bool csv);
 
     SampleGridModel model_;
     SampleGridView* vsFlexData = nullptr;
@@ -108,6 +115,8 @@ private:
     int anchorFirst_ = -1;
     int anchorLast_ = -1;
     std::vector<int> sortState_;
+    int progressDelayMs_ = 1000;
+    std::function<void(QProgressDialog&)> progressShown_;
 };
 
 } // namespace qqc

@@ -1,0 +1,44 @@
+#pragma once
+// The progress window of an exchange run: shown once the run has taken
+// `delayMs`, with a Cancel button. It hands the run a progress callback that
+// keeps the window painted and answers Cancel. While the run goes, events
+// are processed without socket notifiers: bytes the unit sends wait in the
+// port until the run is over, so a test is never stored inside the run's
+// transaction.
+
+#include "views/exchange.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QProgressBar;
+class QProgressDialog;
+class QWidget;
+
+namespace qqc {
+
+class ExchangeProgressWindow {
+public:
+    ExchangeProgressWindow(QWidget* parent, QString label, int delayMs,
+                           std::function<void(QProgressDialog&)> onShown = {});
+    ~ExchangeProgressWindow();
+    ExchangeProgress callback();
+    bool wasShown() const { return shown_; }
+
+private:
+    bool step(qint64 done, qint64 total);
+
+    QWidget* parent_;
+    QString label_;
+    int delayMs_;
+    std::function<void(QProgressDialog&)> onShown_;
+    QElapsedTimer clock_;
+    std::unique_ptr<QProgressDialog> dialog_;
+    QProgressBar* bar_ = nullptr;
+    bool shown_ = false;
+};
+
+} // namespace qqc
