@@ -1,6 +1,7 @@
 #include "app/mdi_form_8700.h"
 
 #include "app/data_window.h"
+#include "app/editor_windows.h"
 #include "link/ui/frm_status.h"
 
 #include "util/common.h"
@@ -149,12 +150,12 @@ void MDIForm8700::createChildWindows()
     // One instance of each child window. A window's owner replaces its plain
     // widget with the window class here and binds its notifications to the
     // Monitor's handlers.
-    fAlarmFrm_ = addChild(new QWidget, QStringLiteral("Alarms"), Monitor::AlarmWindow);
+    fAlarmFrm_ = addChild(createAlarmWindow(*monitor_), QStringLiteral("Alarms"), Monitor::AlarmWindow);
     fChartFrm_ = addChild(new QWidget, QStringLiteral("Chart"), Monitor::ChartWindow);
     fDataFrm_ = addChild(createDataWindow(*monitor_), QStringLiteral("Sample Data"), Monitor::DataWindow);
-    fReferenceFrm_ = addChild(new QWidget, QStringLiteral("Reference"), Monitor::ReferenceWindow);
+    fReferenceFrm_ = addChild(createReferenceWindow(*monitor_), QStringLiteral("Reference"), Monitor::ReferenceWindow);
     fReportFrm_ = addChild(new QWidget, QStringLiteral("Report"), Monitor::ReportWindow);
-    fCustomerFrm_ = addChild(new QWidget, QStringLiteral("Customer"), Monitor::CustomerWindow);
+    fCustomerFrm_ = addChild(createCustomerWindow(*monitor_), QStringLiteral("Customer"), Monitor::CustomerWindow);
     fStatusFrm_ = addChild(new frmStatus(monitor_->statusModel()), QStringLiteral("Status"), Monitor::StatusWindow);
     fCalFrm_ = addChild(new QWidget, QStringLiteral("Calibration History"), Monitor::ChildWindowCount);
     // The setup and test time dialogs are modal and created by their commands.
@@ -291,16 +292,31 @@ void MDIForm8700::showLayoutChild(int layoutIndex)
     // refreshes it here.
 }
 
-void MDIForm8700::mnuAlarms_Click() { showLayoutChild(0); }
+void MDIForm8700::mnuAlarms_Click()
+{
+    showLayoutChild(0);
+    if (auto* alarms = qobject_cast<frmAlarm*>(fAlarmFrm_))
+        refreshAlarmWindow(*alarms, *monitor_);
+}
 void MDIForm8700::mnuData_Click()
 {
     if (auto* data = qobject_cast<frmData*>(fDataFrm_))
         refreshDataWindow(*data, *monitor_);
     showLayoutChild(1);
 }
-void MDIForm8700::mnuReference_Click() { showLayoutChild(2); }
+void MDIForm8700::mnuReference_Click()
+{
+    showLayoutChild(2);
+    if (auto* references = qobject_cast<frmReference*>(fReferenceFrm_))
+        refreshReferenceWindow(*references, *monitor_);
+}
 void MDIForm8700::mnuReport_Click() { showLayoutChild(3); }
-void MDIForm8700::mnuCustomers_Click() { showLayoutChild(4); }
+void MDIForm8700::mnuCustomers_Click()
+{
+    showLayoutChild(4);
+    if (auto* customers = qobject_cast<frmCustomer*>(fCustomerFrm_))
+        refreshCustomerWindow(*customers, *monitor_);
+}
 
 void MDIForm8700::mnuStatus_Click()
 {

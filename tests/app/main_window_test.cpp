@@ -7,7 +7,10 @@
 #include "sim/pty_unit.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
+#include "views/ui/frm_alarm.h"
+#include "views/ui/frm_customer.h"
 #include "views/ui/frm_data.h"
+#include "views/ui/frm_reference.h"
 
 #include <QAction>
 #include <QApplication>
@@ -250,6 +253,36 @@ TEST_F(MainWindowTest, DataCommandHandsTheGridTheDatabaseAndReadsItAfresh)
     form->menuAction("mnuData")->trigger();
     EXPECT_TRUE(sub(data)->isVisible());
     EXPECT_EQ(data->model().rowCount(), 2);
+}
+
+// The editor commands hand their window the database and mark the current
+// sample's assignments; a sample clicked later marks them again.
+TEST_F(MainWindowTest, EditorCommandsMarkTheCurrentSamplesAssignments)
+{
+    startUp();
+    const QString path = home.file("samples.mdb");
+    ASSERT_TRUE(QFile::copy(test::builtTemplate(), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    test::runSql(path, {"INSERT INTO Customers (CustomerID, Lastname) VALUES (5, 'Smith')",
+                        "INSERT INTO Samples (SampleID, AlarmID, RefID, CustomerID) VALUES (9, 1, 1, 5)"});
+    ASSERT_EQ(form->monitor().OpenSampleDatabase(path), 0);
+    form->monitor().setCurrentSampleId(9);
+    auto* alarms = qobject_cast<frmAlarm*>(form->fAlarmFrm());
+    auto* customers = qobject_cast<frmCustomer*>(form->fCustomerFrm());
+    ASSERT_TRUE(alarms && customers && qobject_cast<frmReference*>(form->fReferenceFrm()));
+    sub(alarms)->close();
+    EXPECT_FALSE(form->monitor().windowOpen(Monitor::AlarmWindow));
+    form->menuAction("mnuAlarms")->trigger();
+    EXPECT_EQ(alarms->selectedAlarmId(), 1);
+    EXPECT_EQ(alarms->detailModel().alarmId(), 1);
+    EXPECT_EQ(alarms->windowTitle(), "Alarms - Default: Standard Limits");
+    form->menuAction("mnuCustomers")->trigger();
+    EXPECT_EQ(customers->selectedId(), 5);
+
+    form->monitor().fDataFrm_SelFromGrid(-1);
+    customers->UpdateForm(0);
+    form->monitor().fDataFrm_SelFromGrid(9);
+    EXPECT_EQ(customers->selectedId(), 5);
 }
 
 TEST_F(MainWindowTest, ShutdownWritesTheSixLayoutsClampedAndKeepsOtherLines)
