@@ -77,30 +77,34 @@ QString EditableListModel::cellText(int row, int column) const
 
 namespace {
 
-// -1, 0, 1 for two stored values of one column; null lowest.
-int compareStored(const ListColumn& c, const QVariant& a, const QVariant& b)
+// What a stored value sorts by: empty lowest, then numbers by value, dates
+// (stored as ISO text) and texts by their text, texts without regard to case.
+struct SortKey {
+    bool empty = true;
+    double number = 0;
+    QString text;
+};
+
+SortKey sortKeyOf(const ListColumn& c, const QVariant& v)
 {
-    const bool an = a.isNull() || (c.kind == ListColumn::Text && a.toString().isEmpty());
-    const bool bn = b.isNull() || (c.kind == ListColumn::Text && b.toString().isEmpty());
-    if (an || bn)
-        return an == bn ? 0 : (an ? -1 : 1);
-    switch (c.kind) {
-    case ListColumn::Key:
-    case ListColumn::Number: {
-        const double x = a.toDouble(), y = b.toDouble();
-        return x < y ? -1 : (y < x ? 1 : 0);
-    }
-    case ListColumn::Date: {
-        // Stored as ISO text, which orders as the dates do.
-        const int r = QString::compare(a.toString(), b.toString());
-        return r < 0 ? -1 : (r > 0 ? 1 : 0);
-    }
-    case ListColumn::Text: {
-        const int r = QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive);
-        return r < 0 ? -1 : (r > 0 ? 1 : 0);
-    }
-    }
-    return 0;
+    SortKey k;
+    k.empty = v.isNull() || (c.kind == ListColumn::Text && v.toString().isEmpty());
+    if (k.empty)
+        return k;
+    if (c.kind == ListColumn::Key || c.kind == ListColumn::Number)
+        k.number = v.toDouble();
+    else
+        k.text = c.kind == ListColumn::Text ? v.toString().toCaseFolded() : v.toString();
+    return k;
+}
+
+bool lessThan(const SortKey& a, const SortKey& b)
+{
+    if (a.empty || b.empty)
+        return a.empty && !b.empty;
+    if (a.text.isNull() && b.text.isNull())
+        return a.number < b.number;
+    return a.text < b.text;
 }
 
 } // namespace
@@ -110,12 +114,26 @@ void EditableListModel::sortByColumn(int column, bool descending)
     if (column < 0 || column >= columnCount())
         return;
     const ListColumn& c = table_.columns[size_t(column)];
-    emit layoutAboutToBeChanged();
-    std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRecord& a, const ListRecord& b) {
-        const int r = compareStored(c, a.values.value(column), b.values.value(column));
-        return descending ? r > 0 : r < 0;
+    std::vector<std::pair<SortKey, size_t>> keys;
+    keys.reserve(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i)
+        keys.emplace_back(sortKeyOf(c, rows_[i].values.value(column)), i);
+    std::stable_sort(keys.begin(), keys.end(), [descending](const auto& a, const auto& b) {
+        return descending ? lessThan(b.first, a.first) : lessThan(a.first, b.first);
     });
-    emit layoutChanged();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRow(rows_.size());
+    std::vector<ListRecord> sorted;
+    sorted.reserve(rows_.size());
+    for (const auto& k : keys) {
+        newRow[k.second] = int(sorted.size());
+        sorted.push_back(std::move(rows_[k.second]));
+    }
+    rows_ = std::move(sorted);
+    // The view's current cell and selection follow their records.
+    for (const QModelIndex& old : persistentIndexList())
+        changePersistentIndex(old, index(newRow[size_t(old.row())], old.column()));
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int EditableListModel::rowCount(const QModelIndex& parent) const

@@ -1,6 +1,8 @@
 #include "views/editor_store.h"
 
 #include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace qqc {
 
@@ -27,15 +29,22 @@ db::Database& EditorStore::db() const
 
 std::vector<ListRecord> EditorStore::readAll(const ListTable& table) const
 {
-    auto q = db().createQueryDef(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                                     .arg(selectList(table), quoted(table.table), quoted(table.key)));
-    auto rs = q->openRecordset();
+    // A whole list is read with one plain query on the engine's connection
+    // (10,000 customers at once); it only reads.
+    QSqlQuery q(db().connection());
+    q.setForwardOnly(true);
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                            .arg(selectList(table), quoted(table.table), quoted(table.key));
+    if (!q.exec(sql))
+        throw db::DbError(db::DbErr::Generic, q.lastError().text());
     std::vector<ListRecord> records;
-    for (; !rs->eof(); rs->moveNext()) {
+    const int columns = int(table.columns.size());
+    while (q.next()) {
         ListRecord rec;
-        rec.id = qint32(rs->value(table.key).toLongLong());
-        for (const ListColumn& c : table.columns)
-            rec.values << rs->value(c.field);
+        rec.id = qint32(q.value(0).toLongLong());
+        rec.values.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            rec.values << q.value(i);
         records.push_back(std::move(rec));
     }
     return records;

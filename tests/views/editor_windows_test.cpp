@@ -66,7 +66,7 @@ protected:
     static QStringList frameAndButtonCaptions(QWidget& w)
     {
         QStringList c;
-        for (auto* f : w.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+        for (auto* f : w.findChildren<QGroupBox*>())
             c << f->title();
         for (int i = 0; i < 6; ++i)
             if (auto* b = w.findChild<QPushButton*>(QString("CmdButton_%1").arg(i)))

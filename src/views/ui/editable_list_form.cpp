@@ -22,8 +22,10 @@ EditableListForm::EditableListForm(const ListTable& table, ListFormTexts texts, 
     grid_->setModel(&model_);
     grid_->setColumnHidden(0, true);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
     layout->addWidget(grid_, 1);
-    layout->addLayout(commandFrames(texts_.frames, buttons_.data(), this));
+    layout->addWidget(commandFrames(texts_.frames, buttons_.data(), this));
     sortState_.assign(table_.columns.size(), 0);
 
     connect(buttons_[0], &QPushButton::clicked, this, &EditableListForm::addRecord);

@@ -28,6 +28,8 @@ EditorGridView::EditorGridView(QWidget* parent) : QTableView(parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                     | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     verticalHeader()->hide();
+    // A window placed small still shows its header and a row or two.
+    setMinimumSize(60, 48);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
     connect(this, &QAbstractItemView::clicked, this,

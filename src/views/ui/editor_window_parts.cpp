@@ -3,16 +3,29 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace qqc {
 
-QHBoxLayout* commandFrames(const QStringList& frameCaptions, QPushButton** buttons, QWidget* parent)
+QWidget* commandFrames(const QStringList& frameCaptions, QPushButton** buttons, QWidget* parent)
 {
-    auto* row = new QHBoxLayout;
+    // The frames scroll sideways in a window narrower than they are, so the
+    // window's minimum is set by its grids, not by its buttons.
+    auto* bar = new QScrollArea(parent);
+    bar->setObjectName(QStringLiteral("CommandFrames"));
+    bar->setFrameShape(QFrame::NoFrame);
+    bar->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    bar->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    bar->setWidgetResizable(true);
+    auto* content = new QWidget(bar);
+    auto* row = new QHBoxLayout(content);
+    row->setContentsMargins(0, 0, 0, 0);
     for (int f = 0; f < frameCaptions.size(); ++f) {
-        auto* frame = new QGroupBox(frameCaptions[f], parent);
+        auto* frame = new QGroupBox(frameCaptions[f], content);
         frame->setObjectName(QStringLiteral("Frame_%1").arg(f));
         auto* inner = new QHBoxLayout(frame);
+        inner->setContentsMargins(6, 2, 6, 4);
         for (int b = 0; b < 2; ++b) {
             const int index = f * 2 + b;
             const QString caption = f == 0 ? (b == 0 ? QStringLiteral("Add") : QStringLiteral("Delete"))
@@ -25,10 +38,10 @@ QHBoxLayout* commandFrames(const QStringList& frameCaptions, QPushButton** butto
         row->addWidget(frame);
     }
     row->addStretch();
-    // The frame places its windows by saved fractions: a window may be made
-    // smaller than its buttons need (they are clipped, not squeezed out).
-    parent->setMinimumSize(120, 90);
-    return row;
+    bar->setWidget(content);
+    bar->setFixedHeight(content->sizeHint().height() + bar->horizontalScrollBar()->sizeHint().height());
+    bar->setMinimumWidth(60);
+    return bar;
 }
 
 } // namespace qqc

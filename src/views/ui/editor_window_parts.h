@@ -7,16 +7,14 @@
 
 #include <QStringList>
 
-class QHBoxLayout;
 class QPushButton;
 class QWidget;
 
 namespace qqc {
 
 // One frame per caption, each with the buttons "Add"/"Delete" (the first)
-// or "Set"/"Clear" (the others), named CmdButton_0.. into `buttons`. The
-// parent may be made smaller than the buttons need.
-QHBoxLayout* commandFrames(const QStringList& frameCaptions, QPushButton** buttons, QWidget* parent);
+// or "Set"/"Clear" (the others), named CmdButton_0.. into `buttons`.
+QWidget* commandFrames(const QStringList& frameCaptions, QPushButton** buttons, QWidget* parent);
 
 // Runs `body`; an engine failure ends it with "Error n(text) in routine: routine ".
 template <typename F>

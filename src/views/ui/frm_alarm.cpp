@@ -41,8 +41,10 @@ frmAlarm::frmAlarm(QWidget* parent) : QWidget(parent), sets_(alarmSetTable())
     grids->addWidget(vsFlexAlarmSets, 1);
     grids->addWidget(vsFlexAlarmDetails, 2);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
     layout->addLayout(grids, 1);
-    layout->addLayout(commandFrames({QStringLiteral("Alarm"), QStringLiteral("Sample Alarm"), QStringLiteral("Default Alarm")},
+    layout->addWidget(commandFrames({QStringLiteral("Alarm"), QStringLiteral("Sample Alarm"), QStringLiteral("Default Alarm")},
                                     CmdButton.data(), this));
 
     connect(CmdButton[0], &QPushButton::clicked, this, &frmAlarm::AddAlarm);

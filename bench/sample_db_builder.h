@@ -1,0 +1,66 @@
+#pragma once
+// A large sample database for the benchmarks: the template with `count`
+// simulated tests stored through the store's own code (storeTestResult, one
+// transaction), with equipment, usage and comment fields filled in.
+
+#include "core/record.h"
+#include "db/sample_database.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+namespace qqc::bench {
+
+// Builds `path` from the template with `count` simulated tests.
+inline int buildDatabase(const QString& path, int count)
+{
+    const QString tpl = qqc::db::templatePath();
+    QFile::remove(path);
+    if (!QFile::copy(tpl, path)) {
+        std::fprintf(stderr, "cannot copy template %s\n", qPrintable(tpl));
+        return 1;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    try {
+        auto status = qqc::db::SampleDatabase::OpenStatus::NeedsUpgrade;
+        auto store = qqc::db::SampleDatabase::open(path, status);
+        if (!store)
+            return 1;
+        std::mt19937 rng(8700);
+        std::uniform_int_distribution<int> diel(215, 330), iron(0, 250), water(0, 400), lcont(0, 40), raw(9000, 60000);
+        qqc::TestRecord record;
+        QElapsedTimer timer;
+        timer.start();
+        QDateTime when = QDateTime::currentDateTime().addDays(-count / 20);
+        qqc::db::Transaction tx(store->database());
+        for (int i = 0; i < count; ++i) {
+            for (auto& r : record.raw8700)
+                r = raw(rng);
+            record.Rslt8700[qqc::Rslt::diel] = diel(rng);
+            record.Rslt8700[qqc::Rslt::iron] = iron(rng);
+            record.Rslt8700[qqc::Rslt::water] = water(rng);
+            const int l = lcont(rng);
+            record.Rslt8700[qqc::Rslt::lcont] = l < 8 ? l : 0;
+            store->storeTestResult(record, when);
+            when = when.addSecs(20 * 60 + i % 600);
+        }
+        store->database().execute(QStringLiteral(
+            "UPDATE Samples SET EquipmentID = 'PUMP-' || (SampleID % 250), UnitUsage = (SampleID * 7) % 5000,"
+            " OilUsage = (SampleID * 3) % 800, OilAdded = CASE WHEN SampleID % 9 = 0 THEN 2 ELSE -1 END,"
+            " Comments = CASE WHEN SampleID % 10 = 0 THEN 'checked by lab, resample in 250 h' END"));
+        tx.commit();
+        std::printf("built %d samples in %.1f s (%.0f samples/s)\n", count, timer.elapsed() / 1000.0,
+                    count / std::max(0.001, timer.elapsed() / 1000.0));
+    } catch (const qqc::db::DbError& e) {
+        std::fprintf(stderr, "build failed: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace qqc::bench
