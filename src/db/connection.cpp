@@ -6,7 +6,6 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlIndex>
-#include <QStorageInfo>
 #include <QUrl>
 
 #include <atomic>
@@ -30,19 +29,6 @@ QString isoDateTimeText(const QDateTime& dt)
     const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(),
                                 date.day(), time.hour(), time.minute(), time.second());
     return QString::fromLatin1(text, n);
-}
-
-// Whether `folder` is on a file system of this machine (not a network share
-// or an unknown kind, which are treated as shared).
-bool isLocalFileSystem(const QString& folder)
-{
-    static const QStringList local = {
-        QStringLiteral("ext2"), QStringLiteral("ext3"), QStringLiteral("ext4"), QStringLiteral("xfs"),
-        QStringLiteral("btrfs"), QStringLiteral("zfs"), QStringLiteral("f2fs"), QStringLiteral("tmpfs"),
-        QStringLiteral("jfs"), QStringLiteral("bcachefs"), QStringLiteral("overlay"), QStringLiteral("apfs"),
-        QStringLiteral("hfs"), QStringLiteral("ntfs"), QStringLiteral("refs")};
-    const QStorageInfo storage(folder);
-    return storage.isValid() && local.contains(QString::fromLatin1(storage.fileSystemType()).toLower());
 }
 
 } // namespace
@@ -220,8 +206,23 @@ void Connection::release()
 
 // --- Database ---
 
+namespace {
+
+QString lockedText(const QString& path)
+{
+    return QStringLiteral("Could not use '%1'; file already in use.").arg(path);
+}
+
+QString walOnShareText(const QString& path)
+{
+    return QStringLiteral("'%1' keeps the write-ahead log, which stations on a network share cannot use.").arg(path);
+}
+
+} // namespace
+
 std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions& options)
 {
+    using Access = OpenOptions::Access;
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         throw DbError(DbErr::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
@@ -229,18 +230,33 @@ std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions&
         throw DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
     if (!info.isWritable())
         throw DbError(DbErr::ReadOnly, QStringLiteral("The database '%1' is read-only.").arg(path));
+    // A file that is no SQLite database is never handed to SQLite, and a
+    // write-ahead-log file on a share only to an exclusive connection: the
+    // shared-memory index of the log cannot be shared between machines.
+    const FileHeader header = readFileHeader(path);
+    if (!header.sqlite)
+        throw DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+    const auto onShare = [&] {
+        const FileSystemProbe& probe = options.fileSystem ? options.fileSystem : FileSystemProbe(probeFileSystem);
+        return probe(info.absolutePath()) == FileSystemKind::Shared;
+    };
+    if (header.journal == JournalMode::Wal && options.access != Access::Exclusive && onShare())
+        throw DbError(DbErr::WalOnShare, walOnShareText(path));
 
     auto conn = std::make_shared<Connection>();
     conn->name = QStringLiteral("qqc-db-%1").arg(++connectionCounter);
     conn->path = path;
     conn->db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn->name);
     conn->sqlite = true;
-    // mode=rw: open an existing file read-write and never create one.
+    // mode=rw: open an existing file read-write and never create one; mode=ro
+    // for the check that must not change the file.
+    const bool readOnly = options.access == Access::ReadOnly;
     QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-    url.setQuery(QStringLiteral("mode=rw"));
+    url.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
     conn->db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    conn->db.setConnectOptions(
-        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(options.busyTimeoutMs));
+    conn->db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1%2")
+                                   .arg(options.busyTimeoutMs)
+                                   .arg(readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!conn->db.open()) {
         const DbError e = fromSqlError(conn->db.lastError(), path);
         conn->release();
@@ -248,42 +264,45 @@ std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions&
     }
     conn->open = true;
     try {
+        QSqlQuery pragma(conn->db);
+        const auto run = [&](const QString& sql) {
+            if (!pragma.exec(sql))
+                throw fromSqlError(pragma.lastError(), path);
+            const QString answer = pragma.next() ? pragma.value(0).toString().toUpper() : QString();
+            pragma.finish();
+            return answer;
+        };
+        // Exclusive before the first read: the connection then holds the
+        // file alone and reads a write-ahead log without shared memory.
+        if (options.access == Access::Exclusive)
+            run(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
         // SQLite reads the header only on the first statement: a foreign or
         // locked file shows up here.
-        QSqlQuery probe(conn->db);
-        if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")))
-            throw fromSqlError(probe.lastError(), path);
-        probe.finish();
-        // Journal: lab databases often sit on network shares, where the
-        // write-ahead log is unsafe (its index lives in shared memory that
-        // stations on different machines cannot share), so any file not on a
-        // known local file system keeps the classic rollback journal
-        // (truncated rather than deleted after each commit: no directory
-        // change per test). On a local disk the write-ahead log needs one
-        // sync per commit instead of three or four, which is what keeps a
-        // live store well inside the time a frame takes on the wire.
-        conn->journalMode = isLocalFileSystem(info.absolutePath()) ? QStringLiteral("WAL") : QStringLiteral("TRUNCATE");
-        QSqlQuery pragma(conn->db);
-        if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=%1").arg(conn->journalMode)))
-            throw fromSqlError(pragma.lastError(), path);
-        if (pragma.next())
-            conn->journalMode = pragma.value(0).toString().toUpper();
-        pragma.finish();
-        if (!pragma.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-            throw fromSqlError(pragma.lastError(), path);
-        pragma.finish();
-        // A larger page cache keeps a long transaction (a bulk import) from
-        // spilling dirty pages, each spill costing a journal sync.
-        if (!pragma.exec(QStringLiteral("PRAGMA cache_size=-32768")))
-            throw fromSqlError(pragma.lastError(), path);
-        pragma.finish();
+        run(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
+        // The file keeps its journal. Another station may have changed it
+        // since the header was read.
+        conn->journalMode = run(QStringLiteral("PRAGMA journal_mode"));
+        if (conn->journalMode == QLatin1String("WAL") && options.access != Access::Exclusive && onShare())
+            throw DbError(DbErr::WalOnShare, walOnShareText(path));
+        if (!readOnly) {
+            // The rollback journal is truncated rather than deleted after each
+            // commit (no directory change per test). This is the connection's
+            // own way of ending a journal; the file does not store it.
+            if (conn->journalMode == QLatin1String("DELETE"))
+                conn->journalMode = run(QStringLiteral("PRAGMA journal_mode=TRUNCATE"));
+            run(QStringLiteral("PRAGMA synchronous=FULL"));
+            // A larger page cache keeps a long transaction (a bulk import)
+            // from spilling dirty pages, each spill costing a journal sync.
+            run(QStringLiteral("PRAGMA cache_size=-32768"));
+        }
 #ifdef QQC_NATIVE_SQLITE
-        conn->attachNative();
+        if (options.access == Access::ReadWrite)
+            conn->attachNative();
 #endif
     } catch (const DbError& e) {
         conn->release();
         if (e.number() == DbErr::FileInUse)
-            throw DbError(DbErr::FileInUse, QStringLiteral("Could not use '%1'; file already in use.").arg(path));
+            throw DbError(DbErr::FileInUse, lockedText(path));
         if (e.number() == DbErr::NotADatabase || e.number() == DbErr::Generic)
             throw DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
         throw;

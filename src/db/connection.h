@@ -5,7 +5,8 @@
 // every part of the engine shares. Not for use outside src/db.
 //
 // The engine's parts, one file each:
-//   connection.cpp     open (journal mode), close, table layouts, statements
+//   connection.cpp     open, close, table layouts, statements
+//   journal.cpp        the journal a file keeps, the file system it is on
 //   native_sqlite.cpp  the hottest statements on the driver's own handle
 //   statements.cpp     statements that return no rows or one value
 //   transactions.cpp   transactions and savepoints, compact

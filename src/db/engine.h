@@ -30,6 +30,7 @@
 #include <QVariant>
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,7 @@ constexpr int ItemNotFound = 3265;       // field name the record set lacks
 constexpr int NotADatabase = 3343;       // unrecognised database format
 constexpr int ObjectClosed = 3420;       // database closed under a cursor
 constexpr int BadParameter = 3001;       // parameter index out of range, bad key count
+constexpr int WalOnShare = 3051;         // a write-ahead-log file on a share, held by another station
 } // namespace DbErr
 
 class DbError : public std::exception {
@@ -70,9 +72,43 @@ struct Utf8Text {
     QByteArray bytes;
 };
 
+// The journal a database file keeps (stored in the file, header bytes 18
+// and 19: 1 rollback journal, 2 write-ahead log). Chosen when a database is
+// created, never when one is opened: several stations share one file, and
+// each sees its disk differently.
+enum class JournalMode { Rollback, Wal };
+
+// The file system a database folder is on, as SQLite's locking sees it: a
+// disk of this machine, or a network share (a file system not known to be
+// local counts as one). The write-ahead log keeps its index in shared memory
+// that stations on different machines cannot share, so it is used only on a
+// local disk.
+enum class FileSystemKind { Local, Shared };
+using FileSystemProbe = std::function<FileSystemKind(const QString& folder)>;
+// The real probe: the folder's file-system type against the known local kinds.
+FileSystemKind probeFileSystem(const QString& folder);
+
+// What the first 100 bytes of a file say, read without SQLite: whether it is
+// an SQLite database at all, and the journal it keeps.
+struct FileHeader {
+    bool sqlite = false;
+    JournalMode journal = JournalMode::Rollback;
+};
+FileHeader readFileHeader(const QString& path);
+
 struct OpenOptions {
     // How long a statement waits for another program's lock before failing.
     int busyTimeoutMs = 3000;
+    // How long SampleDatabase::open goes on trying while the file is locked
+    // (another station in the middle of a write) before FileInUse.
+    int lockRetryMs = 5000;
+    // Tells local disks from shares; null: probeFileSystem.
+    FileSystemProbe fileSystem;
+    // ReadOnly: a connection that cannot change a byte of the file (the
+    // check before a file is used). Exclusive: read-write, holding the file
+    // alone and without shared memory, the only way a write-ahead-log file on
+    // a share is read (and taken back to the rollback journal).
+    enum class Access { ReadWrite, ReadOnly, Exclusive } access = Access::ReadWrite;
 };
 
 class Recordset;
@@ -81,10 +117,20 @@ struct Connection;
 
 class Database {
 public:
-    // Opens an existing database file shared (not exclusive) and read-write.
-    // Throws DbError: FileNotFound (missing), ReadOnly (write-protected),
-    // NotADatabase (foreign file), FileInUse (locked beyond the busy time-out).
+    // Opens an existing database file shared (not exclusive) and read-write,
+    // or as options.access says. The file keeps the journal it has. Throws
+    // DbError: FileNotFound (missing), ReadOnly (write-protected),
+    // NotADatabase (foreign file, never opened by SQLite), FileInUse (locked
+    // beyond the busy time-out), WalOnShare (a write-ahead-log file on a
+    // share, unless opened Exclusive).
     static std::unique_ptr<Database> open(const QString& path, const OpenOptions& options = {});
+    // Sets the journal `path` keeps, on a connection that holds the file
+    // alone: for a new database, or a file the caller has checked. FileInUse
+    // while another connection has the file open.
+    static void setJournal(const QString& path, JournalMode mode, const OpenOptions& options = {});
+    // The same on this connection, which must hold the file alone (opened
+    // Exclusive) or be its only one; its cursors must be closed.
+    void setStoredJournal(JournalMode mode);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -93,8 +139,9 @@ public:
     void close();
     bool isOpen() const;
     const QString& path() const;
-    // "WAL" on a local disk, "TRUNCATE" (rollback journal) on a network
-    // share or an unknown file system.
+    // This connection's journal: "WAL" for a write-ahead-log file (only on a
+    // local disk, or Exclusive), else the rollback journal, "TRUNCATE"
+    // ("DELETE" on a read-only connection).
     const QString& journalMode() const;
     // The Qt SQL connection, for code that needs plain SQL (e.g. a lazy grid).
     QSqlDatabase connection() const;

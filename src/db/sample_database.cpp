@@ -4,27 +4,116 @@
 #include "util/program_folder.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 
 namespace qqc::db {
 
 // --- Open ---
 
+namespace {
+
+// Between two tries of an open that found the file locked.
+constexpr int LockRetryStepMs = 200;
+
+// A connection that cannot change the file, for the check before it is used.
+// Two files need another: a write-ahead-log file on a share is read on a
+// connection that holds it alone (WalOnShare while another station has it
+// open: that station must close it first), and a file with a hot journal
+// left by a crashed writer is first brought back to its last commit by a
+// read-write connection, as SQLite does on any first read.
+std::unique_ptr<Database> checkingConnection(const QString& path, const OpenOptions& options, bool& walOnShare)
+{
+    OpenOptions check = options;
+    check.access = OpenOptions::Access::ReadOnly;
+    walOnShare = false;
+    try {
+        return Database::open(path, check);
+    } catch (const DbError& e) {
+        if (e.number() == DbErr::ReadOnly && QFileInfo::exists(path + QLatin1String("-journal"))) {
+            Database::open(path, options);
+            return Database::open(path, check);
+        }
+        if (e.number() != DbErr::WalOnShare)
+            throw;
+    }
+    walOnShare = true;
+    check.access = OpenOptions::Access::Exclusive;
+    try {
+        return Database::open(path, check);
+    } catch (const DbError& e) {
+        if (e.number() == DbErr::FileInUse)
+            throw DbError(DbErr::WalOnShare, QStringLiteral("'%1' keeps the write-ahead log and another station has it "
+                                                            "open.").arg(path));
+        throw;
+    }
+}
+
+} // namespace
+
 std::unique_ptr<SampleDatabase> SampleDatabase::open(const QString& path, OpenStatus& status,
                                                      const OpenOptions& options)
 {
+    // Another station in the middle of a write locks the file for a moment:
+    // the open tries again for a few seconds before it gives up.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        try {
+            return openOnce(path, status, options);
+        } catch (const DbError& e) {
+            if (e.number() != DbErr::FileInUse || waited.elapsed() >= options.lockRetryMs)
+                throw;
+        }
+        QThread::msleep(LockRetryStepMs);
+    }
+}
+
+std::unique_ptr<SampleDatabase> SampleDatabase::openOnce(const QString& path, OpenStatus& status,
+                                                         const OpenOptions& options)
+{
+    // The check, on a connection that cannot write: a foreign file, an old
+    // layout or a broken one is refused with every byte as it was.
+    {
+        bool walOnShare = false;
+        std::unique_ptr<SampleDatabase> check(new SampleDatabase);
+        check->db_ = checkingConnection(path, options, walOnShare);
+        if (!check->attach()) {
+            status = OpenStatus::NeedsUpgrade;
+            return nullptr;
+        }
+        // A sound file in the write-ahead log on a share goes back to the
+        // rollback journal while this connection still holds it alone.
+        if (walOnShare) {
+            std::unique_ptr<Database> alone = std::move(check->db_);
+            check.reset();
+            alone->setStoredJournal(JournalMode::Rollback);
+        }
+    }
     std::unique_ptr<SampleDatabase> s(new SampleDatabase);
     s->db_ = Database::open(path, options);
-    Database& db = *s->db_;
+    if (!s->attach()) {
+        status = OpenStatus::NeedsUpgrade;
+        return nullptr;
+    }
+    status = OpenStatus::Opened;
+    return s;
+}
 
+// Reads the layout version and opens the shared cursors and queries: every
+// table and query the program needs must be there. False for an old layout
+// (nothing further opened).
+bool SampleDatabase::attach()
+{
+    Database& db = *db_;
+    SampleDatabase* s = this;
     s->systemData_ = db.openTable(QStringLiteral("SystemData"));
     if (s->systemData_->eof())
         throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record (SystemData)."));
     s->version_ = int(s->systemData_->value(QStringLiteral("Databaseversion")).toLongLong());
-    if (s->version_ < CurrentLayoutVersion) {
-        status = OpenStatus::NeedsUpgrade;
-        return nullptr;
-    }
+    if (s->version_ < CurrentLayoutVersion)
+        return false;
 
     // The shared Samples cursor reads the sample's own fields; the seven test
     // tables (several kB of text per sample) have a cursor of their own, so
@@ -58,8 +147,7 @@ std::unique_ptr<SampleDatabase> SampleDatabase::open(const QString& path, OpenSt
     s->alarmDataRs_->eof();
     s->parmListRs_->eof();
     s->loadCatalogue();
-    status = OpenStatus::Opened;
-    return s;
+    return true;
 }
 
 void SampleDatabase::loadCatalogue()

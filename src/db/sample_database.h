@@ -55,10 +55,13 @@ class SampleDatabase {
 public:
     enum class OpenStatus { Opened, NeedsUpgrade };
 
-    // Opens `path` and checks its layout. NeedsUpgrade (nothing kept open)
-    // when Databaseversion is below 300; throws DbError for every other
-    // failure (missing, locked or foreign file, missing table or query, a
-    // parameter number outside the catalogue).
+    // Checks `path` on a connection that cannot change it, then opens it.
+    // NeedsUpgrade (nothing kept open, the file as it was) when
+    // Databaseversion is below 300; throws DbError for every other failure
+    // (missing, foreign or write-ahead-log-on-a-share file, a lock that
+    // outlasts options.lockRetryMs, missing table or query, a parameter
+    // number outside the catalogue). A sound write-ahead-log file on a share
+    // that no other station holds goes back to the rollback journal.
     static std::unique_ptr<SampleDatabase> open(const QString& path, OpenStatus& status,
                                                 const OpenOptions& options = {});
 
@@ -110,6 +113,9 @@ public:
 
 private:
     SampleDatabase() = default;
+    static std::unique_ptr<SampleDatabase> openOnce(const QString& path, OpenStatus& status,
+                                                    const OpenOptions& options);
+    bool attach();
     void loadCatalogue();
     // What GetSeverity reads to judge a parameter under an alarm set (the
     // limits only for an alarmed parameter; an empty AlarmID is then an
