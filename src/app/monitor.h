@@ -13,6 +13,7 @@
 #include "analysis/calibration.h"
 #include "config/settings.h"
 #include "core/record.h"
+#include "db/engine.h"
 #include "link/serial_port.h"
 #include "link/unit_link.h"
 #include "link/unit_state_model.h"
@@ -165,6 +166,9 @@ public:
     using DatabaseUpgrader =
         std::function<bool(const QString& templatePath, const QString& dbPath, const QString& dbFolder)>;
     void setDatabaseUpgrader(DatabaseUpgrader upgrader) { upgrader_ = std::move(upgrader); }
+    // How databases are opened: lock waits, and the probe that tells a local
+    // disk from a network share (tests play either station with it).
+    void setDatabaseOpenOptions(const db::OpenOptions& options) { openOptions_ = options; }
     // ProcessTestData step 6: stores `record` as a new sample in one
     // transaction; false when nothing was stored.
     bool StoreTestResult(const TestRecord& record);
@@ -241,6 +245,7 @@ private:
     std::shared_ptr<db::SampleDatabase> sampleDb_;
     QString dbPath_;
     DatabaseUpgrader upgrader_;
+    db::OpenOptions openOptions_;
     void releaseDatabase();
 
     // link

@@ -50,11 +50,23 @@ bool inTransaction(db::SampleDatabase& s, const QString& routine, F&& work)
 }
 
 // The template every new database is copied from. Opened as a database it
-// would take the write-ahead-log switch and the tests stored in it, and every
-// database created afterwards would start with them.
+// would take the tests stored in it, and every database created afterwards
+// would start with them.
 bool isTemplate(const QString& path)
 {
     return samePath(path, db::templatePath()) || samePath(path, programFile(QStringLiteral("DBquorqc.tpl")));
+}
+
+// The journal a new database keeps, set once here and never at open: the
+// rollback journal, which every station can share, or the write-ahead log
+// when the settings ask for it and the file is on a local disk.
+void setNewDatabaseJournal(const QString& path, bool wal, const db::OpenOptions& options)
+{
+    const auto& probe = options.fileSystem ? options.fileSystem : db::FileSystemProbe(db::probeFileSystem);
+    const bool local = probe(QFileInfo(path).absolutePath()) == db::FileSystemKind::Local;
+    const auto mode = wal && local ? db::JournalMode::Wal : db::JournalMode::Rollback;
+    if (db::readFileHeader(path).journal != mode)
+        db::Database::setJournal(path, mode, options);
 }
 
 void refuseTemplate()
@@ -87,11 +99,12 @@ int Monitor::OpenSampleDatabase(const QString& path)
     QString folder, fileName;
     SplitPath(path, folder, fileName);
     releaseDatabase();
+    int failure = 0;
     try {
         if (isTemplate(path))
             throw db::DbError(db::DbErr::Generic, QStringLiteral("The template is not a sample database."));
         auto status = db::SampleDatabase::OpenStatus::Opened;
-        auto opened = db::SampleDatabase::open(path, status);
+        auto opened = db::SampleDatabase::open(path, status, openOptions_);
         if (status == db::SampleDatabase::OpenStatus::NeedsUpgrade) {
             if (!upgrader_) {
                 // Old layouts are converted by the upgrade window; without it
@@ -107,7 +120,7 @@ int Monitor::OpenSampleDatabase(const QString& path)
                 emit shutdownRequested();
                 return 1;
             }
-            opened = db::SampleDatabase::open(path, status);
+            opened = db::SampleDatabase::open(path, status, openOptions_);
             if (status != db::SampleDatabase::OpenStatus::Opened)
                 throw db::DbError(db::DbErr::Generic, QStringLiteral("The upgrade left an old layout."));
         }
@@ -118,17 +131,28 @@ int Monitor::OpenSampleDatabase(const QString& path)
         return 0;
     } catch (const db::DbError& e) {
         stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: %2 %3").arg(path).arg(e.number()).arg(e.description()));
+        failure = e.number();
     }
-    // Every failure takes the same path.
+    // Every failure takes the same path, but a file that is sound and only
+    // held by another station stays the remembered database: it opens at the
+    // next start once the other station lets go.
     emit databasePathChanged(QString());
-    if (dbPath_.isEmpty()) {
+    const bool held = failure == db::DbErr::FileInUse || failure == db::DbErr::WalOnShare;
+    if (failure == db::DbErr::WalOnShare) {
+        MessageBoxEx(QStringLiteral(" $ keeps the write-ahead log, which a station on a network share cannot use. |"
+                                    " Close it on every other station, then open it here again: it is then "
+                                    "switched back to the rollback journal. "),
+                     MsgStyle::Ok, path, kSelection);
+        dbPath_.clear();
+    } else if (dbPath_.isEmpty()) {
         MessageBoxEx(QStringLiteral(" Cannot open Database: $"), MsgStyle::Ok, path, kSelection);
     } else {
         MessageBoxEx(QStringLiteral(" This Database may not be opened! | Please select another, or create a new one. "),
                      MsgStyle::Ok, QString(), kSelection);
         dbPath_.clear();
     }
-    DatabaseSettings::writeFile(iniFile(), QString());
+    if (!held)
+        DatabaseSettings::writeFile(iniFile(), QString());
     return 1;
 }
 
@@ -194,6 +218,11 @@ void Monitor::mnuCreateDB_Click()
             return;
         }
         QFile::setPermissions(name, QFile::permissions(name) | QFile::ReadOwner | QFile::WriteOwner);
+        try {
+            setNewDatabaseJournal(name, DatabaseSettings::newDatabasesUseWal(iniFile()), openOptions_);
+        } catch (const db::DbError& e) {
+            ShowRoutineError(e.number(), e.description(), routine);
+        }
         if (OpenSampleDatabase(name) == 0)
             DatabaseSettings::writeFile(iniFile(), name);
         setCurrentSampleId(-1);

@@ -154,4 +154,10 @@ bool DatabaseSettings::writeFile(IniFile& ini, const QString& path)
     return ini.writeText(kDatabase, QStringLiteral("File"), path);
 }
 
+bool DatabaseSettings::newDatabasesUseWal(const IniFile& ini)
+{
+    return ini.readText(kDatabase, QStringLiteral("NewDatabaseJournal"), QString())
+               .compare(QLatin1String("WAL"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace qqc

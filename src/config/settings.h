@@ -13,7 +13,10 @@
 //   COMM     PORT (0; below 1 means not set), DEVICE (a device name used
 //            instead of the port number when not empty)
 //   WINDOWS  WIN_1..WIN_6 (child-window layouts)
-//   Database File (the database opened last; default the program folder)
+//   Database File (the database opened last; default the program folder),
+//            NewDatabaseJournal ("WAL": a database this station creates on a
+//            local disk keeps the write-ahead log; otherwise, the default,
+//            the rollback journal, which every station can share)
 //
 // The Monitor owns one Settings value (the values read at start-up and
 // changed by the setup commands); WINDOWS, Database and the few MISC keys
@@ -115,6 +118,8 @@ struct DatabaseSettings {
     // File, whole; the program folder when missing.
     static QString readFile(const IniFile& ini);
     static bool writeFile(IniFile& ini, const QString& path);
+    // NewDatabaseJournal is "WAL" (any case).
+    static bool newDatabasesUseWal(const IniFile& ini);
 };
 
 // The values the program holds from the file.

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -63,6 +64,7 @@ TEST_F(MonitorStore, CreateCopiesTheTemplateOpensItAndRemembersIt)
     EXPECT_EQ("QuorvelQC Monitor - " + path, monitor.databaseTitle());
     EXPECT_EQ(path, iniDatabaseFile());
     EXPECT_EQ(-1, monitor.currentSampleId());
+    EXPECT_EQ("0101", home.read("lab.mdb").mid(18, 2).toHex()) << "a new database keeps the rollback journal";
     ASSERT_EQ(1u, opened.size());
     EXPECT_EQ(&monitor.sampleDatabase()->database(), opened[0]);
     EXPECT_TRUE(prompts.messages.empty());
@@ -196,6 +198,50 @@ TEST_F(MonitorStore, FailedOpensTakeTheFailurePathAndAnOldLayoutGoesToTheUpgrade
     monitor.setDatabaseUpgrader([](const QString&, const QString&, const QString&) { return true; });
     EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
     EXPECT_EQ(1, shutdown.count()) << "an upgrade that cannot run ends the program";
+}
+
+// The file server creates a database that keeps the write-ahead log (as its
+// settings ask); a network station is refused while the server holds it and
+// takes it back to the rollback journal once free. Neither that refusal nor
+// a lock outlasting the wait at open forgets the remembered database.
+TEST_F(MonitorStore, AFileHeldByAnotherStationStaysTheRememberedDatabase)
+{
+    const auto station = [](db::FileSystemKind kind) {
+        db::OpenOptions o;
+        o.busyTimeoutMs = 50;
+        o.lockRetryMs = 100;
+        o.fileSystem = [kind](const QString&) { return kind; };
+        return o;
+    };
+    monitor.setDatabaseOpenOptions(station(db::FileSystemKind::Local));
+    monitor.iniFile().writeText("Database", "NewDatabaseJournal", "wal");
+    const QString path = newDatabase();
+    EXPECT_EQ("WAL", monitor.sampleDatabase()->database().journalMode());
+
+    Monitor other;
+    other.setDatabaseOpenOptions(station(db::FileSystemKind::Shared));
+    other.openDatabaseAtStartup();
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(" " + path + " keeps the write-ahead log"));
+    EXPECT_TRUE(prompts.messages[0].text.contains("Close it on every other station"));
+    EXPECT_EQ(path, iniDatabaseFile());
+
+    monitor.closeDatabase();
+    other.openDatabaseAtStartup();
+    ASSERT_NE(nullptr, other.sampleDatabase());
+    EXPECT_EQ("TRUNCATE", other.sampleDatabase()->database().journalMode());
+    other.closeDatabase();
+
+    prompts.messages.clear();
+    {
+        QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "writer");
+        writer.setDatabaseName(path);
+        ASSERT_TRUE(writer.open() && QSqlQuery(writer).exec("BEGIN EXCLUSIVE"));
+        EXPECT_EQ(1, other.OpenSampleDatabase(path));
+    }
+    QSqlDatabase::removeDatabase("writer");
+    EXPECT_EQ(1u, prompts.messages.size());
+    EXPECT_EQ(path, iniDatabaseFile());
 }
 
 TEST_F(MonitorStore, StartupOpensTheLastDatabaseOrFallsBackToTheDialogs)
