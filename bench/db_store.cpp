@@ -4,7 +4,10 @@
 // of a live store (one test, one committed transaction with its fsync), and
 // the file size.
 //
-//   bench_db_store [--samples N] [--live M] [--out PATH]
+//   bench_db_store [--samples N] [--live M] [--out PATH] [--journal rollback|wal]
+//
+// The file keeps the rollback journal, as every new database does, unless
+// --journal wal asks for the write-ahead log (a station's own file).
 //
 // The database is left at PATH (default bench_db_store.mdb in the current
 // folder) for other benchmarks, e.g. the sample grid's, to reuse.
@@ -58,6 +61,7 @@ int main(int argc, char** argv)
     int samples = 100000;
     int live = 200;
     QString out = QStringLiteral("bench_db_store.mdb");
+    bool wal = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); i += 2) {
         const bool hasValue = i + 1 < args.size();
@@ -67,8 +71,11 @@ int main(int argc, char** argv)
             live = args[i + 1].toInt();
         } else if (hasValue && args[i] == QLatin1String("--out")) {
             out = args[i + 1];
+        } else if (hasValue && args[i] == QLatin1String("--journal")
+                   && (args[i + 1] == QLatin1String("wal") || args[i + 1] == QLatin1String("rollback"))) {
+            wal = args[i + 1] == QLatin1String("wal");
         } else {
-            std::fprintf(stderr, "usage: bench_db_store [--samples N] [--live M] [--out PATH]\n");
+            std::fprintf(stderr, "usage: bench_db_store [--samples N] [--live M] [--out PATH] [--journal rollback|wal]\n");
             return 2;
         }
     }
@@ -82,6 +89,8 @@ int main(int argc, char** argv)
     QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 
     try {
+        if (wal)
+            db::Database::setJournal(out, db::JournalMode::Wal);
         auto status = db::SampleDatabase::OpenStatus::Opened;
         auto store = db::SampleDatabase::open(out, status);
         std::printf("journal mode: %s\n", qPrintable(store->database().journalMode()));
