@@ -221,6 +221,14 @@ TEST_F(EditorWindows, SetOfAnotherSetAnsweredOkRecalculatesTheSample)
     EXPECT_EQ(value("SELECT AlarmID FROM Samples WHERE SampleID = ?", {sample}).toInt(), added);
     EXPECT_EQ(value("SELECT Severity FROM SampleDetails WHERE SampleID = ? AND ParmID = 59", {sample}).toInt(), 1);
 
+    // Made the default, the set judges the next test with the typed limits.
+    alarms->button(4)->click();
+    EXPECT_EQ(alarms->windowTitle(), "Alarms - Default: ");
+    ASSERT_TRUE(monitor.StoreTestResult(test::sampleRecord(231, 150, 20, 0)));
+    const qint32 next = monitor.currentSampleId();
+    EXPECT_EQ(value("SELECT AlarmID FROM Samples WHERE SampleID = ?", {next}).toInt(), added);
+    EXPECT_EQ(value("SELECT Severity FROM SampleDetails WHERE SampleID = ? AND ParmID = 59", {next}).toInt(), 2);
+
     // Without a current row "Set" asks for one and raises nothing.
     alarms->UpdateForm(0);
     alarms->button(2)->click();
@@ -230,6 +238,9 @@ TEST_F(EditorWindows, SetOfAnotherSetAnsweredOkRecalculatesTheSample)
 
 TEST_F(EditorWindows, ReferenceSetPassesTheStoredDielectricAndEditsStoreOnlyTheirCell)
 {
+    ASSERT_TRUE(monitor.StoreTestResult(test::sampleRecord(250, 5, 20, 0)));
+    const qint32 sample = monitor.currentSampleId();
+    const double change = value("SELECT Value FROM SampleDetails WHERE SampleID = ? AND ParmID = 56", {sample}).toDouble();
     db().execute("UPDATE \"References\" SET RefDielectric = 2.123456 WHERE RefID = 1");
     oils->SetDB(&db());
     oils->UpdateForm(0);
@@ -237,9 +248,12 @@ TEST_F(EditorWindows, ReferenceSetPassesTheStoredDielectricAndEditsStoreOnlyThei
     QSignalSpy set(oils.get(), &frmReference::SetRef);
     click(oils->grid(), 0, 1);  // the only oil: a click selects it
     EXPECT_EQ(oils->selectedId(), 1);
+    prompts.answers.push_back(Answer::Ok);
     oils->button(2)->click();
     ASSERT_EQ(set.count(), 1);
     EXPECT_FLOAT_EQ(set.at(0).at(1).toFloat(), 2.123456f);
+    EXPECT_FLOAT_EQ(value("SELECT RefDielectric FROM Samples WHERE SampleID = ?", {sample}).toFloat(), 2.123456f);
+    EXPECT_NE(value("SELECT Value FROM SampleDetails WHERE SampleID = ? AND ParmID = 56", {sample}).toDouble(), change);
 
     edit(oils->model(), 0, 1, "Acme");
     EXPECT_DOUBLE_EQ(value("SELECT RefDielectric FROM \"References\" WHERE RefID = 1").toDouble(), 2.123456);
