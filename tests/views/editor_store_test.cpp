@@ -155,6 +155,10 @@ TEST_F(EditorStoreTest, AnEditStoresOnlyItsFieldAndDefaultSetCreatesAMissingDefa
     EXPECT_DOUBLE_EQ(committed("SELECT RefDielectric FROM \"References\" WHERE RefID = 1").toDouble(), 2.123456);
     EXPECT_EQ(committed("SELECT Supplier FROM \"References\" WHERE RefID = 1").toString(), "Acme");
     EXPECT_FALSE(store.setField(referenceTable(), 77, 1, "gone"));
+    // Keys beyond 16 bits reach their own record.
+    db->execute("INSERT INTO \"References\" (RefID) VALUES (40000)");
+    EXPECT_TRUE(store.setField(referenceTable(), 40000, 2, "Big"));
+    EXPECT_EQ(store.read(referenceTable(), 40000)->values.value(2).toString(), "Big");
 
     db->execute("DELETE FROM Defaults");
     EXPECT_EQ(store.defaultId(referenceTable()), 0);

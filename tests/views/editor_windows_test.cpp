@@ -2,6 +2,7 @@
 // on a copy of the built template, driven through their grids and buttons,
 // with every question answered by a scripted prompter.
 
+#include "app/data_window.h"
 #include "app/editor_windows.h"
 #include "app/monitor.h"
 #include "db/db_fixture.h"
@@ -202,8 +203,14 @@ TEST_F(EditorWindows, DefaultSetAndDeleteKeepTheCaptionTrueAndRefuseASetInUse)
 
 TEST_F(EditorWindows, SetOfAnotherSetAnsweredOkRecalculatesTheSample)
 {
+    std::unique_ptr<frmData> data(createDataWindow(monitor));
+    data->show();
+    monitor.setWindowOpen(Monitor::DataWindow, true);
+    refreshDataWindow(*data, monitor);
     ASSERT_TRUE(monitor.StoreTestResult(test::sampleRecord(231, 60, 20, 0)));
     const qint32 sample = monitor.currentSampleId();
+    const QColor alarmColour = data->model().data(data->model().index(0, SampleGridModel::ColWear), Qt::BackgroundRole).value<QColor>();
+    EXPECT_EQ(data->model().cellLevel(0, SampleGridModel::ColWear), 4);
     // Ferrous 60 against the template's set: level 4.
     EXPECT_EQ(value("SELECT Severity FROM SampleDetails WHERE SampleID = ? AND ParmID = 59", {sample}).toInt(), 4);
     alarms->button(0)->click();  // a set of zero limits: every value is beyond them
@@ -220,6 +227,11 @@ TEST_F(EditorWindows, SetOfAnotherSetAnsweredOkRecalculatesTheSample)
     EXPECT_EQ(set.at(0).at(0).toInt(), added);
     EXPECT_EQ(value("SELECT AlarmID FROM Samples WHERE SampleID = ?", {sample}).toInt(), added);
     EXPECT_EQ(value("SELECT Severity FROM SampleDetails WHERE SampleID = ? AND ParmID = 59", {sample}).toInt(), 1);
+    EXPECT_EQ(value("SELECT WearSev FROM Samples WHERE SampleID = ?", {sample}).toInt(), 0);
+    // The sample grid's Wear cell follows: another level, another colour.
+    EXPECT_EQ(data->model().cellLevel(0, SampleGridModel::ColWear), 1);
+    EXPECT_NE(data->model().data(data->model().index(0, SampleGridModel::ColWear), Qt::BackgroundRole).value<QColor>(),
+              alarmColour);
 
     // Made the default, the set judges the next test with the typed limits.
     alarms->button(4)->click();
