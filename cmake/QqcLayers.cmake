@@ -20,7 +20,7 @@ set(QQC_LAYERS
 # Libraries of the core, and the views' headless models: they must not link
 # Qt Widgets, directly or through another library. A name without a target is
 # skipped.
-set(QQC_WIDGET_FREE_LIBRARIES qqc_util qqc_core qqc_link qqc_analysis qqc_db qqc_config qqc_views)
+set(QQC_WIDGET_FREE_LIBRARIES qqc_util qqc_core qqc_link qqc_analysis qqc_db qqc_config qqc_views qqc_report)
 
 # qqc_layer_allows(<from> <to> <out>): whether code in folder <from> (e.g.
 # "link/ui") may include a header of folder <to> (e.g. "util/ui").
