@@ -14,13 +14,14 @@ set(QQC_LAYERS
   "config:core,util"
   "views:db,analysis,core,config,util"
   "report:db,analysis,core,config,util"
+  "cli:views,db,analysis,core,config,util"
   "app:*"
 )
 
 # Libraries of the core, and the views' headless models: they must not link
 # Qt Widgets, directly or through another library. A name without a target is
 # skipped.
-set(QQC_WIDGET_FREE_LIBRARIES qqc_util qqc_core qqc_link qqc_analysis qqc_db qqc_config qqc_views qqc_report)
+set(QQC_WIDGET_FREE_LIBRARIES qqc_util qqc_core qqc_link qqc_analysis qqc_db qqc_config qqc_views qqc_report qqc_cli)
 
 # qqc_layer_allows(<from> <to> <out>): whether code in folder <from> (e.g.
 # "link/ui") may include a header of folder <to> (e.g. "util/ui").

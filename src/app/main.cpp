@@ -6,7 +6,6 @@
 // answering any open or later prompt the way --unattended does.
 
 #include "app/mdi_form_8700.h"
-#include "app/program_options.h"
 #include "app/prompters.h"
 #include "app/sample_listing.h"
 #include "app/shutdown_signals.h"
@@ -94,8 +93,10 @@ int listSamples(int argc, char** argv, const Options& options)
     QCoreApplication::setOrganizationName(QStringLiteral("QuorvelQC"));
     if (!setUpProgramFolder(options))
         return 1;
-    std::fputs(qPrintable(qqc::storedSamplesText()), stdout);
-    return 0;
+    bool listed = false;
+    const QString text = qqc::storedSamplesText(0, &listed);
+    std::fputs(qPrintable(text), listed ? stdout : stderr);
+    return listed ? 0 : 1;
 }
 
 } // namespace

@@ -9,13 +9,20 @@
 
 namespace qqc {
 
-QString storedSamplesText(int limit)
+QString storedSamplesText(int limit, bool* ok)
 {
     const IniFile ini(programFile(QStringLiteral("quorvelqc.ini")));
     const QString path = DatabaseSettings::readFile(ini);
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo(path).isFile()) {
+        if (ok)
+            *ok = false;
         return QStringLiteral("No database to list (Database/File = \"%1\").\n").arg(path);
-    return QStringLiteral("Samples in %1:\n").arg(path) + db::listSamplesInFile(path, limit);
+    }
+    bool listed = false;
+    const QString text = db::listSamplesInFile(path, limit, &listed);
+    if (ok)
+        *ok = listed;
+    return listed ? QStringLiteral("Samples in %1:\n").arg(path) + text : text;
 }
 
 } // namespace qqc

@@ -9,7 +9,8 @@ namespace qqc {
 // The samples of the database named in the program folder's settings
 // (Database/File), one line each, oldest first: number, date, dielectric,
 // ferrous index, water, Wear/Contamination/Chemistry values. At most `limit`
-// (the newest) when limit > 0. A line saying why when there is no database.
-QString storedSamplesText(int limit = 0);
+// (the newest) when limit > 0. A line saying why when there is no database
+// or it cannot be read; `ok` (when given) is then false.
+QString storedSamplesText(int limit = 0, bool* ok = nullptr);
 
 } // namespace qqc

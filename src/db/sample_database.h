@@ -199,6 +199,6 @@ QString templatePath();
 // At most `limit` lines (the newest ones) when limit > 0.
 QString listSamples(Database& db, int limit = 0);
 // Opens `path` for the listing; the text of the failure when it cannot.
-QString listSamplesInFile(const QString& path, int limit = 0);
+QString listSamplesInFile(const QString& path, int limit = 0, bool* ok = nullptr);
 
 } // namespace qqc::db

@@ -47,12 +47,16 @@ QString listSamples(Database& db, int limit)
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-QString listSamplesInFile(const QString& path, int limit)
+QString listSamplesInFile(const QString& path, int limit, bool* ok)
 {
+    if (ok)
+        *ok = true;
     try {
         auto db = Database::open(path);
         return listSamples(*db, limit);
     } catch (const DbError& e) {
+        if (ok)
+            *ok = false;
         return QStringLiteral("Cannot list samples of %1: %2\n").arg(path, e.description());
     }
 }

@@ -12,5 +12,9 @@ QString programFolder();
 void setProgramFolder(const QString& folder);
 // programFolder() + "/" + name
 QString programFile(const QString& name);
+// Where the program folder is: --home DIR, else QUORVELQC_HOME, else the
+// executable's folder when it is writable, else the per-user data folder.
+QString ChooseProgramFolder(const QString& homeOption, const QString& homeEnvironment,
+                            const QString& executableFolder, const QString& userDataFolder);
 
 } // namespace qqc

@@ -1,5 +1,4 @@
 #include "app/monitor.h"
-#include "app/program_options.h"
 #include "app/prompters.h"
 #include "config/settings.h"
 #include "link/capturing_port.h"
