@@ -2,6 +2,7 @@
 #include "app/prompters.h"
 #include "config/settings.h"
 #include "link/capturing_port.h"
+#include "util/program_folder.h"
 
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
