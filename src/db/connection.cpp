@@ -228,7 +228,8 @@ std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions&
         throw DbError(DbErr::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
     if (!info.isFile())
         throw DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(path));
-    if (!info.isWritable())
+    // A write-protected file is refused unless it is only read.
+    if (!info.isWritable() && options.access != Access::ReadOnly)
         throw DbError(DbErr::ReadOnly, QStringLiteral("The database '%1' is read-only.").arg(path));
     // A file that is no SQLite database is never handed to SQLite, and a
     // write-ahead-log file on a share only to an exclusive connection: the
