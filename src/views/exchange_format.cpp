@@ -43,6 +43,34 @@ QString oneLine(const QString& text)
     return line.replace(breaks, QStringLiteral(" "));
 }
 
+// A stored date as its date and time of day. The stored text
+// "yyyy-MM-ddTHH:mm:ss" is read by hand and kept without a time zone: no
+// time-zone lookup per sample, which would cost more than the whole line.
+QDateTime sampleDateTime(const QVariant& stored)
+{
+    if (stored.typeId() == QMetaType::QString) {
+        const QString t = stored.toString();
+        const auto digits = [&t](int from, int n) {
+            int v = 0;
+            for (int i = from; i < from + n; ++i) {
+                const int d = t.at(i).digitValue();
+                if (d < 0)
+                    return -1;
+                v = v * 10 + d;
+            }
+            return v;
+        };
+        if (t.size() == 19 && t.at(4) == QLatin1Char('-') && t.at(7) == QLatin1Char('-') && t.at(10) == QLatin1Char('T')
+            && t.at(13) == QLatin1Char(':') && t.at(16) == QLatin1Char(':')) {
+            const QDate date(digits(0, 4), digits(5, 2), digits(8, 2));
+            const QTime time(digits(11, 2), digits(14, 2), digits(17, 2));
+            if (date.isValid() && time.isValid())
+                return QDateTime(date, time, Qt::UTC);
+        }
+    }
+    return storedDateTime(stored);
+}
+
 // The tag padded so that the colon is the 11th character.
 QString tagged(const char* tag, const QString& value)
 {
@@ -109,7 +137,7 @@ QString csvLine(const GridSampleRow& row, const ExchangeCatalogue& catalogue)
     bool numeric = false;
     const double number = row.sampleNum.toString().toDouble(&numeric);
     add(hasSampleNum(row) && !(numeric && number == 0.0) ? row.sampleNum.toString() : QString::number(row.sampleId));
-    const QDateTime date = storedDateTime(row.sampleDate);
+    const QDateTime date = sampleDateTime(row.sampleDate);
     add(date.isValid() ? Format(date, QStringLiteral("Short Date")) + QLatin1Char(' ') + Format(date, QStringLiteral("h:mm"))
                        : QString());
     for (const QVariant* v : {&row.equipmentId, &row.unitUsage, &row.oilUsage, &row.oilAdded, &row.wearSev,
@@ -155,7 +183,7 @@ QString genericParameterLine(const QString& tag, const QString& value, int sever
 
 QString genericBlock(const GridSampleRow& row, const ExchangeCatalogue& catalogue)
 {
-    const QDateTime date = storedDateTime(row.sampleDate);
+    const QDateTime date = sampleDateTime(row.sampleDate);
     if (!date.isValid())
         throw ExchangeError(QStringLiteral("Sample %1 has no date.").arg(row.sampleId).toStdString());
 
