@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <map>
@@ -39,7 +40,7 @@ Form formOf(const QString& text, int& colon)
     if (text.size() > 20 && text.at(20) == QLatin1Char(',') && text.left(20).trimmed().isEmpty())
         return Form::WrappedSeverity;
     const QString word = text.trimmed();
-    if (!indented && word.size() > 10 && !word.contains(QRegularExpression(QStringLiteral("\\s"))))
+    if (!indented && word.size() > 10 && std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSpace(); }))
         return Form::LongTag;
     return Form::Unknown;
 }
