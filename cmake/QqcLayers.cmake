@@ -14,7 +14,7 @@ set(QQC_LAYERS
   "config:core,util"
   "views:db,analysis,core,config,util"
   "report:db,analysis,core,config,util"
-  "cli:views,db,analysis,core,config,util"
+  "cli:views,report,db,analysis,core,config,util"
   "app:*"
 )
 
