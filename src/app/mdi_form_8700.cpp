@@ -2,6 +2,7 @@
 
 #include "app/data_window.h"
 #include "app/editor_windows.h"
+#include "app/report_window.h"
 #include "link/ui/frm_status.h"
 
 #include "util/common.h"
@@ -154,7 +155,7 @@ void MDIForm8700::createChildWindows()
     fChartFrm_ = addChild(new QWidget, QStringLiteral("Chart"), Monitor::ChartWindow);
     fDataFrm_ = addChild(createDataWindow(*monitor_), QStringLiteral("Sample Data"), Monitor::DataWindow);
     fReferenceFrm_ = addChild(createReferenceWindow(*monitor_), QStringLiteral("Reference"), Monitor::ReferenceWindow);
-    fReportFrm_ = addChild(new QWidget, QStringLiteral("Report"), Monitor::ReportWindow);
+    fReportFrm_ = addChild(createReportWindow(*monitor_), QStringLiteral("Report"), Monitor::ReportWindow);
     fCustomerFrm_ = addChild(createCustomerWindow(*monitor_), QStringLiteral("Customer"), Monitor::CustomerWindow);
     fStatusFrm_ = addChild(new frmStatus(monitor_->statusModel()), QStringLiteral("Status"), Monitor::StatusWindow);
     fCalFrm_ = addChild(new QWidget, QStringLiteral("Calibration History"), Monitor::ChildWindowCount);
@@ -310,7 +311,12 @@ void MDIForm8700::mnuReference_Click()
     if (auto* references = qobject_cast<frmReference*>(fReferenceFrm_))
         refreshReferenceWindow(*references, *monitor_);
 }
-void MDIForm8700::mnuReport_Click() { showLayoutChild(3); }
+void MDIForm8700::mnuReport_Click()
+{
+    if (auto* report = qobject_cast<report::frmReport*>(fReportFrm_))
+        refreshReportWindow(*report, *monitor_);
+    showLayoutChild(3);
+}
 void MDIForm8700::mnuCustomers_Click()
 {
     showLayoutChild(4);

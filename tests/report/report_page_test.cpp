@@ -1,6 +1,6 @@
 // The report read from a copy of the built template, and written to a PDF
 // that poppler reads back as text and pixels.
-#include "db/db_fixture.h"
+#include "report/report_fixture.h"
 #include "report/page_composer.h"
 #include "report/report_data.h"
 #include "report/report_pdf.h"
@@ -13,44 +13,10 @@
 #include <gtest/gtest.h>
 
 using namespace qqc;
+using qqc::test::ReportPage;
 using namespace qqc::report;
 
 namespace {
-
-class ReportPage : public test::TemplateCopy {
-protected:
-    // Six samples of one equipment a day apart (ids 1..6), a seventh of
-    // another equipment, and a later sample of the same date as sample 6.
-    void SetUp() override
-    {
-        TemplateCopy::SetUp();
-        QStringList sql;
-        for (int i = 1; i <= 6; ++i) {
-            sql << QString("INSERT INTO Samples (SampleID, SampleNum, SampleDate, EquipmentID, UnitUsage, AlarmID, "
-                           "WearSev, ContamSev, ChemSev, Comments) VALUES (%1, '%1', '2026-03-0%1T10:00:00', "
-                           "'PUMP|7;A', '%2', 1, 85, 30, 0, 'Oil looks dark')")
-                       .arg(i)
-                       .arg(100 * i);
-            sql << QString("INSERT INTO SampleDetails VALUES (%1, 59, %2, %3)").arg(i).arg(i == 3 ? -999 : 10 * i).arg(i == 6 ? 5 : 2);
-        }
-        sql << "INSERT INTO Samples (SampleID, SampleDate, EquipmentID) VALUES (7, '2026-03-06T09:00:00', 'OTHER')";
-        sql << "INSERT INTO Samples (SampleID, SampleDate, EquipmentID) VALUES (8, '2026-03-06T10:00:00', 'PUMP|7;A')";
-        test::runSql(path, sql);
-        store = openStore();
-    }
-    std::unique_ptr<db::SampleDatabase> store;
-
-    PageInput input(qint32 sampleId)
-    {
-        PageInput in;
-        in.data = readReport(store->database(), sampleId);
-        in.labels = {"Acme Labs", "1 Main St", "Springfield", "555-0100", "lab@example.com", "", "Header %d|x", "Trend Report"};
-        in.databaseName = path;
-        in.today = QDate(2026, 3, 10);
-        in.imageFolder = home.file("Img");
-        return in;
-    }
-};
 
 QString run(const QString& program, const QStringList& args)
 {

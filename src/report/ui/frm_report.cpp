@@ -1,0 +1,279 @@
+#include "report/ui/frm_report.h"
+
+#include "report/report_pdf.h"
+#include "report/trend_plot.h"
+#include "report/trifold_plot.h"
+#include "util/common.h"
+#include "util/prompter.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPageSize>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinterInfo>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace qqc::report {
+
+PlotSurface::PlotSurface(QSize units, QWidget* parent) : QWidget(parent), units_(units)
+{
+    setMinimumSize(units / 5);
+}
+
+void PlotSurface::setDrawing(std::function<void(QPainter&)> draw)
+{
+    draw_ = std::move(draw);
+    update();
+}
+
+QImage PlotSurface::render(QSize pixels) const
+{
+    QImage img(pixels, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setWindow(0, 0, units_.width(), units_.height());
+    if (draw_)
+        draw_(p);
+    return img;
+}
+
+void PlotSurface::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.setWindow(0, 0, units_.width(), units_.height());
+    if (draw_)
+        draw_(p);
+}
+
+namespace {
+
+// Paper for a PDF: the default printer's when Letter or A4, else by locale.
+QPageSize::PageSizeId pdfPaper()
+{
+    const auto id = QPrinterInfo::defaultPrinter().defaultPageSize().id();
+    return id == QPageSize::Letter || id == QPageSize::A4 ? id : defaultPaper(QLocale());
+}
+
+void fillTable(QTableWidget* t, const ReportTable& table, int labelWidth, int columnWidth)
+{
+    t->clear();
+    t->setRowCount(int(table.rows.size()));
+    int columns = 0;
+    for (const auto& row : table.rows)
+        columns = std::max(columns, int(row.size()));
+    t->setColumnCount(columns);
+    for (int r = 0; r < table.rows.size(); ++r)
+        for (int c = 0; c < table.rows[r].size(); ++c) {
+            const ReportTable::Cell& cell = table.rows[r][c];
+            auto* item = new QTableWidgetItem(cell.text);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            item->setBackground(QColor(cell.background));
+            item->setForeground(QColor(cell.textColor));
+            if (c > 0 && columnWidth < 2000)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            t->setItem(r, c, item);
+        }
+    // Twips to pixels at 96 dpi.
+    for (int c = 0; c < columns; ++c)
+        t->setColumnWidth(c, (c == 0 ? labelWidth : columnWidth) / 15);
+    int width = 4, height = 4;
+    for (int c = 0; c < columns; ++c)
+        width += t->columnWidth(c);
+    for (int r = 0; r < t->rowCount(); ++r)
+        height += t->rowHeight(r);
+    t->setFixedSize(width, height);
+}
+
+} // namespace
+
+frmReport::frmReport(PageSettings settings, QWidget* parent) : QWidget(parent), settings_(std::move(settings))
+{
+    setObjectName(QStringLiteral("frmReport"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    toolbar_ = new QToolBar(this);
+    QAction* pdf = toolbar_->addAction(QStringLiteral("Save PDF"), this, [this] { savePdf(); });
+    pdf->setObjectName(QStringLiteral("Save PDF"));
+    outer->addWidget(toolbar_);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    auto* page = new QWidget;
+    auto* grid = new QGridLayout(page);
+    DrawTri = new PlotSurface(QSize(1000, 1000), page);
+    DrawTri->setFixedSize(300, 300);
+    grid->addWidget(DrawTri, 0, 0, 1, 1);
+
+    auto* right = new QVBoxLayout;
+    Image1 = new QLabel(page);
+    Image1->setFixedSize(144, 144);
+    Image1->setScaledContents(true);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Image1);
+    auto* companyBox = new QVBoxLayout;
+    for (auto& l : txtText1) {
+        l = new QLabel(page);
+        companyBox->addWidget(l);
+    }
+    top->addLayout(companyBox);
+    top->addStretch();
+    right->addLayout(top);
+    for (auto& l : txtText) {
+        l = new QLabel(page);
+        QFont f = l->font();
+        f.setPointSize(12);
+        l->setFont(f);
+        right->addWidget(l);
+    }
+    right->addStretch();
+    grid->addLayout(right, 0, 1);
+
+    auto* tables = new QVBoxLayout;
+    for (auto& t : GridDataTable) {
+        t = new QTableWidget(page);
+        t->horizontalHeader()->hide();
+        t->verticalHeader()->hide();
+        t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        tables->addWidget(t);
+    }
+    tbComments = new QPlainTextEdit(page);
+    tbComments->setReadOnly(true);
+    tables->addWidget(tbComments);
+    grid->addLayout(tables, 1, 0);
+
+    auto* plots = new QVBoxLayout;
+    for (auto& s : DrawBarPlot) {
+        s = new PlotSurface(QSize(3500, 1500), page);
+        s->setFixedSize(420, 180);
+        plots->addWidget(s);
+    }
+    plots->addStretch();
+    grid->addLayout(plots, 1, 1);
+    scroll->setWidget(page);
+    outer->addWidget(scroll);
+    clear();
+}
+
+void frmReport::SetDB(db::Database* database)
+{
+    db_ = database;
+    sampleId_ = 0;
+    data_ = {};
+    clear();
+}
+
+void frmReport::UpdateForm(qint32 sampleId)
+{
+    if (db_ == nullptr)
+        return;
+    ReportData d;
+    try {
+        d = readReport(*db_, sampleId);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!d.found)
+        return;
+    sampleId_ = sampleId;
+    data_ = d;
+    if (data_.tables[1].rows.isEmpty())
+        clear();
+    else
+        fill();
+}
+
+void frmReport::clear()
+{
+    for (auto* t : GridDataTable) {
+        t->clear();
+        t->setRowCount(0);
+        t->setColumnCount(0);
+    }
+    DrawTri->setDrawing({});
+    for (auto* s : DrawBarPlot)
+        s->setDrawing({});
+    tbComments->clear();
+    const PageInput in = settings_ ? settings_() : PageInput{};
+    Image1->setPixmap(QPixmap::fromImage(reportLogo(in.labels[5])));
+    for (int i = 0; i < 5; ++i) {
+        txtText[size_t(i)]->setText(in.labels[size_t(i)]);
+        txtText1[size_t(i)]->hide();
+    }
+}
+
+void frmReport::fill()
+{
+    const PageInput in = settings_ ? settings_() : PageInput{};
+    const auto levels = data_.levels;
+    DrawTri->setDrawing([levels](QPainter& p) { DrawTriFold(p, levels, QRectF(0, 0, 1000, 1000), {}); });
+    for (int i = 0; i < 5; ++i)
+        fillTable(GridDataTable[size_t(i)], data_.tables[size_t(i)], 1400, i == 0 ? 4500 : 900);
+    tbComments->setPlainText(data_.comments);
+    Image1->setPixmap(QPixmap::fromImage(reportLogo(in.labels[5])));
+    for (int i = 0; i < 5; ++i) {
+        txtText[size_t(i)]->setText(data_.hasCustomer ? data_.customerLines[size_t(i)] : in.labels[size_t(i)]);
+        txtText1[size_t(i)]->setText(in.labels[size_t(i)]);
+        txtText1[size_t(i)]->setVisible(data_.hasCustomer);
+    }
+    for (size_t i = 0; i < DrawBarPlot.size(); ++i) {
+        const TrendSeries s = data_.trends[i];
+        DrawBarPlot[i]->setDrawing([s](QPainter& p) { DrawBar(p, QRectF(0, 0, 3500, 1500), s, {}); });
+    }
+}
+
+bool frmReport::checkSample(const ReportData& d)
+{
+    if (!d.found) {
+        MessageBoxEx(QStringLiteral("Please select a Sample."));
+        return false;
+    }
+    if (d.equipmentId.trimmed().isEmpty()) {
+        MessageBoxEx(QStringLiteral("Please select a Sample with an Equipment ID."));
+        return false;
+    }
+    return true;
+}
+
+bool frmReport::savePdf()
+{
+    PageInput in = settings_ ? settings_() : PageInput{};
+    if (db_ != nullptr && sampleId_ != 0) {
+        try {
+            in.data = readReport(*db_, sampleId_);
+        } catch (const std::exception&) {
+            in.data = {};
+        }
+    }
+    if (!checkSample(in.data))
+        return false;
+    in.databaseName = QDir::toNativeSeparators(in.databaseName);
+    in.today = QDate::currentDate();
+    FileDialogRequest request;
+    request.title = QStringLiteral("Save Report as PDF");
+    request.folder = QDir::homePath();
+    request.fileName = QStringLiteral("Sample %1.pdf").arg(in.data.sampleId);
+    request.filter = QStringLiteral("PDF files (*.pdf)");
+    const QString path = prompter().saveFileName(request);
+    if (path.isEmpty())
+        return false;
+    QString error;
+    QStringList warnings;
+    const bool written = writeReportPdf(path, in, pdfPaper(), &error, &warnings);
+    for (const QString& w : warnings)
+        MessageBoxItems(QStringLiteral("$"), MsgStyle::Ok, {w});
+    if (!written)
+        MessageBoxItems(QStringLiteral("The report could not be written to $:|$"), MsgStyle::Exclamation,
+                        {path, error});
+    return written;
+}
+
+} // namespace qqc::report

@@ -1,0 +1,87 @@
+#pragma once
+// The report window: one sample's Trifold plot, its five tables, the logo and
+// address block, three trend plots and the comments, with a toolbar that
+// writes the same report as a PDF file.
+
+#include "report/page_composer.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QLabel;
+class QPlainTextEdit;
+class QTableWidget;
+class QToolBar;
+
+namespace qqc::db {
+class Database;
+}
+
+namespace qqc::report {
+
+class PlotSurface;
+
+class frmReport : public QWidget {
+    Q_OBJECT
+public:
+    // What the page needs besides the sample, read afresh at each use:
+    // labels, colour reduction, image flag and Img folder.
+    using PageSettings = std::function<PageInput()>;
+    explicit frmReport(PageSettings settings, QWidget* parent = nullptr);
+
+    void SetDB(db::Database* database);
+    // Shows `sampleId`; an unknown sample leaves the window as it was, a
+    // sample without history (or no database) clears it.
+    void UpdateForm(qint32 sampleId);
+    qint32 currentSample() const { return sampleId_; }
+    const ReportData& shown() const { return data_; }
+
+    // "Save PDF": the sample read afresh, checked like a print, written to a
+    // file chosen through the prompter. True when a file was written.
+    bool savePdf();
+
+    QToolBar* toolbar() const { return toolbar_; }
+    std::array<QTableWidget*, 5> GridDataTable{};
+    PlotSurface* DrawTri = nullptr;
+    std::array<PlotSurface*, 3> DrawBarPlot{};
+    QLabel* Image1 = nullptr;
+    std::array<QLabel*, 5> txtText{}, txtText1{};
+    QPlainTextEdit* tbComments = nullptr;
+
+signals:
+    void RefreshData(qint32 sampleId);
+
+private:
+    void clear();
+    void fill();
+    // "Please select a Sample." / "... with an Equipment ID."; false after a message.
+    bool checkSample(const ReportData& d);
+
+    PageSettings settings_;
+    db::Database* db_ = nullptr;
+    qint32 sampleId_ = 0;
+    ReportData data_;
+    QToolBar* toolbar_ = nullptr;
+};
+
+// A drawing surface with a fixed coordinate system (1000 x 1000 for the
+// Trifold, 3500 x 1500 for a trend plot) whatever its size on screen.
+class PlotSurface : public QWidget {
+    Q_OBJECT
+public:
+    PlotSurface(QSize units, QWidget* parent = nullptr);
+    void setDrawing(std::function<void(QPainter&)> draw);
+    // The drawing at `pixels` size, as the window shows it.
+    QImage render(QSize pixels) const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QSize units_;
+    std::function<void(QPainter&)> draw_;
+};
+
+} // namespace qqc::report
