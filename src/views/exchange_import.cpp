@@ -69,12 +69,12 @@ ImportResult importGenericFile(db::Database& database, const QString& path, cons
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return failed(QStringLiteral("Cannot read %1: %2").arg(path, in.errorString()));
-    const QByteArray bytes = in.readAll();
-    in.close();
 
     ImportResult result;
     try {
-        const GenericFile file = parseGenericFile(bytes);
+        // The file's bytes and text are let go once it is parsed.
+        const GenericFile file = parseGenericFile(in.readAll());
+        in.close();
         const auto total = qint64(file.blocks.size()) * 2;
         if (!file.revision.isEmpty() && file.revision != QLatin1String("1.04"))
             result.report += QStringLiteral("Warning: file revision %1, read as revision 1.04\r\n").arg(file.revision);

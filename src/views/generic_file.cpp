@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <map>
 #include <optional>
 
 namespace qqc {
@@ -19,16 +18,16 @@ enum class Form { Blank, Tag, WrappedValue, WrappedSeverity, LongTag, Unknown };
 
 struct Line {
     int number = 0;
-    QString text;
+    QStringView text;
     Form form = Form::Unknown;
-    int colon = -1;
+    qsizetype colon = -1;
 };
 
-Form formOf(const QString& text, int& colon)
+Form formOf(QStringView text, qsizetype& colon)
 {
     if (text.trimmed().isEmpty())
         return Form::Blank;
-    colon = int(text.indexOf(QLatin1Char(':')));
+    colon = text.indexOf(QLatin1Char(':'));
     const bool indented = text.front().isSpace();
     if (colon >= 0) {
         if (!indented)
@@ -39,58 +38,77 @@ Form formOf(const QString& text, int& colon)
     // A severity the writer moved to column 21.
     if (text.size() > 20 && text.at(20) == QLatin1Char(',') && text.left(20).trimmed().isEmpty())
         return Form::WrappedSeverity;
-    const QString word = text.trimmed();
+    const QStringView word = text.trimmed();
     if (!indented && word.size() > 10 && std::none_of(word.begin(), word.end(), [](QChar c) { return c.isSpace(); }))
         return Form::LongTag;
     return Form::Unknown;
 }
 
-QString cutAtLastComma(const QString& value)
+QStringView cutAtLastComma(QStringView value)
 {
     const qsizetype comma = value.lastIndexOf(QLatin1Char(','));
     return (comma >= 0 ? value.left(comma) : value).trimmed();
 }
 
-// The text as lines, at CR LF, LF or CR.
-std::vector<Line> splitLines(const QString& text)
-{
-    std::vector<Line> lines;
-    qsizetype start = 0;
-    int number = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i <= n; ++i) {
-        if (i < n && text.at(i) != QLatin1Char('\r') && text.at(i) != QLatin1Char('\n'))
-            continue;
-        if (i == n && start == n)
-            break;
-        Line line;
-        line.number = ++number;
-        line.text = text.mid(start, i - start);
-        line.form = formOf(line.text, line.colon);
-        lines.push_back(std::move(line));
-        if (i + 1 < n && text.at(i) == QLatin1Char('\r') && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        start = i + 1;
+// The text's lines one at a time (at CR LF, LF or CR), with one line of
+// look-ahead; lines are views into the text, nothing is copied.
+class LineReader {
+public:
+    explicit LineReader(const QString& text) : text_(text) { advance(); }
+    bool atEnd() const { return !has_; }
+    const Line& peek() const { return current_; }
+    Line take()
+    {
+        const Line line = current_;
+        advance();
+        return line;
     }
-    return lines;
-}
+
+private:
+    void advance()
+    {
+        const qsizetype n = text_.size();
+        if (pos_ >= n) {
+            has_ = false;
+            return;
+        }
+        qsizetype i = pos_;
+        while (i < n && text_.at(i) != QLatin1Char('\r') && text_.at(i) != QLatin1Char('\n'))
+            ++i;
+        current_.number = ++number_;
+        current_.text = QStringView(text_).mid(pos_, i - pos_);
+        current_.form = formOf(current_.text, current_.colon);
+        if (i + 1 < n && text_.at(i) == QLatin1Char('\r') && text_.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        pos_ = i + 1;
+        has_ = true;
+    }
+
+    const QString& text_;
+    qsizetype pos_ = 0;
+    int number_ = 0;
+    Line current_;
+    bool has_ = false;
+};
 
 // A line as the reader sees it: a tag and its value (a long tag joined with
-// its wrapped value), or a line of no form (tag empty, `unknown` set).
+// its wrapped value), or a line of no form (`unknown`).
 struct Entry {
-    GenericEntry e;
+    QStringView tag;
+    QStringView value;
+    int line = 0;
+    QStringView text;
     bool unknown = false;
 };
 
-std::vector<Entry> entriesOf(const std::vector<Line>& lines)
+bool nextEntry(LineReader& reader, Entry& entry)
 {
-    std::vector<Entry> entries;
-    const auto severityFollows = [&](size_t i) { return i + 1 < lines.size() && lines[i + 1].form == Form::WrappedSeverity; };
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const Line& l = lines[i];
-        Entry entry;
-        entry.e.line = l.number;
-        entry.e.text = l.text;
+    while (!reader.atEnd()) {
+        const Line l = reader.take();
+        entry = Entry{};
+        entry.line = l.number;
+        entry.text = l.text;
+        QStringView rest;
         switch (l.form) {
         case Form::Blank:
         case Form::WrappedValue:     // the reader's empty tag: nothing to do
@@ -98,35 +116,30 @@ std::vector<Entry> entriesOf(const std::vector<Line>& lines)
             continue;
         case Form::Unknown:
             entry.unknown = true;
-            break;
+            return true;
         case Form::Tag:
-        case Form::LongTag: {
-            size_t valueLine = i;
-            QString rest;
-            if (l.form == Form::Tag) {
-                entry.e.tag = l.text.left(l.colon).trimmed();
-                rest = l.text.mid(l.colon + 1);
-            } else if (i + 1 < lines.size() && lines[i + 1].form == Form::WrappedValue) {
-                entry.e.tag = l.text.trimmed();
-                valueLine = ++i;
-                rest = lines[i].text.mid(11);
-            } else {
+            entry.tag = l.text.left(l.colon).trimmed();
+            rest = l.text.mid(l.colon + 1);
+            break;
+        case Form::LongTag:
+            if (reader.atEnd() || reader.peek().form != Form::WrappedValue) {
                 entry.unknown = true;
-                break;
+                return true;
             }
-            // A severity on its own line: the value above is whole.
-            if (severityFollows(valueLine)) {
-                entry.e.value = rest.trimmed();
-                i = valueLine + 1;
-            } else {
-                entry.e.value = cutAtLastComma(rest);
-            }
+            entry.tag = l.text.trimmed();
+            rest = reader.take().text.mid(11);
             break;
         }
+        // A severity on its own line: the value above is whole.
+        if (!reader.atEnd() && reader.peek().form == Form::WrappedSeverity) {
+            entry.value = rest.trimmed();
+            reader.take();
+        } else {
+            entry.value = cutAtLastComma(rest);
         }
-        entries.push_back(std::move(entry));
+        return true;
     }
-    return entries;
+    return false;
 }
 
 std::optional<QDate> dateOf(const QString& text)
@@ -139,8 +152,22 @@ std::optional<QDate> dateOf(const QString& text)
     return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
 
+// A value as the writer writes it: a decimal point and grouping commas; a
+// finite number within single precision.
+bool readNumber(QStringView text, float& value)
+{
+    QString digits = text.toString();
+    digits.remove(QLatin1Char(','));
+    bool ok = false;
+    const double d = digits.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || std::fabs(d) > double(FLT_MAX))
+        return false;
+    value = float(d);
+    return true;
+}
+
 // Tags of the format that the import reads nothing from.
-bool knownTag(const QString& tag)
+bool knownTag(QStringView tag)
 {
     static const QStringList known = {
         QStringLiteral("FILEREV"),  QStringLiteral("VQMNRID"),  QStringLiteral("LEVEL00"),  QStringLiteral("LEVEL0"),
@@ -160,13 +187,14 @@ GenericFileFault::GenericFileFault(int line, const QString& text, const QString&
 
 GenericFileFault::GenericFileFault(const QString& reason) : std::runtime_error(reason.toStdString()) {}
 
-int parameterOfTag(const QString& tag)
+int parameterOfTag(QStringView tag)
 {
-    static const std::map<QString, int> parameters = {{QStringLiteral("OVCORR"), 56}, {QStringLiteral("OVFERR"), 59},
-                                                      {QStringLiteral("OVWATER"), 60}, {QStringLiteral("OVVISC"), 132},
-                                                      {QStringLiteral("OVDVIS"), 73}};
-    const auto it = parameters.find(tag);
-    return it == parameters.end() ? 0 : it->second;
+    static const std::pair<const char*, int> parameters[] = {
+        {"OVCORR", 56}, {"OVFERR", 59}, {"OVWATER", 60}, {"OVVISC", 132}, {"OVDVIS", 73}};
+    for (const auto& [name, parmId] : parameters)
+        if (tag == QLatin1String(name))
+            return parmId;
+    return 0;
 }
 
 QString decodeGenericText(const QByteArray& bytes)
@@ -180,52 +208,66 @@ QString decodeGenericText(const QByteArray& bytes)
     return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : fromCp1252(bytes);
 }
 
-GenericFile parseGenericFile(const QByteArray& bytes)
+GenericFile parseGenericFile(QByteArray bytes)
 {
-    const std::vector<Line> lines = splitLines(decodeGenericText(bytes));
+    const QString text = decodeGenericText(bytes);
+    bytes = QByteArray();  // only the text is needed from here on
+    LineReader reader(text);
     GenericFile file;
     QString unit;
-    const GenericEntry* openUnit = nullptr;  // a UNITID# not yet closed by its TAKEDATE
+    int openUnitLine = 0;  // a UNITID# not yet closed by its TAKEDATE
+    QString openUnitText;
     bool revisionSeen = false;
-    const std::vector<Entry> entries = entriesOf(lines);
-    for (const Entry& entry : entries) {
-        const GenericEntry& e = entry.e;
-        if (!entry.unknown && e.tag == QLatin1String("FILEREV") && !revisionSeen) {
-            file.revision = e.value;
+    Entry e;
+    while (nextEntry(reader, e)) {
+        if (!e.unknown && e.tag == QLatin1String("FILEREV") && !revisionSeen) {
+            file.revision = e.value.toString();
             revisionSeen = true;
-        } else if (!entry.unknown && e.tag == QLatin1String("UNITID#")) {
-            unit = e.value;
-            openUnit = &e;
+        } else if (!e.unknown && e.tag == QLatin1String("UNITID#")) {
+            unit = e.value.toString();
+            openUnitLine = e.line;
+            openUnitText = e.text.toString();
             continue;
-        } else if (!entry.unknown && e.tag == QLatin1String("TAKEDATE")) {
-            const std::optional<QDate> date = dateOf(e.value);
+        } else if (!e.unknown && e.tag == QLatin1String("TAKEDATE")) {
+            const QString dateText = e.value.toString();
+            const std::optional<QDate> date = dateOf(dateText);
             if (!date)
-                throw GenericFileFault(e.line, e.text, QStringLiteral("not a date as month/day/year"));
+                throw GenericFileFault(e.line, e.text.toString(), QStringLiteral("not a date as month/day/year"));
             GenericBlock block;
             block.unitId = unit;
-            block.dateText = e.value;
+            block.dateText = dateText;
             block.date = *date;
             file.blocks.push_back(std::move(block));
-            openUnit = nullptr;
+            openUnitLine = 0;
             continue;
         }
         // Lines before the first sample are not read.
         if (file.blocks.empty())
             continue;
         GenericBlock& block = file.blocks.back();
-        if (entry.unknown) {
+        if (e.unknown) {
             if (block.faultLine == 0) {
                 block.faultLine = e.line;
-                block.faultText = e.text;
+                block.faultText = e.text.toString();
             }
-        } else {
-            block.entries.push_back(e);
+        } else if (const int parmId = parameterOfTag(e.tag); parmId != 0) {
+            GenericEntry entry;
+            entry.parmId = parmId;
+            entry.line = e.line;
+            entry.number = readNumber(e.value, entry.value);
+            if (!entry.number)
+                entry.text = e.text.toString();
+            block.entries.push_back(std::move(entry));
+        } else if (!knownTag(e.tag)) {
+            ++block.unknownCount;
+            if (!block.unknownTags.contains(e.tag))
+                block.unknownTags.append(e.tag.toString());
         }
     }
     if (file.blocks.empty())
         throw GenericFileFault(QStringLiteral("The file holds no sample (no TAKEDATE line)."));
-    if (openUnit)
-        throw GenericFileFault(openUnit->line, openUnit->text,
+    if (openUnitLine > 0)
+        throw GenericFileFault(openUnitLine, openUnitText,
                                QStringLiteral("the file ends after this unit ID without its TAKEDATE (cut)"));
     return file;
 }
@@ -234,30 +276,21 @@ std::vector<std::pair<int, float>> blockValues(const GenericBlock& block, int* u
 {
     if (block.faultLine > 0)
         throw GenericFileFault(block.faultLine, block.faultText, QStringLiteral("not a line of a generic file"));
+    if (unknownCount)
+        *unknownCount += block.unknownCount;
+    if (unknownTags)
+        for (const QString& tag : block.unknownTags)
+            if (!unknownTags->contains(tag))
+                unknownTags->append(tag);
     std::vector<std::pair<int, float>> values;
     for (const GenericEntry& e : block.entries) {
-        const int parmId = parameterOfTag(e.tag);
-        if (parmId == 0) {
-            if (!knownTag(e.tag)) {
-                if (unknownCount)
-                    ++*unknownCount;
-                if (unknownTags && !unknownTags->contains(e.tag))
-                    unknownTags->append(e.tag);
-            }
-            continue;
-        }
-        // Values are written with a decimal point and grouping commas.
-        QString digits = e.value;
-        digits.remove(QLatin1Char(','));
-        bool ok = false;
-        const double value = digits.toDouble(&ok);
-        if (!ok || !std::isfinite(value) || std::fabs(value) > double(FLT_MAX))
+        if (!e.number)
             throw GenericFileFault(e.line, e.text, QStringLiteral("not a number"));
-        const auto same = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == parmId; });
+        const auto same = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == e.parmId; });
         if (same != values.end())
-            same->second = float(value);
+            same->second = e.value;
         else
-            values.emplace_back(parmId, float(value));
+            values.emplace_back(e.parmId, e.value);
     }
     return values;
 }

@@ -33,10 +33,13 @@ private:
     int line_ = 0;
 };
 
-// A tagged line of a block (or a long tag with its wrapped value).
+// A parameter line of a block (or a long tag with its wrapped value): the
+// value read as the writer writes it (a decimal point, grouping commas),
+// and the line's text only when it holds no number.
 struct GenericEntry {
-    QString tag;
-    QString value;
+    int parmId = 0;
+    float value = 0.0f;
+    bool number = true;
     int line = 0;
     QString text;
 };
@@ -47,7 +50,10 @@ struct GenericBlock {
     QString unitId;
     QString dateText;
     QDate date;
-    std::vector<GenericEntry> entries;
+    std::vector<GenericEntry> entries;  // the lines of parameter tags
+    // Tags of the block that are neither read nor known to the format.
+    int unknownCount = 0;
+    QStringList unknownTags;
     // The first line of the block that is none of the writer's forms; the
     // block is refused for it only when it is stored.
     int faultLine = 0;
@@ -64,7 +70,7 @@ struct GenericFile {
 QString decodeGenericText(const QByteArray& bytes);
 // Throws GenericFileFault for a "TAKEDATE" that is no date, a file cut after
 // a "UNITID#" and a file without any "TAKEDATE".
-GenericFile parseGenericFile(const QByteArray& bytes);
+GenericFile parseGenericFile(QByteArray bytes);
 
 // The values a stored block gets: (ParmID, value) in file order, a later one
 // for the same ParmID replacing an earlier one. Throws GenericFileFault for a
@@ -74,6 +80,6 @@ GenericFile parseGenericFile(const QByteArray& bytes);
 std::vector<std::pair<int, float>> blockValues(const GenericBlock& block, int* unknownCount = nullptr,
                                                QStringList* unknownTags = nullptr);
 // The ParmID a tag is stored under; 0 for a tag that stores nothing.
-int parameterOfTag(const QString& tag);
+int parameterOfTag(QStringView tag);
 
 } // namespace qqc
