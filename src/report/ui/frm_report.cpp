@@ -3,8 +3,10 @@
 #include "report/report_pdf.h"
 #include "report/trend_plot.h"
 #include "report/trifold_plot.h"
+#include "report/ui/report_printer.h"
 #include "util/common.h"
 #include "util/prompter.h"
+#include "util/std_error.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -14,6 +16,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QScrollArea>
 #include <QTableWidget>
@@ -100,6 +104,18 @@ frmReport::frmReport(PageSettings settings, QWidget* parent) : QWidget(parent), 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     toolbar_ = new QToolBar(this);
+    for (const char* key : {"Print", "Preview"}) {
+        const int mode = QByteArray(key) == "Print" ? 1 : 2;
+        QAction* a = toolbar_->addAction(QString::fromLatin1(key), this, [this, mode] {
+            const ReportPrinters real;
+            const QString name = (printers_ ? printers_ : &real)->defaultPrinterName();
+            if (!PrinterProblem(name, false))
+                PrintReports(mode, name);
+        });
+        a->setObjectName(QString::fromLatin1(key));
+    }
+    toolbar_->addAction(QStringLiteral("PrintClose"), this, [this] { PrintReports(3); })
+        ->setObjectName(QStringLiteral("PrintClose"));
     QAction* pdf = toolbar_->addAction(QStringLiteral("Save PDF"), this, [this] { savePdf(); });
     pdf->setObjectName(QStringLiteral("Save PDF"));
     outer->addWidget(toolbar_);
@@ -162,6 +178,8 @@ frmReport::frmReport(PageSettings settings, QWidget* parent) : QWidget(parent), 
     outer->addWidget(scroll);
     clear();
 }
+
+frmReport::~frmReport() = default;
 
 void frmReport::SetDB(db::Database* database)
 {
@@ -243,7 +261,7 @@ bool frmReport::checkSample(const ReportData& d)
     return true;
 }
 
-bool frmReport::savePdf()
+PageInput frmReport::currentPage()
 {
     PageInput in = settings_ ? settings_() : PageInput{};
     if (db_ != nullptr && sampleId_ != 0) {
@@ -253,10 +271,89 @@ bool frmReport::savePdf()
             in.data = {};
         }
     }
-    if (!checkSample(in.data))
-        return false;
     in.databaseName = QDir::toNativeSeparators(in.databaseName);
     in.today = QDate::currentDate();
+    return in;
+}
+
+bool frmReport::PrinterProblem(const QString& name, bool skipPaperCheck)
+{
+    if (name.isEmpty()) {
+        MessageBoxEx(QStringLiteral("Printer not found.  Select a default printer"));
+        return true;
+    }
+    const ReportPrinters real;
+    try {
+        if (!skipPaperCheck) {
+            const auto id = (printers_ ? printers_ : &real)->paperOf(name).id();
+            if (id != QPageSize::Letter && id != QPageSize::A4) {
+                MessageBoxItems(QStringLiteral("Non standard paper size selected or incorrect printer: $"), MsgStyle::Ok,
+                                {name});
+                return true;
+            }
+        }
+    } catch (const std::exception&) {
+        MessageBoxItems(QStringLiteral("Problem with printer: [$]"), MsgStyle::Ok, {name});
+        return true;
+    }
+    return false;
+}
+
+void frmReport::paintPages(QPrinter* printer)
+{
+    const PageInput in = currentPage();
+    QPainter p;
+    if (!p.begin(printer)) {
+        ShowRoutineError(0, QStringLiteral("The printer could not be started"), QStringLiteral("PrintReports"));
+        return;
+    }
+    const double dpi = printer->resolution();
+    p.scale(dpi / 1440.0, dpi / 1440.0);
+    const QSizeF page = printer->pageLayout().fullRectPoints().size() * 20.0;
+    const QStringList warnings = composeReport(p, page, in, [printer] { printer->newPage(); });
+    p.end();
+    for (const QString& w : warnings)
+        MessageBoxItems(QStringLiteral("$"), MsgStyle::Ok, {w});
+}
+
+void frmReport::PrintReports(int mode, const QString& name)
+{
+    if (mode == 3) {
+        if (preview_ != nullptr)
+            preview_->hide();
+        return;
+    }
+    if (!checkSample(currentPage().data))
+        return;
+    const ReportPrinters real;
+    std::unique_ptr<QPrinter> printer;
+    try {
+        printer = (printers_ ? printers_ : &real)->open(name);
+    } catch (const std::exception& e) {
+        ShowRoutineError(0, QString::fromLocal8Bit(e.what()), QStringLiteral("PrintReports"));
+        return;
+    }
+    printer->setFullPage(true);
+    if (mode == 1) {
+        paintPages(printer.get());
+        return;
+    }
+    delete preview_;
+    previewPrinter_ = std::move(printer);
+    preview_ = new QPrintPreviewWidget(previewPrinter_.get(), this);
+    connect(preview_, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* p) { paintPages(p); });
+    preview_->setGeometry(rect().adjusted(0, toolbar_->height(), 0, 0));
+    preview_->fitInView();
+    preview_->show();
+    preview_->raise();
+    preview_->updatePreview();
+}
+
+bool frmReport::savePdf()
+{
+    PageInput in = currentPage();
+    if (!checkSample(in.data))
+        return false;
     FileDialogRequest request;
     request.title = QStringLiteral("Save Report as PDF");
     request.folder = QDir::homePath();

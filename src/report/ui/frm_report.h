@@ -9,8 +9,11 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QLabel;
+class QPrinter;
+class QPrintPreviewWidget;
 class QPlainTextEdit;
 class QTableWidget;
 class QToolBar;
@@ -22,6 +25,7 @@ class Database;
 namespace qqc::report {
 
 class PlotSurface;
+class ReportPrinters;
 
 class frmReport : public QWidget {
     Q_OBJECT
@@ -30,6 +34,7 @@ public:
     // labels, colour reduction, image flag and Img folder.
     using PageSettings = std::function<PageInput()>;
     explicit frmReport(PageSettings settings, QWidget* parent = nullptr);
+    ~frmReport() override;
 
     void SetDB(db::Database* database);
     // Shows `sampleId`; an unknown sample leaves the window as it was, a
@@ -41,6 +46,16 @@ public:
     // "Save PDF": the sample read afresh, checked like a print, written to a
     // file chosen through the prompter. True when a file was written.
     bool savePdf();
+
+    // Printing: the printers the window asks (not owned; the real ones when
+    // never set).
+    void setPrinters(const ReportPrinters* printers) { printers_ = printers; }
+    // True, after its message, when printing must not start on `name`: no
+    // printer, paper other than Letter or A4, or a printer that cannot be asked.
+    bool PrinterProblem(const QString& name, bool skipPaperCheck);
+    // 1 print, 2 preview over the window, 3 close the preview.
+    void PrintReports(int mode, const QString& name = {});
+    QPrintPreviewWidget* preview() const { return preview_; }
 
     QToolBar* toolbar() const { return toolbar_; }
     std::array<QTableWidget*, 5> GridDataTable{};
@@ -58,12 +73,18 @@ private:
     void fill();
     // "Please select a Sample." / "... with an Equipment ID."; false after a message.
     bool checkSample(const ReportData& d);
+    // The page as it is now: the sample read afresh, settings, today.
+    PageInput currentPage();
+    void paintPages(QPrinter* printer);
 
     PageSettings settings_;
     db::Database* db_ = nullptr;
     qint32 sampleId_ = 0;
     ReportData data_;
     QToolBar* toolbar_ = nullptr;
+    const ReportPrinters* printers_ = nullptr;
+    std::unique_ptr<QPrinter> previewPrinter_;
+    QPrintPreviewWidget* preview_ = nullptr;
 };
 
 // A drawing surface with a fixed coordinate system (1000 x 1000 for the
