@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QToolBar>
 #include <gtest/gtest.h>
@@ -67,4 +68,25 @@ TEST_F(ReportWindow, SavePdfChecksTheSampleAndWritesTheChosenFile)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.read(5).startsWith("%PDF"));
     EXPECT_EQ(2u, prompter.messages.size());
+}
+
+TEST_F(ReportWindow, ACommentIsSavedToTheSampleItWasTypedFor)
+{
+    form.SetDB(&store->database());
+    QSignalSpy refreshed(&form, &report::frmReport::RefreshData);
+    form.UpdateForm(6);
+    form.tbComments->selectAll();
+    form.tbComments->insertPlainText("Filter changed");
+    form.UpdateForm(5);   // switching sample saves it to sample 6
+    ASSERT_EQ(1, refreshed.size());
+    EXPECT_EQ(6, refreshed[0][0].toInt());
+    EXPECT_EQ("Filter changed", report::readReport(store->database(), 6).comments);
+    EXPECT_EQ("Oil looks dark", form.tbComments->toPlainText());
+
+    // Clearing the box keeps the stored comment; an untouched box writes nothing.
+    form.tbComments->clear();
+    form.UpdateForm(6);
+    form.UpdateForm(4);
+    EXPECT_EQ(1, refreshed.size());
+    EXPECT_EQ("Oil looks dark", report::readReport(store->database(), 5).comments);
 }

@@ -1,6 +1,7 @@
 #include "report/ui/frm_report.h"
 
 #include "report/report_pdf.h"
+#include "db/engine.h"
 #include "report/trend_plot.h"
 #include "report/trifold_plot.h"
 #include "report/ui/report_printer.h"
@@ -9,6 +10,7 @@
 #include "util/std_error.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -163,6 +165,7 @@ frmReport::frmReport(PageSettings settings, QWidget* parent) : QWidget(parent), 
     }
     tbComments = new QPlainTextEdit(page);
     tbComments->setReadOnly(true);
+    tbComments->installEventFilter(this);
     tables->addWidget(tbComments);
     grid->addLayout(tables, 1, 0);
 
@@ -181,8 +184,40 @@ frmReport::frmReport(PageSettings settings, QWidget* parent) : QWidget(parent), 
 
 frmReport::~frmReport() = default;
 
+void frmReport::hideEvent(QHideEvent* event)
+{
+    saveComments();
+    QWidget::hideEvent(event);
+}
+
+bool frmReport::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == tbComments && event->type() == QEvent::FocusOut)
+        saveComments();
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmReport::saveComments()
+{
+    if (db_ == nullptr || commentsSample_ == 0 || !tbComments->document()->isModified())
+        return;
+    const QString text = tbComments->toPlainText();
+    tbComments->document()->setModified(false);
+    if (text.isEmpty())
+        return;   // clearing the box keeps the stored comment
+    const qint32 id = commentsSample_;
+    try {
+        db_->execute(QStringLiteral("UPDATE Samples SET Comments = ? WHERE SampleID = ?"), {text, id});
+    } catch (const db::DbError& e) {
+        ShowRoutineError(e.number(), e.description(), QStringLiteral("tbComments_LostFocus"));
+        return;
+    }
+    emit RefreshData(id);
+}
+
 void frmReport::SetDB(db::Database* database)
 {
+    saveComments();
     db_ = database;
     sampleId_ = 0;
     data_ = {};
@@ -193,6 +228,7 @@ void frmReport::UpdateForm(qint32 sampleId)
 {
     if (db_ == nullptr)
         return;
+    saveComments();
     ReportData d;
     try {
         d = readReport(*db_, sampleId);
@@ -220,6 +256,8 @@ void frmReport::clear()
     for (auto* s : DrawBarPlot)
         s->setDrawing({});
     tbComments->clear();
+    tbComments->setReadOnly(true);
+    commentsSample_ = 0;
     const PageInput in = settings_ ? settings_() : PageInput{};
     Image1->setPixmap(QPixmap::fromImage(reportLogo(in.labels[5])));
     for (int i = 0; i < 5; ++i) {
@@ -236,6 +274,9 @@ void frmReport::fill()
     for (int i = 0; i < 5; ++i)
         fillTable(GridDataTable[size_t(i)], data_.tables[size_t(i)], 1400, i == 0 ? 4500 : 900);
     tbComments->setPlainText(data_.comments);
+    tbComments->document()->setModified(false);
+    tbComments->setReadOnly(false);
+    commentsSample_ = sampleId_;
     Image1->setPixmap(QPixmap::fromImage(reportLogo(in.labels[5])));
     for (int i = 0; i < 5; ++i) {
         txtText[size_t(i)]->setText(data_.hasCustomer ? data_.customerLines[size_t(i)] : in.labels[size_t(i)]);
@@ -263,6 +304,7 @@ bool frmReport::checkSample(const ReportData& d)
 
 PageInput frmReport::currentPage()
 {
+    saveComments();
     PageInput in = settings_ ? settings_() : PageInput{};
     if (db_ != nullptr && sampleId_ != 0) {
         try {

@@ -71,6 +71,11 @@ signals:
 private:
     void clear();
     void fill();
+    // Stores the comment typed for the sample shown, when the user changed it
+    // and it is not empty; then RefreshData.
+    void saveComments();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     // "Please select a Sample." / "... with an Equipment ID."; false after a message.
     bool checkSample(const ReportData& d);
     // The page as it is now: the sample read afresh, settings, today.
@@ -81,6 +86,7 @@ private:
     db::Database* db_ = nullptr;
     qint32 sampleId_ = 0;
     ReportData data_;
+    qint32 commentsSample_ = 0;   // the sample the comments box was filled for
     QToolBar* toolbar_ = nullptr;
     const ReportPrinters* printers_ = nullptr;
     std::unique_ptr<QPrinter> previewPrinter_;
