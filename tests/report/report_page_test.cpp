@@ -50,6 +50,12 @@ TEST_F(ReportPage, ReaderTakesTheShownSampleAndItsHistoryNewestFirst)
     EXPECT_EQ(qRgb(255, 255, 255), wear[0][1].textColor);
     EXPECT_EQ("Ferrous Index", wear[1][0].text);
     EXPECT_EQ("60.0", wear[1][1].text);
+    // Chemistry lists the dielectric and the viscosity too (not alarmed, so
+    // the levels stay): row 4 is the viscosity.
+    const auto& chemistry = d.tables[4].rows;
+    ASSERT_EQ(5, chemistry.size());
+    EXPECT_EQ("Dielectric", chemistry[2][0].text);
+    EXPECT_EQ("Viscosity @ 40C", chemistry[4][0].text);
     // Trend: six points oldest first, the -999 a gap, the alarm set's limits.
     const TrendSeries& fe = d.trends[0];
     ASSERT_EQ(6, fe.values.size());

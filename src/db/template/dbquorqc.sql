@@ -164,7 +164,7 @@ INSERT INTO SystemData (SystemID, Databaseversion) VALUES (1, 300);
 -- judged as flags).
 INSERT INTO Parameters VALUES (56, 'Dielectric Change', '0.00', 'OVCORR', 3, 1,
     'Dielectric change against the reference oil, x 100');
-INSERT INTO Parameters VALUES (58, 'Dielectric', '0.00', 'OVDIEL', 0, 0,
+INSERT INTO Parameters VALUES (58, 'Dielectric', '0.00', 'OVDIEL', 3, 0,
     'Dielectric constant of the sample');
 INSERT INTO Parameters VALUES (59, 'Ferrous Index', '#,##0.0', 'OVFERR', 1, 1,
     'Ferrous wear index');
@@ -178,7 +178,7 @@ INSERT INTO Parameters VALUES (67, 'Large Non-Ferrous Particles', '#,##0', 'OVLC
     'Large contamination: non-ferrous particles (1 = present)');
 INSERT INTO Parameters VALUES (73, 'Viscosity Change %', '#,##0.0', 'OVDVIS', 3, 1,
     'Viscosity change against the reference oil, percent');
-INSERT INTO Parameters VALUES (132, 'Viscosity @ 40C', '#,##0.0', 'OVVISC', 0, 0,
+INSERT INTO Parameters VALUES (132, 'Viscosity @ 40C', '#,##0.0', 'OVVISC', 3, 0,
     'Kinematic viscosity at 40 C, cSt');
 
 -- A reference oil every new sample starts with, and one alarm set with
