@@ -87,9 +87,11 @@ void fillTable(QTableWidget* t, const ReportTable& table, int labelWidth, int co
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             t->setItem(r, c, item);
         }
-    // Twips to pixels at 96 dpi.
+    // Twips to pixels at 120 dpi: room for a date in a sample column.
     for (int c = 0; c < columns; ++c)
-        t->setColumnWidth(c, (c == 0 ? labelWidth : columnWidth) / 15);
+        t->setColumnWidth(c, (c == 0 ? labelWidth : columnWidth) / 12);
+    t->setWordWrap(false);
+    t->resizeRowsToContents();
     int width = 4, height = 4;
     for (int c = 0; c < columns; ++c)
         width += t->columnWidth(c);
