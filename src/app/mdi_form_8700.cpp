@@ -1,5 +1,6 @@
 #include "app/mdi_form_8700.h"
 
+#include "app/chart_windows.h"
 #include "app/data_window.h"
 #include "app/editor_windows.h"
 #include "app/report_window.h"
@@ -152,13 +153,14 @@ void MDIForm8700::createChildWindows()
     // widget with the window class here and binds its notifications to the
     // Monitor's handlers.
     fAlarmFrm_ = addChild(createAlarmWindow(*monitor_), QStringLiteral("Alarms"), Monitor::AlarmWindow);
-    fChartFrm_ = addChild(new QWidget, QStringLiteral("Chart"), Monitor::ChartWindow);
+    fChartFrm_ = addChild(createChartWindow(*monitor_), QStringLiteral("Chart"), Monitor::ChartWindow);
     fDataFrm_ = addChild(createDataWindow(*monitor_), QStringLiteral("Sample Data"), Monitor::DataWindow);
     fReferenceFrm_ = addChild(createReferenceWindow(*monitor_), QStringLiteral("Reference"), Monitor::ReferenceWindow);
     fReportFrm_ = addChild(createReportWindow(*monitor_), QStringLiteral("Report"), Monitor::ReportWindow);
     fCustomerFrm_ = addChild(createCustomerWindow(*monitor_), QStringLiteral("Customer"), Monitor::CustomerWindow);
     fStatusFrm_ = addChild(new frmStatus(monitor_->statusModel()), QStringLiteral("Status"), Monitor::StatusWindow);
-    fCalFrm_ = addChild(new QWidget, QStringLiteral("Calibration History"), Monitor::ChildWindowCount);
+    // The calibration history is a modal window of its own, shown by its command.
+    fCalFrm_ = new frmCal(this);
     // The setup and test time dialogs are modal and created by their commands.
 }
 
@@ -264,7 +266,8 @@ void MDIForm8700::placeWindowsAndOpenDatabase()
     if (monitor_->settings().misc.downloadTestTime != 0)
         monitor_->statusModel().TotalTestTime(monitor_->settings().misc.totalTestTime);
     if (monitor_->settings().misc.iAmQux || monitor_->settings().misc.chart) {  // step 11
-        // The chart window's owner passes it settings().misc.chart here.
+        if (auto* chart = qobject_cast<frmChart*>(fChartFrm_))
+            chart->SetChart(monitor_->settings().misc.chart);
         if (QMdiSubWindow* sub = subWindowOf(fChartFrm_)) {
             fChartFrm_->show();
             sub->show();
@@ -342,14 +345,8 @@ void MDIForm8700::mnuStatus_Click()
 
 void MDIForm8700::showCalHistory()
 {
-    QMdiSubWindow* sub = subWindowOf(fCalFrm_);
-    if (sub == nullptr)
-        return;
-    if (sub->isMinimized())
-        sub->showNormal();
-    fCalFrm_->show();
-    sub->show();
-    sub->raise();
+    if (auto* cal = qobject_cast<frmCal*>(fCalFrm_))
+        qqc::showCalHistory(*cal, *monitor_);
 }
 
 void MDIForm8700::mnuAbout_Click()

@@ -90,6 +90,10 @@ public:
     // chart rereads it on reloadChart.
     const TestRecord& currentTestRecord() const { return record_; }
     void setCurrentTestRecord(const TestRecord& record) { record_ = record; }
+    // The number of the selected sample when it has no stored test record
+    // (the chart then says so instead of showing the current record); empty
+    // once a sample with a record is selected or a new test arrives.
+    const QString& chartSampleWithoutRecord() const { return chartSampleWithoutRecord_; }
 
     // --- setup, test time and diagnostics commands (monitor_setup.cpp) ---
     // "Setup" menu command, also run at start-up when no port is set.
@@ -244,6 +248,7 @@ private:
     // database
     std::shared_ptr<db::SampleDatabase> sampleDb_;
     QString dbPath_;
+    QString chartSampleWithoutRecord_;
     DatabaseUpgrader upgrader_;
     db::OpenOptions openOptions_;
     void releaseDatabase();

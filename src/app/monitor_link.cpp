@@ -164,6 +164,7 @@ void Monitor::ProcessTestData(const QByteArray& frame)
     // 3. The indices recomputed from the raw readings.
     RecalculateTestIndices(record);
     setCurrentTestRecord(record);
+    chartSampleWithoutRecord_.clear();
 
     // 4. An open engineering chart shows the new test.
     if (windowOpen(ChartWindow))

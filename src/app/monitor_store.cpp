@@ -284,6 +284,12 @@ void Monitor::fDataFrm_SelFromGrid(qint32 sampleId)
             TestRecord stored = currentTestRecord();
             if (sampleDb_->LoadTestRecord(sampleId, stored))
                 setCurrentTestRecord(stored);
+            // An imported sample has empty test fields: loading leaves the
+            // previous readings in place, which the chart must not show as
+            // this sample's.
+            TestRecord own;
+            sampleDb_->LoadTestRecord(sampleId, own);
+            chartSampleWithoutRecord_ = own.raw8700[0] == 0 ? sample.number : QString();
             emit reloadChart();
         }
     } catch (const db::RoutineFailure& f) {
