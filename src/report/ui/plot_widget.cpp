@@ -6,7 +6,7 @@
 namespace qqc {
 
 namespace {
-constexpr int kLeft = 64, kRight = 110, kTop = 12, kBottom = 48;
+constexpr int kLeft = 64, kTop = 12, kBottom = 48;
 constexpr double kLabelGap = 6.0;
 
 QString tickText(double v) { return QString::number(v, 'g', 7); }
@@ -55,7 +55,12 @@ void PlotWidget::setNotice(const QString& notice)
 
 QRect PlotWidget::plotArea() const
 {
-    return QRect(kLeft, kTop, std::max(1, width() - kLeft - kRight), std::max(1, height() - kTop - kBottom));
+    // The legend to the right takes its widest name plus the line sample.
+    int legend = 0;
+    for (const PlotLine& line : lines_)
+        legend = std::max(legend, fontMetrics().horizontalAdvance(line.name));
+    const int right = std::max(40, legend + 44);
+    return QRect(kLeft, kTop, std::max(1, width() - kLeft - right), std::max(1, height() - kTop - kBottom));
 }
 
 QPointF PlotWidget::toPixel(const QPointF& value) const
