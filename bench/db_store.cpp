@@ -1,8 +1,10 @@
 // Sample store benchmark: builds a database of realistic samples through the
 // store's own code (the same storeTestResult the monitor runs for each test)
 // and prints samples stored per second in one bulk transaction, the latency
-// of a live store (one test, one committed transaction with its fsync), and
-// the file size.
+// of a live store (one test, one committed transaction with its fsync), the
+// same with the spool the monitor keeps every test in until it is committed
+// (the entry written and synced, the store, the commit, the entry removed),
+// and the file size.
 //
 //   bench_db_store [--samples N] [--live M] [--out PATH] [--journal rollback|wal]
 //
@@ -13,8 +15,10 @@
 // folder) for other benchmarks, e.g. the sample grid's, to reuse.
 #include "core/record.h"
 #include "db/sample_database.h"
+#include "util/spool.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -51,6 +55,18 @@ TestRecord realisticRecord(QRandomGenerator& rng)
     r.PCRslt = r.Rslt8700;
     r.CalData = {3512, 2897, 220, 300};
     return r;
+}
+
+struct Figures {
+    double median = 0, p95 = 0, max = 0;
+};
+
+Figures figuresOf(std::vector<double> ms)
+{
+    if (ms.empty())
+        return {};
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.back()};
 }
 
 } // namespace
@@ -121,24 +137,52 @@ int main(int argc, char** argv)
         const double bulkSeconds = double(timer.nsecsElapsed()) / 1e9;
         const double commitSeconds = bulkSeconds - double(commitStart) / 1e9;
 
-        // Live: one test, one committed transaction, as the monitor stores it.
-        std::vector<double> ms;
-        for (int i = 0; i < live; ++i) {
+        // Live: one test, one committed transaction, as the monitor stores it;
+        // then the same with the spool around it. Alternated, so both see the
+        // same file and disk.
+        const QString spoolDir = out + QStringLiteral(".spool");
+        QDir(spoolDir).removeRecursively();
+        Spool spool(spoolDir);
+        std::vector<double> ms, spooledMs;
+        for (int i = 0; i < 2 * live; ++i) {
+            const TestRecord& record = records[size_t(i) % records.size()];
+            const bool spooled = i % 2 == 1;
             timer.restart();
-            db::Transaction t(store->database());
-            store->storeTestResult(records[size_t(i) % records.size()], QDateTime::currentDateTime());
-            t.commit();
-            ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+            SpoolEntry entry{QStringLiteral("D"), out, QDateTime::currentDateTime(), {}, {}, false};
+            if (spooled) {
+                for (const QString& field : testRecordFieldNames())
+                    entry.fields.append({field, testRecordFieldText(record, field)});
+                QString error;
+                if (!spool.write(entry, &error)) {
+                    std::fprintf(stderr, "spool write failed: %s\n", qPrintable(error));
+                    return 1;
+                }
+            }
+            {
+                db::Transaction t(store->database());
+                store->storeTestResult(record, entry.arrival);
+                t.commit();
+            }
+            if (spooled && !spool.remove(entry)) {
+                std::fprintf(stderr, "spool removal failed\n");
+                return 1;
+            }
+            (spooled ? spooledMs : ms).push_back(double(timer.nsecsElapsed()) / 1e6);
         }
-        std::sort(ms.begin(), ms.end());
+        QDir(spoolDir).removeRecursively();
         store.reset();
 
         const double size = double(QFileInfo(out).size());
         std::printf("samples stored (bulk, one transaction): %d in %.2f s = %.0f samples/s (commit %.2f s)\n",
                     samples, bulkSeconds, samples / bulkSeconds, commitSeconds);
-        if (!ms.empty())
+        if (live > 0) {
+            const Figures plain = figuresOf(ms), spooled = figuresOf(spooledMs);
             std::printf("live store + commit (fsync), %d tests: median %.2f ms, p95 %.2f ms, max %.2f ms\n", live,
-                        ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.back());
+                        plain.median, plain.p95, plain.max);
+            std::printf("live store + commit with the spool (entry written, synced, removed), %d tests: "
+                        "median %.2f ms, p95 %.2f ms, max %.2f ms\n",
+                        live, spooled.median, spooled.p95, spooled.max);
+        }
         std::printf("database file: %s, %.1f MB (%.0f bytes per sample)\n", qPrintable(QFileInfo(out).absoluteFilePath()),
                     size / 1048576.0, size / std::max(1, samples + live));
     } catch (const db::RoutineFailure& f) {

@@ -16,4 +16,5 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ./scripts/fuzz.sh "${QQC_FUZZ_SECONDS:-60}"
 
 ./scripts/build.sh build-asan -DQQC_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-(cd build-asan && ctest --output-on-failure -j2 --timeout 600)
+# The two-station soak test sends for QQC_SOAK_SECONDS (55 in the normal pass).
+(cd build-asan && QQC_SOAK_SECONDS="${QQC_SOAK_SECONDS:-15}" ctest --output-on-failure -j2 --timeout 600)

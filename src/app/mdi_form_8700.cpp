@@ -44,9 +44,13 @@ MDIForm8700::MDIForm8700(QWidget* parent) : QMainWindow(parent), monitor_(new Mo
     createMenus();
     resize(1024, 768);
 
-    // "QuorvelQC Monitor - " + the path, or "... - No Current Database" after a failed open.
+    // "QuorvelQC Monitor - " + the path, or "... - No Current Database" after a failed open;
+    // followed by why tests wait to be stored, while they do.
     connect(monitor_, &Monitor::databasePathChanged, this, [this](const QString&) {
-        setWindowTitle(monitor_->databaseTitle());
+        setWindowTitle(monitor_->frameTitle());
+    });
+    connect(monitor_, &Monitor::storeOutageChanged, this, [this](const QString&) {
+        setWindowTitle(monitor_->frameTitle());
     });
     connect(monitor_, &Monitor::testTimeAvailable, this, [this](bool on) { mnuTestTime_->setVisible(on); });
     connect(monitor_, &Monitor::shutdownRequested, this, &QWidget::close, Qt::QueuedConnection);

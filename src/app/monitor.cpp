@@ -23,7 +23,7 @@ Monitor::Monitor(QObject* parent)
     connect(stdError_.get(), &StdError::stopRequested, this, &Monitor::shutdownRequested);
 }
 
-Monitor::~Monitor() = default;
+Monitor::~Monitor() { reportUnkeptEntries(); }
 
 void Monitor::readStartupSettings()
 {

@@ -18,14 +18,18 @@
 #include "link/unit_link.h"
 #include "link/unit_state_model.h"
 #include "util/ini_file.h"
+#include "util/spool.h"
 #include "util/std_error.h"
 
 #include <QObject>
 
 #include <array>
 #include <functional>
+#include <list>
 #include <memory>
 #include <optional>
+
+class QTimer;
 
 namespace qqc {
 
@@ -173,8 +177,11 @@ public:
     // How databases are opened: lock waits, and the probe that tells a local
     // disk from a network share (tests play either station with it).
     void setDatabaseOpenOptions(const db::OpenOptions& options) { openOptions_ = options; }
-    // ProcessTestData step 6: stores `record` as a new sample in one
-    // transaction; false when nothing was stored.
+    // ProcessTestData step 6: keeps `record` in the spool, then stores it as
+    // a new sample in one transaction (monitor_spool.cpp); false when it was
+    // not stored now. A test the database cannot take yet (locked, read-only,
+    // full) waits in the spool and is stored on a timer, later tests behind
+    // it; one the database refuses for good is reported and set aside.
     bool StoreTestResult(const TestRecord& record);
     // Events of the sample grid, the editors and the report.
     void fDataFrm_SelFromGrid(qint32 sampleId);
@@ -184,6 +191,18 @@ public:
     void fReferenceFrm_SetRef(qint32 refId, float refDielectric);
     void fCustomerFrm_SetCustomer(qint32 customerId);
     void fReportFrm_RefreshData(qint32 sampleId);
+
+    // --- spool: what waits to be stored (monitor_spool.cpp) ---
+    // Why tests wait, for the frame's title ("" while nothing waits for the
+    // open database and the spool can be written).
+    const QString& storeOutage() const { return storeOutage_; }
+    // databaseTitle(), followed by the outage while there is one.
+    QString frameTitle() const;
+    // Entries (tests and calibration rows) not yet stored, of any database.
+    int waitingEntryCount() const { return int(waiting_.size()); }
+    // The spool folder's entries are read again and those of the open
+    // database stored (after every open; also at start-up).
+    void resumeSpool();
 
     // --- calibration and recalculation (monitor_calibration.cpp) ---
     // The calibration record: the last one received from the unit or changed
@@ -231,6 +250,8 @@ signals:
     void showReportSample(qint32 sampleId);
     // The current test record changed while the engineering chart is open.
     void reloadChart();
+    // spool: the outage text changed (frameTitle() has it).
+    void storeOutageChanged(const QString& text);
 
 private:
     // shell
@@ -263,6 +284,31 @@ private:
     // after a failure, which went through the error reporter (`aborted` is
     // set when it was answered with Abort).
     std::optional<TestRecord> decodeTestFrame(const QByteArray& frame, const TestRecord& current, bool& aborted);
+
+    // spool
+    std::unique_ptr<Spool> spool_;
+    std::list<SpoolEntry> waiting_;     // not yet stored, in arrival order; file empty: only in memory
+    QString storeOutage_;
+    QString loggedOutage_;              // the problem last written to the log
+    QString databaseProblem_;           // why the open database did not take the head entry
+    QString spoolProblem_;              // why the spool could not be written
+    QStringList reportedUnreadable_;
+    QTimer* retryTimer_ = nullptr;
+    bool storing_ = false;              // storeWaiting() is running
+    Spool& spool();
+    // Spools `entry`, queues it and stores what waits for the open
+    // database; the new SampleID when `entry` (a test) was stored now.
+    // `waits` tells whether it waits in the spool (or memory) afterwards.
+    qint32 keepAndStore(SpoolEntry entry, bool* waits = nullptr);
+    // Stores the open database's waiting entries in order, up to the first
+    // the database cannot take yet. Returns the SampleID of `live` when it
+    // was stored.
+    qint32 storeWaiting(const SpoolEntry* live = nullptr);
+    enum class StoreAttempt { Stored, Waiting, Refused };
+    StoreAttempt storeEntry(const SpoolEntry& entry, qint32& sampleId, bool& added);
+    void insertCalibrationRow(const SpoolEntry& entry, bool& added);
+    void updateStoreOutage();
+    void reportUnkeptEntries();
 
     // calibration
     CalRecord calRecord_;

@@ -179,24 +179,6 @@ bool Monitor::DownloadCalibration()
 SerialPort* Monitor::calibrationPort() { return linkPort(); }
 UnitStateModel* Monitor::calibrationStatusWindow() { return openStatusWindow(); }
 
-void Monitor::appendCalibrationRow(const CalRecord& record)
-{
-    db::SampleDatabase* samples = sampleDatabase();
-    if (!samples)
-        return;  // no database open: the definition file still holds the calibration
-    try {
-        std::unique_ptr<db::Recordset> rs = samples->database().openTable(QStringLiteral("CalData"));
-        rs->addNew();
-        rs->setValue(QStringLiteral("CalDate"), FromOleDate(record.CalDate));
-        rs->setValue(QStringLiteral("Freq220"), record.Freq220);
-        rs->setValue(QStringLiteral("Freq300"), record.Freq300);
-        rs->setValue(QStringLiteral("Diel220"), record.Diel220);
-        rs->setValue(QStringLiteral("Diel300"), record.Diel300);
-        rs->update();
-    } catch (const db::DbError& e) {
-        ShowRoutineError(e.number(), e.description(), QStringLiteral("ProcessNewCalibration"));
-    }
-}
 
 // The calibration history window arrives with the reporting windows; until
 // then the command only announces itself.

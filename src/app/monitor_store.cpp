@@ -128,6 +128,8 @@ int Monitor::OpenSampleDatabase(const QString& path)
         dbPath_ = path;
         emit databasePathChanged(path);
         emit databaseOpened(&sampleDb_->database());
+        // What the spool keeps for this database is stored now.
+        resumeSpool();
         return 0;
     } catch (const db::DbError& e) {
         stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: %2 %3").arg(path).arg(e.number()).arg(e.description()));
@@ -243,24 +245,6 @@ void Monitor::openDatabaseAtStartup()
     } else {
         mnuCreateDB_Click();
     }
-}
-
-bool Monitor::StoreTestResult(const TestRecord& record)
-{
-    if (!sampleDb_) {
-        MessageBoxEx(QStringLiteral("    Please open a Database!    "), MsgStyle::Ok, QString(),
-                     QStringLiteral("No Database Selected"));
-        return false;
-    }
-    setCurrentSampleId(-1);
-    qint32 id = -1;
-    if (!inTransaction(*sampleDb_, QStringLiteral("AddNewSample"),
-                       [&] { id = sampleDb_->storeTestResult(record, QDateTime::currentDateTime()); }))
-        return false;
-    setCurrentSampleId(id);
-    if (windowOpen(DataWindow))
-        emit sampleAdded(id);
-    return true;
 }
 
 void Monitor::fDataFrm_SelFromGrid(qint32 sampleId)

@@ -63,6 +63,10 @@ DbError fromSqlError(const QSqlError& e, const QString& context)
         return DbError(DbErr::FileInUse, QStringLiteral("Could not use '%1'; file already in use.").arg(context));
     if (primary == 26 || lower.contains(QLatin1String("not a database")))
         return DbError(DbErr::NotADatabase, QStringLiteral("Unrecognized database format '%1'.").arg(context));
+    if (primary == 13)
+        return DbError(DbErr::DiskFull, QStringLiteral("Not enough space on disk (%1).").arg(e.databaseText()));
+    if (primary == 10)
+        return DbError(DbErr::DiskIo, QStringLiteral("Disk or network error (%1).").arg(e.databaseText()));
     if (primary == 8)
         return DbError(DbErr::ReadOnly, QStringLiteral("Cannot update. Database or object is read-only."));
     if (primary == 19 && (lower.contains(QLatin1String("unique")) || lower.contains(QLatin1String("primary"))))

@@ -44,8 +44,10 @@ constexpr int UpdateWithoutEdit = 3020;  // setValue/update without addNew/edit
 constexpr int NoCurrentRecord = 3021;
 constexpr int DuplicateKey = 3022;
 constexpr int FileNotFound = 3024;
+constexpr int DiskFull = 3026;           // not enough space on disk
 constexpr int FileInUse = 3045;          // locked by another program
 constexpr int ReadOnly = 3027;
+constexpr int DiskIo = 3043;             // disk or network error
 constexpr int ItemNotFound = 3265;       // field name the record set lacks
 constexpr int NotADatabase = 3343;       // unrecognised database format
 constexpr int ObjectClosed = 3420;       // database closed under a cursor
@@ -189,6 +191,11 @@ public:
     void commitTrans();
     void rollback();
     int transactionDepth() const;
+    // How long a statement waits for another program's lock (OpenOptions at
+    // open); a store retried on a timer waits only briefly, so the window and
+    // the link keep running while another program holds the file.
+    int busyTimeout() const;
+    void setBusyTimeout(int ms);
 
     // Writes a compacted copy of `source` to `destination` (which must not
     // exist); the source stays as it is.

@@ -87,6 +87,11 @@ public:
     // parameter values with their levels and the Trifold values. Returns the
     // new SampleID. The caller commits it as one transaction.
     qint32 storeTestResult(const TestRecord& record, const QDateTime& now);
+    // The SampleID of a stored test that arrived at `arrival` (to the
+    // second, as SampleDate keeps it) with the same raw readings; 0 when
+    // there is none. A test stored again after a crash between its commit
+    // and the removal of its spool entry is recognised by it.
+    qint32 heldTestId(const TestRecord& record, const QDateTime& arrival);
 
     // --- Alarm evaluation ---
     short GetSeverity(qint32 sampleId, float value, short parmId);

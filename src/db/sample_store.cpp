@@ -169,6 +169,20 @@ qint32 SampleDatabase::storeTestResult(const TestRecord& record, const QDateTime
     return sampleId;
 }
 
+qint32 SampleDatabase::heldTestId(const TestRecord& record, const QDateTime& arrival)
+{
+    return trap("AddNewSample", [&] {
+        // SamplesDate finds the few samples of that second; the readings tell
+        // two tests of one second apart.
+        static const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? AND %4 = ?");
+        const QVariant id = db_->queryValue(
+            sql.arg(ident(QStringLiteral("SampleID")), ident(QStringLiteral("Samples")),
+                    ident(QStringLiteral("SampleDate")), ident(QStringLiteral("raw8700"))),
+            {arrival, QVariant::fromValue(Utf8Text{testRecordFieldBytes(record, QStringLiteral("raw8700"))})});
+        return id.isNull() ? 0 : qint32(id.toLongLong());
+    });
+}
+
 QString SampleDatabase::ident(const QString& name) const
 {
     return db_->connection().driver()->escapeIdentifier(name, QSqlDriver::TableName);

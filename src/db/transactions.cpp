@@ -69,6 +69,22 @@ void Database::rollback() { conn_->rollback(); }
 
 int Database::transactionDepth() const { return conn_ ? conn_->depth : 0; }
 
+// Plain pragmas on the connection: they change no table, so they leave the
+// write clock (and what cursors and the store remember) alone.
+int Database::busyTimeout() const
+{
+    conn_->check();
+    QSqlQuery q(conn_->db);
+    if (!q.exec(QStringLiteral("PRAGMA busy_timeout")) || !q.next())
+        throw fromSqlError(q.lastError(), QStringLiteral("PRAGMA busy_timeout"));
+    return q.value(0).toInt();
+}
+
+void Database::setBusyTimeout(int ms)
+{
+    conn_->exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(ms));
+}
+
 void Database::compact(const QString& source, const QString& destination)
 {
     if (QFileInfo::exists(destination))

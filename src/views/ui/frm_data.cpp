@@ -171,8 +171,16 @@ void frmData::AddDataToGrid(qint32 sampleId)
     vsFlexData->commitOpenEditor();
     if (!model_.store().isValid())
         return;
-    const bool wasEmpty = model_.rowCount() == 0;
+    const int rowsBefore = model_.rowCount();
+    const bool wasEmpty = rowsBefore == 0;
     model_.insertSampleAtTop(sampleId);
+    // The user's selection stays on its rows, now one further down.
+    if (model_.rowCount() > rowsBefore) {
+        if (anchorFirst_ >= 1)
+            ++anchorFirst_;
+        if (anchorLast_ >= 1)
+            ++anchorLast_;
+    }
     // The first row of an empty grid sizes the columns to real values; later
     // rows leave the widths (possibly set by the user) alone.
     if (wasEmpty)

@@ -1,0 +1,213 @@
+// The real program killed with SIGKILL: what it had received is in its spool
+// and is stored at the next start, exactly once; two stations sharing one
+// file keep every test while one of them is killed and restarted.
+#include "app/spool_support.h"
+#include "core/record.h"
+#include "db/db_fixture.h"
+#include "sim/frames.h"
+#include "sim/pty_unit.h"
+#include "sim/unit_model.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
+
+using namespace qqc;
+using test::spoolFiles;
+using test::storedSamples;
+
+namespace {
+
+// One station: the real program in a program folder of its own, reading
+// tests from its own simulated unit and storing them in `database`.
+class Station {
+public:
+    Station(const QString& database) : database_(database)
+    {
+        home_.write("quorvelqc.ini", "[COMM]\r\nPORT=1\r\nDEVICE=" + unit_.device().toUtf8() + "\r\n[Database]\r\nFile="
+                                         + database.toUtf8() + "\r\n");
+    }
+    ~Station() { kill(); }
+
+    sim::PtyUnit& unit() { return unit_; }
+    const test::TempHome& home() const { return home_; }
+
+    // Starts the program and waits until start-up has finished.
+    bool start()
+    {
+        process_ = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.remove("QUORVELQC_HOME");
+        process_->setProcessEnvironment(env);
+        const QString dir = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
+        process_->start(dir + "/quorvelqc", {"--home", home_.path(), "--unattended"});
+        if (!process_->waitForStarted(10000))
+            return false;
+        QByteArray errors;
+        QElapsedTimer timer;
+        timer.start();
+        while (!errors.contains("quorvelqc: start-up finished") && timer.elapsed() < 30000
+               && process_->state() == QProcess::Running) {
+            process_->waitForReadyRead(200);
+            errors += process_->readAllStandardError();
+        }
+        return errors.contains("quorvelqc: start-up finished");
+    }
+    void kill()
+    {
+        if (!process_ || process_->state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(process_->processId()), SIGKILL);
+        process_->waitForFinished(10000);
+    }
+    // SIGTERM: the normal shutdown; true when it exited with 0.
+    bool stop()
+    {
+        ::kill(pid_t(process_->processId()), SIGTERM);
+        return process_->waitForFinished(20000) && process_->exitStatus() == QProcess::NormalExit
+               && process_->exitCode() == 0;
+    }
+
+private:
+    QString database_;
+    test::TempHome home_;
+    sim::PtyUnit unit_;
+    std::unique_ptr<QProcess> process_;
+};
+
+QString copyTemplate(const QString& path)
+{
+    EXPECT_TRUE(QFile::copy(test::builtTemplate(), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    return path;
+}
+
+} // namespace
+
+TEST(SpoolCrash, AMonitorKilledWhileATestWaitsForTheLockStoresItAtTheNextStart)
+{
+    test::TempHome files;
+    const QString lab = copyTemplate(files.file("lab.mdb"));
+    Station station(lab);
+    ASSERT_TRUE(station.unit().ok());
+    ASSERT_TRUE(station.start());
+
+    const TestRecord test = sim::simulateTest({.dielectric = 240, .ferrous = 20, .water = 60}, {}, 7);
+    QDateTime sent, killed;
+    {
+        test::WriteLock lock(lab);
+        ASSERT_TRUE(lock.held());
+        sent = QDateTime::currentDateTime();
+        ASSERT_TRUE(station.unit().send(sim::testFrame(test)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return spoolFiles(station.home()).size() == 1; }, 10000));
+        station.kill();
+        killed = QDateTime::currentDateTime();
+    }
+    EXPECT_TRUE(storedSamples(lab).empty());
+
+    ASSERT_TRUE(station.start());
+    const auto samples = storedSamples(lab);
+    ASSERT_EQ(1u, samples.size());
+    EXPECT_EQ(testRecordFieldText(test, "raw8700"), samples[0].raw);
+    EXPECT_GE(samples[0].date, sent.addSecs(-1));
+    EXPECT_LE(samples[0].date, killed);
+    EXPECT_TRUE(spoolFiles(station.home()).isEmpty());
+    EXPECT_TRUE(station.stop());
+}
+
+// QQC_SOAK_SECONDS sets how long the units send (default 55).
+TEST(SpoolCrash, TwoStationsSharingAFileKeepEveryTestWhileOneIsKilledAndRestarted)
+{
+    const int seconds = qEnvironmentVariableIsSet("QQC_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QQC_SOAK_SECONDS")
+                                                                        : 55;
+    test::TempHome files;
+    const QString lab = copyTemplate(files.file("lab.mdb"));
+    Station a(lab), b(lab);
+    ASSERT_TRUE(a.unit().ok() && b.unit().ok());
+    ASSERT_TRUE(a.start());
+    ASSERT_TRUE(b.start());
+
+    // Every test is told apart by its readings: must[raw] is how often it
+    // must be stored, mayOnce those that may be stored once or not at all.
+    QHash<QString, int> must;
+    QSet<QString> mayOnce;
+    std::uint32_t seed = 100;
+    auto send = [&](Station& s) {
+        const TestRecord t = sim::simulateTest({.dielectric = 220 + int(seed % 40), .ferrous = int(seed % 60),
+                                                .water = int(seed % 300)},
+                                               {}, seed);
+        ++seed;
+        EXPECT_TRUE(s.unit().send(sim::testFrame(t)));
+        return testRecordFieldText(t, "raw8700");
+    };
+
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 killAt = seconds * 1000 / 3;
+    bool killed = false, restarted = false;
+    QString lastToA;
+    while (clock.elapsed() < seconds * 1000) {
+        ++must[send(b)];
+        if (!killed && clock.elapsed() >= killAt) {
+            // A frame cut by the kill stores nothing; the test sent just
+            // before may or may not have been read.
+            mayOnce << lastToA;
+            must.remove(lastToA);
+            const QByteArray cut = sim::testFrame(sim::simulateTest({.dielectric = 250}, {}, 99999));
+            ASSERT_TRUE(a.unit().send(cut.left(cut.size() / 2)));
+            QTest::qWait(300);
+            a.kill();
+            killed = true;
+            QTest::qWait(1000);
+            ASSERT_TRUE(a.start());
+            restarted = true;
+        } else if (!killed || restarted) {
+            lastToA = send(a);
+            ++must[lastToA];
+        }
+        QTest::qWait(200);
+    }
+    QTest::qWait(500);
+
+    // Everything waiting is stored within a few retries.
+    auto countStored = [&] {
+        QHash<QString, int> stored;
+        for (const auto& s : storedSamples(lab))
+            ++stored[s.raw];
+        return stored;
+    };
+    QHash<QString, int> stored;
+    QTest::qWaitFor([&] {
+        stored = countStored();
+        return std::all_of(must.keyBegin(), must.keyEnd(), [&](const QString& raw) { return stored.value(raw) == 1; });
+    }, 15000);
+    EXPECT_TRUE(a.stop());
+    EXPECT_TRUE(b.stop());
+    stored = countStored();
+
+    int missing = 0, twice = 0, foreign = 0;
+    for (auto it = must.cbegin(); it != must.cend(); ++it) {
+        missing += stored.value(it.key()) == 0;
+        twice += stored.value(it.key()) > 1;
+    }
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+        if (!must.contains(it.key()) && !(mayOnce.contains(it.key()) && it.value() == 1))
+            ++foreign;
+    }
+    EXPECT_GT(must.size(), seconds * 2) << "too few tests were sent";
+    EXPECT_EQ(0, missing) << "of " << must.size();
+    EXPECT_EQ(0, twice);
+    EXPECT_EQ(0, foreign) << "a cut frame or a test was stored that must not be";
+    EXPECT_EQ("ok", test::integrityCheck(lab));
+    EXPECT_TRUE(spoolFiles(a.home()).isEmpty());
+    EXPECT_TRUE(spoolFiles(b.home()).isEmpty());
+}
