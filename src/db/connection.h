@@ -9,6 +9,7 @@
 //   journal.cpp        the journal a file keeps, the file system it is on
 //   native_sqlite.cpp  the hottest statements on the driver's own handle
 //   statements.cpp     statements that return no rows or one value
+//   row_scan.cpp       reading many (integer, value) rows at once
 //   transactions.cpp   transactions and savepoints, compact
 //   query_def.cpp      stored and temporary queries
 //   recordset.cpp      cursors: navigation, seek, fields, what they remember
