@@ -8,6 +8,7 @@
 #include <QPalette>
 
 #include <algorithm>
+#include <utility>
 
 namespace qqc {
 
@@ -31,6 +32,7 @@ void SampleGridModel::setStore(const SampleGridStore& store)
     highlight_.clear();
     blanked_.clear();
     cache_.clear();
+    sorted_ = {};
     endResetModel();
 }
 
@@ -52,7 +54,7 @@ void SampleGridModel::sortByColumn(int column, bool descending)
     const std::optional<GridSortKey> key = columns_.sortKey(column, descending);
     if (!key)
         return;
-    std::vector<qint32> ids = store_.loadSampleIds(*key);
+    std::vector<qint32> ids = orderFor(*key);
     if (column == ColSampleId && !descending)
         std::reverse(ids.begin(), ids.end());
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -65,17 +67,44 @@ void SampleGridModel::sortByColumn(int column, bool descending)
         oldIds.push_back(sampleIdAt(index.row()));
     ids_ = std::move(ids);
     if (!before.isEmpty()) {
+        // Few indexes, a million rows: look up only the samples wanted.
         QHash<qint32, int> rowOf;
-        for (int r = 0; r < int(ids_.size()); ++r)
-            rowOf.insert(ids_[size_t(r)], r);
+        for (qint32 id : oldIds)
+            rowOf.insert(id, -1);
+        qsizetype missing = rowOf.size();
+        for (int r = 0; r < int(ids_.size()) && missing > 0; ++r) {
+            const auto it = rowOf.find(ids_[size_t(r)]);
+            if (it != rowOf.end() && *it < 0) {
+                *it = r;
+                --missing;
+            }
+        }
         QModelIndexList after;
         for (int i = 0; i < before.size(); ++i) {
-            const auto it = rowOf.constFind(oldIds[size_t(i)]);
-            after.push_back(it == rowOf.cend() ? QModelIndex() : index(*it, before[i].column()));
+            const int row = rowOf.value(oldIds[size_t(i)], -1);
+            after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
         }
         changePersistentIndexList(before, after);
     }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+std::vector<qint32> SampleGridModel::orderFor(const GridSortKey& key)
+{
+    if (key.kind == GridSortKey::NewestFirst)
+        return store_.loadSampleIds(key);
+    const auto token = store_.changeToken();
+    if (sorted_.kind != key.kind || sorted_.parmId != key.parmId || sorted_.token != token) {
+        sorted_ = {};
+        sorted_.descending = store_.loadSampleIds({key.kind, key.parmId, true});
+        sorted_.kind = key.kind;
+        sorted_.parmId = key.parmId;
+        sorted_.token = token;
+    }
+    std::vector<qint32> ids = sorted_.descending;
+    if (!key.descending)
+        std::reverse(ids.begin(), ids.end());
+    return ids;
 }
 
 int SampleGridModel::rowCount(const QModelIndex& parent) const

@@ -3,7 +3,7 @@
 // newest first, N + 12 columns (GridColumns says which column shows what).
 //
 // It scales to large databases by reading lazily: it holds only the ordered
-// list of SampleIDs (sorting happens in the database) and a bounded cache of
+// list of SampleIDs (sorted by GridSortBuilder) and a bounded cache of
 // rows (GridRowCache), each fetched in pages of neighbouring rows together
 // with its detail rows pivoted into the parameter columns. Nothing per row
 // lives in widgets.
@@ -112,6 +112,9 @@ signals:
 
 private:
     const GridSampleRow* rowData(int row) const { return cache_.row(ids_, row); }
+    // The order of `key`, from the last sort by the same column while the
+    // file has not changed (clicking a header again only reverses it).
+    std::vector<qint32> orderFor(const GridSortKey& key);
     void emitRowChanged(int row);
     void emitHighlightChanged(int row);
 
@@ -121,6 +124,12 @@ private:
     std::vector<qint32> ids_;
     QSet<qint32> highlight_;
     QSet<QPair<qint32, int>> blanked_;
+    struct SortedOrder {
+        GridSortKey::Kind kind = GridSortKey::NewestFirst;
+        int parmId = 0;
+        std::pair<qint64, qint64> token{-1, -1};
+        std::vector<qint32> descending;
+    } sorted_;
 };
 
 } // namespace qqc

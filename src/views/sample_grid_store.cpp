@@ -1,5 +1,7 @@
 #include "views/sample_grid_store.h"
 
+#include "views/grid_sort.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -37,71 +39,25 @@ void prepare(QSqlQuery& query, const QString& sql)
         fail(query.lastError());
 }
 
-// The value of a text or number field as the grid's generic comparison sees
-// it: empty text as nothing, a text that reads as a number as that number,
-// any other text as text (after all numbers).
-QString numeric(const QString& field)
-{
-    return QStringLiteral(
-               "(CASE WHEN %1 IS NULL THEN NULL"
-               " WHEN typeof(%1) IN ('integer','real') THEN %1"
-               " WHEN trim(%1) = '' THEN NULL"
-               " WHEN trim(%1) GLOB '*[0-9]*' AND trim(%1) NOT GLOB '*[^0-9.eE+-]*'"
-               " THEN CAST(trim(%1) AS REAL)"
-               " ELSE %1 END)")
-        .arg(field);
-}
-
-// The sort key of a grid column, written over the Samples columns alone so
-// that an index on the same expression serves the ORDER BY (the rows are
-// then read in index order: no sort, and the large test-record fields of
-// Samples are never touched). Empty for keys without an expression.
-QString sortExpression(GridSortKey::Kind kind)
+// The Samples field a column sorts by (empty for keys read otherwise).
+QString sortField(GridSortKey::Kind kind)
 {
     switch (kind) {
-    case GridSortKey::SampleNumber: {
-        const QString n = numeric(QStringLiteral("SampleNum"));
-        return QStringLiteral("(CASE WHEN %1 IS NULL OR %1 = 0 THEN SampleID ELSE %1 END)").arg(n);
-    }
-    case GridSortKey::Date: return QStringLiteral("SampleDate");
-    case GridSortKey::EquipmentId: return numeric(QStringLiteral("EquipmentID")) + QStringLiteral(" COLLATE NOCASE");
-    case GridSortKey::UnitUsage:
-    case GridSortKey::OilUsage:
-    case GridSortKey::OilAdded: {
-        const char* field = kind == GridSortKey::UnitUsage ? "UnitUsage"
-                            : kind == GridSortKey::OilUsage ? "OilUsage" : "OilAdded";
-        const QString n = numeric(QLatin1String(field));
-        return QStringLiteral("(CASE WHEN %1 > -1 THEN %1 END)").arg(n);
-    }
-    case GridSortKey::WearSev: return QStringLiteral("(CASE WHEN WearSev >= 0 THEN WearSev END)");
-    case GridSortKey::ContamSev: return QStringLiteral("(CASE WHEN ContamSev >= 0 THEN ContamSev END)");
-    case GridSortKey::ChemSev: return QStringLiteral("(CASE WHEN ChemSev >= 0 THEN ChemSev END)");
-    case GridSortKey::RefDielectric: return QStringLiteral("NULLIF(RefDielectric, 0)");
-    case GridSortKey::Comments: return numeric(QStringLiteral("Comments")) + QStringLiteral(" COLLATE NOCASE");
+    case GridSortKey::SampleNumber: return QStringLiteral("SampleNum");
+    case GridSortKey::EquipmentId: return QStringLiteral("EquipmentID");
+    case GridSortKey::UnitUsage: return QStringLiteral("UnitUsage");
+    case GridSortKey::OilUsage: return QStringLiteral("OilUsage");
+    case GridSortKey::OilAdded: return QStringLiteral("OilAdded");
+    case GridSortKey::WearSev: return QStringLiteral("WearSev");
+    case GridSortKey::ContamSev: return QStringLiteral("ContamSev");
+    case GridSortKey::ChemSev: return QStringLiteral("ChemSev");
+    case GridSortKey::RefDielectric: return QStringLiteral("RefDielectric");
+    case GridSortKey::Comments: return QStringLiteral("Comments");
     case GridSortKey::NewestFirst:
+    case GridSortKey::Date:
     case GridSortKey::Parameter: break;
     }
     return QString();
-}
-
-const char* sortIndexName(GridSortKey::Kind kind)
-{
-    switch (kind) {
-    case GridSortKey::SampleNumber: return "GridSortSampleNum";
-    case GridSortKey::EquipmentId: return "GridSortEquipment";
-    case GridSortKey::UnitUsage: return "GridSortUnitUsage";
-    case GridSortKey::OilUsage: return "GridSortOilUsage";
-    case GridSortKey::OilAdded: return "GridSortOilAdded";
-    case GridSortKey::WearSev: return "GridSortWearSev";
-    case GridSortKey::ContamSev: return "GridSortContamSev";
-    case GridSortKey::ChemSev: return "GridSortChemSev";
-    case GridSortKey::RefDielectric: return "GridSortRefDielectric";
-    case GridSortKey::Comments: return "GridSortComments";
-    case GridSortKey::Parameter: return "GridSortDetailValue";
-    case GridSortKey::Date:  // the template's SamplesDate index serves
-    case GridSortKey::NewestFirst: break;
-    }
-    return nullptr;
 }
 
 QString idList(const std::vector<qint32>& ids, size_t from, size_t to)
@@ -155,71 +111,86 @@ std::vector<GridParameter> SampleGridStore::loadParameters() const
     return parms;
 }
 
-void SampleGridStore::ensureSortIndex(GridSortKey::Kind kind) const
-{
-    const char* name = sortIndexName(kind);
-    if (!name || !isValid() || database_->transactionDepth() > 0)
-        return;
-    const QString sql = kind == GridSortKey::Parameter
-        ? QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON SampleDetails (ParmID, Value, SampleID)").arg(QLatin1String(name))
-        : QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON Samples (%2)").arg(QLatin1String(name), sortExpression(kind));
-    try {
-        database_->execute(sql);
-    } catch (const db::DbError& e) {
-        // A read-only or locked file still sorts, only without the index.
-        qWarning("Sample grid: no sort index %s: %s", name, e.what());
-    }
-}
-
 std::vector<qint32> SampleGridStore::loadSampleIds(const GridSortKey& key) const
 {
-    QSqlQuery q(connection());
-    q.setForwardOnly(true);
-    // Every SampleID, newest first. Without ORDER BY the engine reads the
-    // smallest index that holds the key instead of the whole table.
-    exec(q, QStringLiteral("SELECT SampleID FROM Samples"));
-    std::vector<qint32> all;
-    while (q.next())
-        all.push_back(q.value(0).toInt());
-    q.finish();
-    std::sort(all.begin(), all.end(), std::greater<qint32>());
-    if (key.kind == GridSortKey::NewestFirst)
-        return all;
-
-    // Read descending (ties newest first); ascending is the exact reverse,
-    // so blank values, which sort lowest, come first.
+    connection();  // throws when no database is open
+    const auto into = [](std::vector<qint32>& ids) {
+        return [&ids](qint64 id, const db::StoredValue&) { ids.push_back(qint32(id)); };
+    };
+    // Descending (ties newest first); ascending is the exact reverse, so
+    // blank values, which sort lowest, come first.
     std::vector<qint32> ids;
-    ids.reserve(all.size());
-    ensureSortIndex(key.kind);
-    if (key.kind == GridSortKey::Parameter) {
-        // Samples with a value for the parameter, then those without.
-        prepare(q, QStringLiteral("SELECT SampleID FROM SampleDetails WHERE ParmID = ? ORDER BY Value DESC, SampleID DESC"));
-        q.addBindValue(key.parmId);
-        exec(q);
-        std::vector<qint32> sorted(all.rbegin(), all.rend());  // ascending, for lookups
-        std::vector<bool> taken(all.size(), false);
-        while (q.next()) {
-            const qint32 id = q.value(0).toInt();
-            const auto it = std::lower_bound(sorted.begin(), sorted.end(), id);
-            if (it == sorted.end() || *it != id)
-                continue;  // a detail without its sample
-            const size_t at = size_t(it - sorted.begin());
-            if (taken[at])
-                continue;
-            taken[at] = true;
-            ids.push_back(id);
-        }
-        for (size_t i = sorted.size(); i-- > 0;)
-            if (!taken[i])
-                ids.push_back(sorted[i]);
+    if (key.kind == GridSortKey::NewestFirst || key.kind == GridSortKey::Parameter) {
+        // Every SampleID, newest first. Without ORDER BY the engine reads the
+        // smallest index that holds the key instead of the whole table.
+        database_->scanPairs(QStringLiteral("SELECT SampleID FROM Samples"), {}, into(ids));
+        std::sort(ids.begin(), ids.end(), std::greater<qint32>());
+        if (key.kind == GridSortKey::Parameter)
+            ids = byParameter(key.parmId, ids);
+    } else if (key.kind == GridSortKey::Date) {
+        // The template's SamplesDate index holds the order.
+        database_->scanPairs(QStringLiteral("SELECT SampleID FROM Samples ORDER BY SampleDate DESC, SampleID DESC"), {},
+                             into(ids));
     } else {
-        exec(q, QStringLiteral("SELECT SampleID FROM Samples ORDER BY %1 DESC, SampleID DESC").arg(sortExpression(key.kind)));
-        while (q.next())
-            ids.push_back(q.value(0).toInt());
+        // One field of every sample: the template's SamplesGrid index holds
+        // them all, so the long test fields of Samples are never read (an
+        // older file without it reads the whole table, about a second per
+        // million samples).
+        GridSortBuilder sorted(key.kind);
+        database_->scanPairs(QStringLiteral("SELECT SampleID, %1 FROM Samples").arg(sortField(key.kind)), {},
+                             [&](qint64 id, const db::StoredValue& value) { sorted.add(qint32(id), value); });
+        ids = sorted.descending();
     }
-    if (!key.descending)
+    if (!key.descending && key.kind != GridSortKey::NewestFirst)
         std::reverse(ids.begin(), ids.end());
     return ids;
+}
+
+std::vector<qint32> SampleGridStore::byParameter(int parmId, const std::vector<qint32>& newestFirst) const
+{
+    // Samples with a value for the parameter, by value, then those without,
+    // newest first; a detail row without its sample is left out. The
+    // template's SampleDetailsParm index holds one parameter's rows together
+    // (an older file without it reads the whole detail table).
+    // Each sample's state by SampleID where the numbers are dense (the
+    // usual case), else by its place among the sorted SampleIDs.
+    enum : quint8 { Absent, Present, Taken };
+    const size_t count = newestFirst.size();
+    const bool dense = count == 0 || (newestFirst.back() >= 0 && size_t(newestFirst.front()) <= 4 * count + 1000000);
+    std::vector<qint32> ascending;
+    if (!dense)
+        ascending.assign(newestFirst.rbegin(), newestFirst.rend());
+    const auto slot = [&](qint64 id) -> qint64 {
+        if (dense)
+            return count > 0 && id >= 0 && id <= newestFirst.front() ? id : -1;
+        const auto it = std::lower_bound(ascending.begin(), ascending.end(), id);
+        return it != ascending.end() && *it == id ? qint64(it - ascending.begin()) : -1;
+    };
+    std::vector<quint8> state(dense ? (count ? size_t(newestFirst.front()) + 1 : 0) : count, Absent);
+    for (qint32 id : newestFirst)
+        state[size_t(slot(id))] = Present;
+    GridSortBuilder sorted(GridSortKey::Parameter, count);
+    database_->scanPairs(QStringLiteral("SELECT SampleID, Value FROM SampleDetails WHERE ParmID = ?"), {parmId},
+                         [&](qint64 id, const db::StoredValue& value) {
+                             const qint64 at = slot(id);
+                             if (at < 0 || state[size_t(at)] != Present)
+                                 return;  // a detail without its sample
+                             state[size_t(at)] = Taken;
+                             sorted.add(qint32(id), value);
+                         });
+    std::vector<qint32> ids = sorted.descending();
+    ids.reserve(count);
+    for (qint32 id : newestFirst)
+        if (state[size_t(slot(id))] == Present)
+            ids.push_back(id);
+    return ids;
+}
+
+std::pair<qint64, qint64> SampleGridStore::changeToken() const
+{
+    connection();  // throws when no database is open
+    return {database_->queryValue(QStringLiteral("PRAGMA data_version")).toLongLong(),
+            database_->queryValue(QStringLiteral("SELECT total_changes()")).toLongLong()};
 }
 
 QHash<qint32, GridSampleRow> SampleGridStore::fetchRows(const std::vector<qint32>& ids) const

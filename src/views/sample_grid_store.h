@@ -1,7 +1,7 @@
 #pragma once
 // The sample grid's reads and writes on the open database. The grid never
-// loads all samples: it reads the ordered list of SampleIDs once (sorting in
-// the database) and then whole rows - the Samples record plus its detail rows
+// loads all samples: it reads the ordered list of SampleIDs once (one
+// column's values, sorted in memory) and then whole rows - the Samples record plus its detail rows
 // pivoted into parameter values - only for the SampleIDs it is about to show.
 //
 // Reads use plain SQL on the engine's connection (a cursor per row would not
@@ -78,11 +78,14 @@ public:
 
     // Parameters in PrimaryKey (ParmID) order.
     std::vector<GridParameter> loadParameters() const;
-    // Every SampleID in the order of `key`. Sorting happens in the database,
-    // on an index of the sort key that is created on the first sort by that
-    // column (a file that cannot take it still sorts, more slowly).
+    // Every SampleID in the order of `key`: the column's values are read
+    // and sorted in memory (GridSortBuilder), the date by its index. Reads
+    // only: a sort never writes to the file.
     std::vector<qint32> loadSampleIds(const GridSortKey& key) const;
-    void ensureSortIndex(GridSortKey::Kind kind) const;
+    // Changes whenever a row of the file changed, through this connection
+    // or committed by another program: an order read earlier still holds
+    // while it returns the same.
+    std::pair<qint64, qint64> changeToken() const;
     // The rows of the given samples (a SampleID that no longer exists is
     // simply missing from the result).
     QHash<qint32, GridSampleRow> fetchRows(const std::vector<qint32>& ids) const;
@@ -102,6 +105,7 @@ public:
 
 private:
     QSqlDatabase connection() const;
+    std::vector<qint32> byParameter(int parmId, const std::vector<qint32>& newestFirst) const;
 
     db::Database* database_ = nullptr;  // not owned
 };
