@@ -116,6 +116,38 @@ TEST_F(EditorWindows, CaptionsHeadersAndColouredLimitHeadersAreExact)
     EXPECT_EQ(alarms->sets().selectionModel()->selectedRows().size(), 1) << "the marked set's row";
 }
 
+TEST_F(EditorWindows, UpdateFormMarksTheSamplesRecordInThePaintedGrid)
+{
+    db().execute("INSERT INTO AlarmSets (AlarmID, AlarmDescription) VALUES (2, 'Gearbox')");
+    db().execute("INSERT INTO Customers (CustomerID, Lastname) VALUES (1, 'Ames'), (2, 'Berg')");
+    monitor.OpenSampleDatabase(path); // the windows read their lists again
+    // The colour at the left of a row's second column, as painted.
+    auto rowColour = [](EditorGridView& grid, int row) {
+        const QImage shot = grid.viewport()->grab().toImage();
+        const QRect cell = grid.visualRect(grid.model()->index(row, 1));
+        return QColor(shot.pixel(cell.left() + 2, cell.center().y())).rgb() & 0xFFFFFF;
+    };
+    auto highlight = [](EditorGridView& grid) {
+        return QSet<QRgb>{grid.palette().color(QPalette::Active, QPalette::Highlight).rgb() & 0xFFFFFF,
+                          grid.palette().color(QPalette::Inactive, QPalette::Highlight).rgb() & 0xFFFFFF};
+    };
+    auto rowOf = [](const QAbstractItemModel& m, const QString& text) {
+        for (int r = 0; r < m.rowCount(); ++r)
+            if (m.index(r, 1).data().toString().trimmed() == text)
+                return r;
+        return -1;
+    };
+    for (const QString& marked : {QString("Gearbox"), QString("Standard Limits")}) {
+        alarms->UpdateForm(marked == "Gearbox" ? 2 : 1);
+        const QString other = marked == "Gearbox" ? "Standard Limits" : "Gearbox";
+        EXPECT_TRUE(highlight(alarms->sets()).contains(rowColour(alarms->sets(), rowOf(alarms->setsModel(), marked))));
+        EXPECT_FALSE(highlight(alarms->sets()).contains(rowColour(alarms->sets(), rowOf(alarms->setsModel(), other))));
+    }
+    customers->UpdateForm(2);
+    EXPECT_TRUE(highlight(customers->grid()).contains(rowColour(customers->grid(), rowOf(customers->model(), "Berg"))));
+    EXPECT_FALSE(highlight(customers->grid()).contains(rowColour(customers->grid(), rowOf(customers->model(), "Ames"))));
+}
+
 TEST_F(EditorWindows, Iso11171PairsShowOneSideAndUpdateFormReadsLimitsOnlyForANewSet)
 {
     db().execute("INSERT INTO Parameters (ParmID, ParmDescription, ParmAlarm) VALUES (97, 'P4', 1), (1097, 'P4 ISO', 1)");
