@@ -121,6 +121,8 @@ TEST(CaptureReplay, AReplayedCaptureStoresTheSameSamplesAndGetsTheSameCommands)
     ASSERT_TRUE(test::waitUntil([&] { return replay.events().filter("REPLAY finished").size() == 1; }, 60000))
         << replay.events().join('\n').toStdString();
     ASSERT_TRUE(test::waitUntil([&] { return sampleCount(second.db()) == kTests; }, 10000));
+    // The replay has written its last bytes; give the monitor time to read and log them.
+    test::waitUntil([&] { return bytesOf(replayed, CaptureEntry::Rx) == bytesOf(capture, CaptureEntry::Rx); }, 10000);
     second.stop();
     EXPECT_EQ(replay.events().filter("REPLAY finished").first().toStdString(),
               QString("REPLAY finished; %1 command bytes as recorded, 0 others dropped, 0 commands not sent")
