@@ -64,9 +64,9 @@ QRect childGeometry(const LayoutFractions& f, QSize area, QSize minimum)
     return QRect(left, top, width, height);
 }
 
-ChildLayout::ChildLayout(QMdiArea* area) : QObject(area), area_(area)
+ChildLayout::ChildLayout(QMdiArea* area) : QObject(area), area_(area), viewport_(area->viewport())
 {
-    area_->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
 }
 
 QSize ChildLayout::areaSize() const
@@ -123,7 +123,9 @@ void ChildLayout::followArea()
 
 bool ChildLayout::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == area_->viewport() && event->type() == QEvent::Resize)
+    // Compared with the pointer kept at construction: while the area is being
+    // destroyed its viewport still sends events, and the area is no longer one.
+    if (watched == viewport_ && event->type() == QEvent::Resize)
         followArea();
     return QObject::eventFilter(watched, event);
 }

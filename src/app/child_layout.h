@@ -71,6 +71,7 @@ private:
     void followArea();
 
     QMdiArea* area_;
+    QWidget* viewport_;
     QHash<QMdiSubWindow*, Follower> followers_;
     bool following_ = false;
     bool areaChangedAgain_ = false;
