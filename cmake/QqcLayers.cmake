@@ -10,7 +10,8 @@ set(QQC_LAYERS
   "core:util"
   "link:core,util"
   "analysis:core,util"
-  "db:analysis,core,util"
+  "jet:util"
+  "db:analysis,core,util,jet"
   "config:core,util"
   "views:db,analysis,core,config,util"
   "report:db,analysis,core,config,util"
@@ -21,7 +22,7 @@ set(QQC_LAYERS
 # Libraries of the core, and the views' headless models: they must not link
 # Qt Widgets, directly or through another library. A name without a target is
 # skipped.
-set(QQC_WIDGET_FREE_LIBRARIES qqc_util qqc_core qqc_link qqc_analysis qqc_db qqc_config qqc_views qqc_report qqc_cli)
+set(QQC_WIDGET_FREE_LIBRARIES qqc_util qqc_core qqc_jet qqc_link qqc_analysis qqc_db qqc_config qqc_views qqc_report qqc_cli)
 
 # qqc_layer_allows(<from> <to> <out>): whether code in folder <from> (e.g.
 # "link/ui") may include a header of folder <to> (e.g. "util/ui").
