@@ -2,7 +2,9 @@
 // The printed report: one sample laid out on pages in twips (1440 to the
 // inch) through any QPainter (a PDF writer, a printer, a preview, an image).
 // Every page starts with the header (label 6, today's date, "Page n") and
-// the title with the database and equipment block.
+// the title with the database and equipment block. The first page holds the
+// Trifold, logo, addresses, trend plots and pictures; tables and comments that
+// do not fit on it run on over the following pages.
 
 #include "report/report_data.h"
 
@@ -42,8 +44,10 @@ QString pictureFile(const QString& folder, const QString& name);
 QImage reportLogo(const QString& path);
 
 // Lays the report out onto `p`, whose units must be twips over a page of
-// `page` twips. `newPage` starts the next page of the device. Returns the
-// warnings (pictures not found) in the order met.
+// `page` twips. `newPage` starts the next page of the device (the painter's
+// state is set again after it). Pictures are drawn at no more than 300 dpi
+// of their printed size. Returns the warnings (pictures not found) in the
+// order met.
 QStringList composeReport(QPainter& p, QSizeF page, const PageInput& in, const std::function<void()>& newPage);
 
 } // namespace qqc::report

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -98,4 +100,26 @@ TEST_F(ReportPrinting, PrintWritesThePageAndPreviewShowsAndCloses)
     EXPECT_EQ(1, form.preview()->pageCount());
     press("PrintClose");
     EXPECT_FALSE(form.preview()->isVisibleTo(&form));
+}
+
+TEST_F(ReportPrinting, LongCommentsGoOnToASecondPrintedAndPreviewedPage)
+{
+    QStringList lines;
+    for (int i = 0; i < 60; ++i)
+        lines << QString("remark %1").arg(i);
+    test::runSql(path, {"UPDATE Samples SET Comments = '" + lines.join("\n") + "' WHERE SampleID = 6"});
+    form.UpdateForm(6);
+    printers.name = "PDF";
+    press("Print");
+    press("Preview");
+    ASSERT_NE(nullptr, form.preview());
+    EXPECT_EQ(2, form.preview()->pageCount());
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "poppler-utils not installed";
+    QProcess text;
+    text.start("pdftotext", {"-f", "2", "-l", "2", printers.output, "-"});
+    text.waitForFinished(30000);
+    const QString second = QString::fromUtf8(text.readAllStandardOutput());
+    for (const char* s : {"Page 2", "Equipment ID:", "remark 59"})
+        EXPECT_TRUE(second.contains(s)) << s << "\n" << second.toStdString();
 }

@@ -9,7 +9,11 @@
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QSqlQuery>
+#include <QDir>
+
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace qqc;
@@ -24,6 +28,31 @@ QString run(const QString& program, const QStringList& args)
     p.start(program, args);
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The text of each page of a PDF.
+QStringList pageTexts(const QString& pdf)
+{
+    const QString info = run("pdfinfo", {pdf});
+    const int pages = info.section("Pages:", 1).trimmed().section('\n', 0, 0).toInt();
+    QStringList texts;
+    for (int i = 1; i <= pages; ++i)
+        texts << run("pdftotext", {"-layout", "-f", QString::number(i), "-l", QString::number(i), pdf, "-"});
+    return texts;
+}
+
+// Sixty more Wear parameters, and a comment of 300 numbered lines.
+void makeLong(const QString& path)
+{
+    QStringList sql;
+    for (int i = 0; i < 60; ++i)
+        sql << QString("INSERT INTO Parameters (ParmID, ParmDescription, Format, ParmType) VALUES (%1, 'Extra %1', "
+                       "'0.0', 1)").arg(1000 + i);
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << QString("note %1 of the long comment").arg(i, 3, 10, QChar('0'));
+    sql << "UPDATE Samples SET Comments = '" + lines.join("\r\n") + "' WHERE SampleID = 6";
+    test::runSql(path, sql);
 }
 
 } // namespace
@@ -127,4 +156,90 @@ TEST_F(ReportPage, OnePictureRowSelectsTheImageLayoutEvenWhenItsFileIsMissing)
     // left of where the standard one's would.
     const int s = (12240 - 288 - 200) / 3;
     EXPECT_EQ(qRgb(255, 255, 255), img.pixel((144 + s + 100) / 10, (1008 + 3000) / 10) | 0xff000000);
+}
+
+TEST_F(ReportPage, LongTablesAndCommentsRunOnOverPagesThatEachStartWithTheHeaderBlock)
+{
+    makeLong(path);
+    const QString pdf = home.file("long.pdf");
+    QString error;
+    ASSERT_TRUE(writeReportPdf(pdf, input(6), QPageSize::A4, &error)) << error.toStdString();
+    if (qEnvironmentVariableIsSet("QQC_KEEP_PDF"))
+        QFile::copy(pdf, qEnvironmentVariable("QQC_KEEP_PDF"));
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        GTEST_SKIP() << "poppler-utils not installed";
+    const QStringList pages = pageTexts(pdf);
+    ASSERT_GE(pages.size(), 3);
+    for (int i = 0; i < pages.size(); ++i) {
+        const QString& t = pages[i];
+        for (const QString& s : {QString("Page %1").arg(i + 1), QString("Header %d|x"), QString("Trend Report"),
+                                 QString("Database:"), QString("Equipment ID:"), QString("PUMP|7;A")})
+            EXPECT_TRUE(t.contains(s)) << "page " << i + 1 << " lacks " << s.toStdString();
+    }
+    // Every row and every comment line is printed once; the Wear table's
+    // head row is repeated where the table goes on.
+    const QString all = pages.join("\f");
+    for (int i = 0; i < 60; ++i)
+        EXPECT_EQ(1, all.count(QString("Extra %1").arg(1000 + i))) << 1000 + i;
+    for (int i = 0; i < 300; ++i)
+        EXPECT_EQ(1, all.count(QString("note %1 of").arg(i, 3, 10, QChar('0')))) << i;
+    EXPECT_TRUE(pages[0].contains("Extra 1000"));
+    EXPECT_TRUE(pages[1].contains("Extra 1059"));
+    EXPECT_TRUE(QRegularExpression("^\\s*Wear ", QRegularExpression::MultilineOption).match(pages[1]).hasMatch())
+        << pages[1].toStdString();
+    EXPECT_TRUE(pages.last().contains("note 299 of"));
+}
+
+TEST_F(ReportPage, ImageLayoutKeepsTablesOffThePicturesAndMovesSqueezedCommentsOn)
+{
+    makeLong(path);
+    QDir().mkpath(home.file("Img"));
+    QImage picture(4000, 4000, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 128, 0));
+    ASSERT_TRUE(picture.save(home.file("Img/green.png")));
+    test::runSql(path, {"INSERT INTO Images (SampleID, ReportSlot, ImageFile) VALUES (6, 0, 'green.png')"});
+    PageInput in = input(6);
+    in.imageFlag = true;
+
+    // Each page rendered at 10 twips a pixel.
+    QImage img(12240 / 10, 15840 / 10, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QVector<QImage> pages;
+    QPainter p(&img);
+    p.scale(0.1, 0.1);
+    const QStringList warnings = composeReport(p, QSizeF(12240, 15840), in, [&] {
+        pages << img.copy();
+        p.save();
+        p.resetTransform();
+        p.fillRect(img.rect(), Qt::white);
+        p.restore();
+    });
+    p.end();
+    pages << img;
+    EXPECT_TRUE(warnings.isEmpty());
+    ASSERT_GE(pages.size(), 2);
+    // The picture square of slot 0, at the left margin above the bottom one,
+    // is the picture's green at its corners: no table row lies on it.
+    const int side = (12240 - 288 - 900) / 3;
+    const int picTop = 15840 - 432 - side;
+    for (const QPoint& at : {QPoint(144 + 60, picTop + 60), QPoint(144 + side - 60, picTop + 60)})
+        EXPECT_EQ(qRgb(0, 128, 0), pages[0].pixel(at / 10) | 0xff000000) << at.x() << "," << at.y();
+    // The squeezed comments box went on: the first page has none between
+    // the tables and the pictures (white just above the picture row, right
+    // of the table column's frame).
+    EXPECT_EQ(qRgb(255, 255, 255), pages[0].pixel((144 + 3000) / 10, (picTop - 150) / 10) | 0xff000000);
+
+    // The picture went into the PDF at no more than 300 dpi of its printed size.
+    const QString pdf = home.file("pictures.pdf");
+    ASSERT_TRUE(writeReportPdf(pdf, in, QPageSize::Letter));
+    if (qEnvironmentVariableIsSet("QQC_KEEP_PDF"))
+        QFile::copy(pdf, qEnvironmentVariable("QQC_KEEP_PDF") + ".pictures.pdf");
+    if (QStandardPaths::findExecutable("pdfimages").isEmpty())
+        GTEST_SKIP() << "poppler-utils not installed";
+    const QStringList list = run("pdfimages", {"-list", pdf}).split('\n', Qt::SkipEmptyParts);
+    int largest = 0;
+    for (const QString& line : list.mid(2))
+        largest = std::max(largest, line.simplified().section(' ', 3, 3).toInt());
+    EXPECT_GT(largest, 0);
+    EXPECT_LE(largest, int(std::ceil(side / 1440.0 * 300)));
 }
