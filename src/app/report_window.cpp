@@ -2,7 +2,7 @@
 
 #include "app/monitor.h"
 #include "db/sample_database.h"
-#include "util/program_folder.h"
+#include "report/page_settings.h"
 
 namespace qqc {
 
@@ -10,16 +10,8 @@ report::frmReport* createReportWindow(Monitor& monitor)
 {
     Monitor* m = &monitor;
     auto* form = new report::frmReport([m] {
-        report::PageInput in;
-        const Settings& s = m->settings();
-        for (size_t i = 0; i < in.labels.size(); ++i)
-            in.labels[i] = s.labels.labels[i];
-        in.colorReduction = s.labels.colorReduction;
-        in.imageFlag = s.misc.img;
-        in.imageFolder = programFile(QStringLiteral("Img"));
-        if (db::SampleDatabase* samples = m->sampleDatabase())
-            in.databaseName = samples->path();
-        return in;
+        db::SampleDatabase* samples = m->sampleDatabase();
+        return report::pageSettings(m->settings(), samples ? samples->path() : QString());
     });
     QObject::connect(form, &report::frmReport::RefreshData, m, &Monitor::fReportFrm_RefreshData);
     QObject::connect(m, &Monitor::databaseOpened, form, [form, m](db::Database* database) {

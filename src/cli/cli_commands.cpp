@@ -1,5 +1,7 @@
 #include "cli/cli_commands.h"
 
+#include "cli/cli_report.h"
+
 #include "config/settings.h"
 #include "db/sample_database.h"
 #include "util/ini_file.h"
@@ -38,14 +40,15 @@ QString idList(const std::vector<qint32>& ids)
     return names.join(QStringLiteral(", "));
 }
 
-// The database the command names, or the one the settings file names.
+// The database the command names, or the one the settings file names. The
+// program folder (settings, Img) is chosen as the monitor chooses it.
 QString databasePath(const Options& o)
 {
-    if (!o.database.isEmpty())
-        return o.database;
     setProgramFolder(ChooseProgramFolder(o.home, qEnvironmentVariable("QUORVELQC_HOME"),
                                          QCoreApplication::applicationDirPath(),
                                          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+    if (!o.database.isEmpty())
+        return o.database;
     return DatabaseSettings::readFile(IniFile(programFile(QStringLiteral("quorvelqc.ini"))));
 }
 
@@ -193,6 +196,8 @@ int run(const Options& o, std::FILE* out, std::FILE* err)
         return 1;
     }
     try {
+        if (o.command == Command::Report)
+            return runReport(o, path, err);
         return o.command == Command::ImportGeneric ? runImport(o, path, out, err) : runReading(o, path, out, err);
     } catch (const db::DbError& e) {
         warn(err, QStringLiteral("%1 (error %2)").arg(e.description()).arg(e.number()));

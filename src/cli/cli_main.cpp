@@ -1,19 +1,37 @@
-// quorvelqc-cli: the sample store's exchange files and sample list from the
-// command line, without a display (see cli/cli_options.h for the commands).
+// quorvelqc-cli: the sample store's exchange files, sample list and sample
+// reports from the command line, without a display (see cli/cli_options.h for the commands).
 
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const qqc::cli::Parsed parsed = qqc::cli::parseCommandLine(arguments);
+    // A report draws text and pictures: a GUI application on the platform
+    // that needs no display.
+    std::unique_ptr<QCoreApplication> app;
+    if (parsed.options && parsed.options->command == qqc::cli::Command::Report) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Qt's own notes about the platform (no runtime folder and the like)
+        // are no business of the report's one-line messages.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "quorvelqc-cli: %s\n", qPrintable(text));
+        });
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("quorvelqc"));
     QCoreApplication::setOrganizationName(QStringLiteral("QuorvelQC"));
-    const qqc::cli::Parsed parsed = qqc::cli::parseCommandLine(QCoreApplication::arguments().mid(1));
     if (parsed.help) {
         std::fputs(qPrintable(qqc::cli::helpText()), stdout);
         return 0;

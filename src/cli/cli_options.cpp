@@ -51,6 +51,8 @@ QString helpText()
         "  import-generic FILE\n"
         "                  Add the new samples of a generic exchange file\n"
         "  list            Print samples, one tab-separated line each\n"
+        "  report          Write one sample's report as a PDF file\n"
+        "                  (--sample N --pdf FILE [--paper a4|letter])\n"
         "\n"
         "Options:\n"
         "  --db FILE       The database (default: the one the settings name)\n"
@@ -60,10 +62,15 @@ QString helpText()
         "  --samples LIST  SampleIDs and ranges, e.g. 3,5-9\n"
         "  --out FILE      The file an export writes (replaced whole)\n"
         "  --quiet         No progress line\n"
+        "  --sample N      The SampleID of the report (its \"Sample #\")\n"
+        "  --pdf FILE      The PDF file the report writes (replaced whole)\n"
+        "  --paper SIZE    a4 or letter (default: Letter in US and Canadian\n"
+        "                  locales, A4 elsewhere)\n"
         "  --help          This text\n"
         "\n"
         "Samples are written newest first, as the sample window lists them.\n"
-        "Exports and list open the database read-only. Exit status: 0 done,\n"
+        "Exports, list and report open the database read-only; report takes\n"
+        "its labels, colours and pictures from the program folder. Exit status: 0 done,\n"
         "1 failed (nothing stored, no file written), 2 a command line that\n"
         "cannot be parsed.\n");
 }
@@ -113,6 +120,18 @@ Parsed parseCommandLine(const QStringList& arguments)
                 return fail(QStringLiteral("--samples: \"%1\" is not a list of SampleIDs such as 3,5-9").arg(list));
             o.samples.insert(ids->begin(), ids->end());
             someSamples = true;
+        } else if (a == QLatin1String("--sample")) {
+            QString n;
+            const auto id = value(n) ? sampleId(n) : std::nullopt;
+            if (!id)
+                return fail(QStringLiteral("--sample needs a SampleID"));
+            o.sample = *id;
+        } else if (a == QLatin1String("--pdf")) {
+            if (!value(o.pdf))
+                return fail(QStringLiteral("--pdf needs a file"));
+        } else if (a == QLatin1String("--paper")) {
+            if (!value(o.paper) || (o.paper != QLatin1String("a4") && o.paper != QLatin1String("letter")))
+                return fail(QStringLiteral("--paper takes a4 or letter"));
         } else if (a == QLatin1String("--quiet")) {
             o.quiet = true;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
@@ -132,6 +151,8 @@ Parsed parseCommandLine(const QStringList& arguments)
         command = Command::ImportGeneric;
     else if (name == QLatin1String("list"))
         command = Command::List;
+    else if (name == QLatin1String("report"))
+        command = Command::Report;
     else
         return fail(QStringLiteral("unknown command %1").arg(name));
     o.command = *command;
@@ -145,6 +166,13 @@ Parsed parseCommandLine(const QStringList& arguments)
     } else if (!positional.isEmpty()) {
         return fail(QStringLiteral("unexpected argument %1").arg(positional.front()));
     }
+    const bool report = o.command == Command::Report;
+    if (report && (o.sample == 0 || o.pdf.isEmpty()))
+        return fail(QStringLiteral("report needs --sample N and --pdf FILE"));
+    if (report && (all || someSamples || !o.out.isEmpty()))
+        return fail(QStringLiteral("report takes no --all, --samples or --out"));
+    if (!report && (o.sample != 0 || !o.pdf.isEmpty() || !o.paper.isEmpty()))
+        return fail(QStringLiteral("--sample, --pdf and --paper belong to report"));
     if (all && someSamples)
         return fail(QStringLiteral("--all and --samples exclude each other"));
     if (exporting && !all && !someSamples)

@@ -4,6 +4,7 @@
 //   quorvelqc-cli export-generic (--all | --samples LIST) --out FILE
 //   quorvelqc-cli import-generic FILE
 //   quorvelqc-cli list           [--all | --samples LIST]
+//   quorvelqc-cli report         --sample N --pdf FILE [--paper a4|letter]
 // each with [--db FILE] [--home DIR] [--quiet]. LIST is SampleIDs and ranges,
 // "3,5-9".
 
@@ -16,7 +17,7 @@
 
 namespace qqc::cli {
 
-enum class Command { ExportCsv, ExportGeneric, ImportGeneric, List };
+enum class Command { ExportCsv, ExportGeneric, ImportGeneric, List, Report };
 
 struct Options {
     Command command = Command::List;
@@ -27,6 +28,9 @@ struct Options {
     bool all = true;      // no --samples
     std::set<qint32> samples;
     bool quiet = false;
+    qint32 sample = 0;    // report --sample: the SampleID
+    QString pdf;          // report --pdf
+    QString paper;        // report --paper: "a4", "letter"; empty: the locale's
 };
 
 struct Parsed {
