@@ -97,17 +97,7 @@ int main(int argc, char** argv)
     QTemporaryDir tmp;
     if (dbPath.isEmpty()) {
         dbPath = keep.isEmpty() ? tmp.filePath(QStringLiteral("grid-bench.mdb")) : keep;
-        std::fflush(stdout);
-        const pid_t child = fork();
-        if (child == 0) {
-            QCoreApplication core(argc, argv);
-            const int rc = qqc::bench::buildDatabase(dbPath, count);
-            std::fflush(stdout);
-            _exit(rc);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        if (!qqc::bench::buildInChild(argc, argv, dbPath, count))
             return 1;
     }
 

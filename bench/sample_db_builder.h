@@ -1,11 +1,13 @@
 #pragma once
 // A large sample database for the benchmarks: the template with `count`
 // simulated tests stored through the store's own code (storeTestResult, one
-// transaction), with equipment, usage and comment fields filled in.
+// transaction), with equipment, usage and comment fields filled in. Built in
+// a child process (buildInChild), so a benchmark's memory figure is its own.
 
 #include "core/record.h"
 #include "db/sample_database.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,11 +15,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace qqc::bench {
 
-// Builds `path` from the template with `count` simulated tests.
-inline int buildDatabase(const QString& path, int count)
+// Builds `path` from the template with `count` simulated tests spread over
+// `equipments` equipment IDs (PUMP-0, PUMP-1, ...).
+inline int buildDatabase(const QString& path, int count, int equipments = 250)
 {
     const QString tpl = qqc::db::templatePath();
     QFile::remove(path);
@@ -50,9 +55,10 @@ inline int buildDatabase(const QString& path, int count)
             when = when.addSecs(20 * 60 + i % 600);
         }
         store->database().execute(QStringLiteral(
-            "UPDATE Samples SET EquipmentID = 'PUMP-' || (SampleID % 250), UnitUsage = (SampleID * 7) % 5000,"
+            "UPDATE Samples SET EquipmentID = 'PUMP-' || (SampleID % ?), UnitUsage = (SampleID * 7) % 5000,"
             " OilUsage = (SampleID * 3) % 800, OilAdded = CASE WHEN SampleID % 9 = 0 THEN 2 ELSE -1 END,"
-            " Comments = CASE WHEN SampleID % 10 = 0 THEN 'checked by lab, resample in 250 h' END"));
+            " Comments = CASE WHEN SampleID % 10 = 0 THEN 'checked by lab, resample in 250 h' END"),
+            {std::max(1, equipments)});
         tx.commit();
         std::printf("built %d samples in %.1f s (%.0f samples/s)\n", count, timer.elapsed() / 1000.0,
                     count / std::max(0.001, timer.elapsed() / 1000.0));
@@ -61,6 +67,22 @@ inline int buildDatabase(const QString& path, int count)
         return 1;
     }
     return 0;
+}
+
+// Builds the database in a child process; false when that failed.
+inline bool buildInChild(int argc, char** argv, const QString& path, int count, int equipments = 250)
+{
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        QCoreApplication core(argc, argv);
+        const int rc = buildDatabase(path, count, equipments);
+        std::fflush(stdout);
+        _exit(rc);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace qqc::bench

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QImageReader>
 #include <QPainter>
 
 #include <cmath>
@@ -78,6 +79,19 @@ QImage forPaper(const QImage& image, QSizeF twips)
 }
 
 void drawPicture(QPainter& p, const QRectF& r, const QImage& image) { p.drawImage(r, forPaper(image, r.size())); }
+
+// A picture file read straight at the size it is printed at (a JPEG decodes
+// at a fraction of its size); null when it will not load.
+QImage loadForPaper(const QString& file, QSizeF twips)
+{
+    QImageReader reader(file);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    const QSize wanted(int(std::ceil(twips.width() / 1440 * PictureDpi)), int(std::ceil(twips.height() / 1440 * PictureDpi)));
+    if (full.isValid() && (full.width() > wanted.width() || full.height() > wanted.height()))
+        reader.setScaledSize(full.boundedTo(wanted));
+    return reader.read();
+}
 
 QImage builtInLogo()
 {
@@ -175,12 +189,13 @@ QStringList composeReport(QPainter& p, QSizeF page, const PageInput& in, const s
             if (name.isEmpty())
                 continue;
             const QString file = pictureFile(in.imageFolder, name);
-            QImage img;
-            if (file.isEmpty() || !img.load(file)) {
+            const QRectF square(lm + i * (side + 300), picTop, side, side);
+            const QImage img = file.isEmpty() ? QImage() : loadForPaper(file, square.size());
+            if (img.isNull()) {
                 warnings << QStringLiteral("Image file not found: %1").arg(QDir(in.imageFolder).filePath(name));
                 continue;
             }
-            drawPicture(p, QRectF(lm + i * (side + 300), picTop, side, side), img);
+            drawPicture(p, square, img);
         }
         flow.setBottom(picTop - 100);
     }
