@@ -4,23 +4,56 @@
 #include "util/vb_format.h"
 
 #include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <algorithm>
 #include <cmath>
 
 namespace qqc {
 
+namespace {
+// A stored calibration date as the wall-clock time it was written with, kept
+// in UTC: no time-zone rule moves it (a local time inside a daylight-saving
+// gap would move), and thousands of local times are slow to build. Text in
+// the ISO form is split by hand; anything else goes through QVariant.
+QDateTime wallClock(const QVariant& stored)
+{
+    if (stored.isNull())
+        return {};
+    if (stored.typeId() == QMetaType::QString) {
+        const QString text = stored.toString();
+        const QDate day = QDate::fromString(text.left(10), Qt::ISODate);
+        const QTime time = text.size() > 11 ? QTime::fromString(text.mid(11), Qt::ISODate) : QTime(0, 0);
+        if (day.isValid() && time.isValid())
+            return QDateTime(day, time, Qt::UTC);
+    }
+    const QDateTime parsed = stored.toDateTime();
+    return parsed.isValid() ? QDateTime(parsed.date(), parsed.time(), Qt::UTC) : QDateTime();
+}
+} // namespace
+
 QList<CalHistoryRow> readCalHistory(db::Database& database)
 {
+    // The stored query's text run forward-only: a history of thousands of
+    // calibrations is read in one pass, without a cursor's copy of each row.
+    QSqlQuery q(database.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(database.queryDef(QStringLiteral("CalDataQuery"))->sql()))
+        throw db::DbError(db::DbErr::Generic, q.lastError().text());
+    const QSqlRecord fields = q.record();
+    const int dateAt = fields.indexOf(QStringLiteral("CalDate"));
+    const int f220At = fields.indexOf(QStringLiteral("Freq220"));
+    const int f300At = fields.indexOf(QStringLiteral("Freq300"));
     QList<CalHistoryRow> rows;
-    std::unique_ptr<db::Recordset> rs = database.queryDef(QStringLiteral("CalDataQuery"))->openRecordset();
-    for (; !rs->eof(); rs->moveNext()) {
-        const QVariant date = rs->value(QStringLiteral("CalDate"));
-        const QVariant f220 = rs->value(QStringLiteral("Freq220"));
-        const QVariant f300 = rs->value(QStringLiteral("Freq300"));
+    while (q.next()) {
+        const QVariant date = q.value(dateAt);
+        const QVariant f220 = q.value(f220At);
+        const QVariant f300 = q.value(f300At);
         bool ok220 = false, ok300 = false;
         const int freq220 = f220.toInt(&ok220), freq300 = f300.toInt(&ok300);
-        const QDateTime when = date.isNull() ? QDateTime() : date.toDateTime();
+        const QDateTime when = wallClock(date);
         if (when.isValid() && ok220 && ok300 && !f220.isNull() && !f300.isNull())
             rows.append({when, freq220, freq300});
     }

@@ -21,7 +21,7 @@ class Database;
 namespace qqc {
 
 struct CalHistoryRow {
-    QDateTime date;
+    QDateTime date;   // the stored wall-clock time (read back in UTC)
     int freq220 = 0;
     int freq300 = 0;
 };

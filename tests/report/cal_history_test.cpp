@@ -99,5 +99,5 @@ TEST_F(CalHistoryStore, ReadsTheStoredQueryOldestFirstAndSkipsIncompleteRows)
     const QList<CalHistoryRow> rows = readCalHistory(db);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].freq220, 10000);
-    EXPECT_EQ(rows[1].date, at(2021, 3, 1, 10));
+    EXPECT_EQ(rows[1].date, QDateTime(QDate(2021, 3, 1), QTime(10, 0), Qt::UTC));
 }

@@ -63,9 +63,10 @@ QRect PlotWidget::plotArea() const
     return QRect(kLeft, kTop, std::max(1, width() - kLeft - right), std::max(1, height() - kTop - kBottom));
 }
 
-QPointF PlotWidget::toPixel(const QPointF& value) const
+QPointF PlotWidget::toPixel(const QPointF& value) const { return toPixel(value, plotArea()); }
+
+QPointF PlotWidget::toPixel(const QPointF& value, const QRectF& a) const
 {
-    const QRectF a = plotArea();
     // The last pixel row/column lies at bottom()/right() of the QRect.
     return {valueToPixel(value.x(), x_, a.left(), a.left() + a.width() - 1),
             valueToPixel(value.y(), y_, a.top() + a.height() - 1, a.top())};
@@ -79,8 +80,9 @@ QList<int> PlotWidget::shownXLabelIndices() const
     if (thin_)
         return thin_(plotArea().width(), widest);
     QList<double> centres, widths;
+    const QRectF area = plotArea();
     for (const PlotLabel& l : xLabels_) {
-        centres.append(toPixel({l.position, y_.min}).x());
+        centres.append(toPixel({l.position, y_.min}, area).x());
         widths.append(fontMetrics().horizontalAdvance(l.text));
     }
     return thinLabels(centres, widths, kLabelGap);
@@ -104,7 +106,7 @@ void PlotWidget::paintEvent(QPaintEvent*)
 
     // y ticks and labels
     for (double v : niceTicks(y_, std::max(2, area.height() / (fm.height() * 2)))) {
-        const int py = int(std::lround(toPixel({x_.min, v}).y()));
+        const int py = int(std::lround(toPixel({x_.min, v}, area).y()));
         p.drawLine(area.left() - 5, py, area.left() - 1, py);
         p.drawText(QRect(0, py - fm.height() / 2, area.left() - 8, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
                    tickText(v));
@@ -119,7 +121,7 @@ void PlotWidget::paintEvent(QPaintEvent*)
             xs.append(xLabels_[i]);
     }
     for (const PlotLabel& l : xs) {
-        const int px = int(std::lround(toPixel({l.position, y_.min}).x()));
+        const int px = int(std::lround(toPixel({l.position, y_.min}, area).x()));
         p.drawLine(px, area.bottom() + 1, px, area.bottom() + 5);
         const int w = fm.horizontalAdvance(l.text);
         p.drawText(QRect(px - w, area.bottom() + 7, 2 * w, fm.height()), Qt::AlignCenter, l.text);
@@ -155,7 +157,7 @@ void PlotWidget::paintEvent(QPaintEvent*)
         QPolygonF poly;
         poly.reserve(line.points.size());
         for (const QPointF& v : line.points) {
-            const QPointF px = toPixel(v);
+            const QPointF px = toPixel(v, area);
             poly.append(QPointF(std::round(px.x()), std::round(px.y())));
         }
         p.drawPolyline(poly);

@@ -64,6 +64,9 @@ protected:
 
 private:
     QList<int> shownXLabelIndices() const;
+    // toPixel within an area found once: plotArea() measures the legend's
+    // texts, too slow to repeat for each of thousands of points.
+    QPointF toPixel(const QPointF& value, const QRectF& area) const;
 
     AxisRange x_, y_;
     QString xTitle_, yTitle_, notice_;
