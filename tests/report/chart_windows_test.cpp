@@ -1,7 +1,7 @@
 // The engineering chart and calibration history windows offscreen: their
-// grids and rendered pixels, and their wiring in the real frame.
+// grids and rendered pixels (their wiring in the frame runs end to end in
+// the app tests).
 
-#include "app/mdi_form_8700.h"
 #include "db/db_fixture.h"
 #include "db/engine.h"
 #include "link/record_decoder.h"
@@ -10,7 +10,6 @@
 #include "report/ui/plot_widget.h"
 #include "sim/frames.h"
 #include "sim/unit_model.h"
-#include "support/scripted_prompter.h"
 
 #include <QHeaderView>
 #include <QImage>
@@ -146,64 +145,6 @@ TEST_F(CalHistoryWindow, GuideLinesLieOnTheRowsOfTheCentralValuePlusMinus75)
     cal.SetDB(nullptr);
     cal.UpdateForm();
     EXPECT_EQ(cal.NumCal(), 0);
-}
-
-// The frame's wiring: a decoded test redraws the open chart, a sample without
-// a stored record says so, and "Cal History" opens the window only with four
-// calibrations.
-class ChartWiring : public ::testing::Test {
-protected:
-    test::TempHome home;
-    test::ScriptedPrompter prompts;
-    std::unique_ptr<MDIForm8700> form;
-};
-
-TEST_F(ChartWiring, ReloadChartRedrawsAndCalHistoryNeedsFourCalibrations)
-{
-    form = std::make_unique<MDIForm8700>();
-    form->startUp();
-    const QString path = home.file("samples.mdb");
-    ASSERT_TRUE(QFile::copy(test::builtTemplate(), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    Monitor& monitor = form->monitor();
-    ASSERT_EQ(monitor.OpenSampleDatabase(path), 0);
-    prompts.messages.clear();
-
-    auto* chart = qobject_cast<frmChart*>(form->fChartFrm());
-    ASSERT_NE(chart, nullptr);
-    monitor.setWindowOpen(Monitor::ChartWindow, true);
-    const TestRecord record = sim::simulateTest({}, {});
-    monitor.ProcessTestData(QByteArray("D") + sim::encodeTestPayload(record));
-    EXPECT_EQ(cell(chart->vsRaw(), 0, 1), QString::number(record.raw8700[0]));
-    const qint32 stored = monitor.currentSampleId();
-
-    test::runSql(path, {"INSERT INTO Samples (SampleDate, SampleNum) VALUES ('2026-12-06 10:00:00', 'IMP-1')"});
-    const qint32 imported = stored + 1;
-    monitor.fDataFrm_SelFromGrid(imported);
-    EXPECT_EQ(chart->notice()->text(), "Sample IMP-1 has no test record");
-    EXPECT_EQ(cell(chart->vsRaw(), 0, 1), "");
-    monitor.fDataFrm_SelFromGrid(stored);
-    EXPECT_EQ(cell(chart->vsRaw(), 0, 1), QString::number(record.raw8700[0]));
-    EXPECT_TRUE(chart->notice()->text().isEmpty());
-
-    int modal = 0;
-    prompts.onModal = [&](QDialog& dialog) {
-        ++modal;
-        EXPECT_EQ(dialog.windowTitle(), "Calibration History");
-        return int(QDialog::Accepted);
-    };
-    auto* cal = qobject_cast<frmCal*>(form->fCalFrm());
-    ASSERT_NE(cal, nullptr);
-    test::runSql(path, {"INSERT INTO CalData (CalDate, Freq220, Freq300) VALUES ('2020-01-01T00:00:00', 10000, 9000)",
-                        "INSERT INTO CalData (CalDate, Freq220, Freq300) VALUES ('2020-02-01T00:00:00', 10000, 9000)",
-                        "INSERT INTO CalData (CalDate, Freq220, Freq300) VALUES ('2020-03-01T00:00:00', 10000, 9000)"});
-    monitor.mnuCal_Click();
-    EXPECT_EQ(cal->NumCal(), 3);
-    EXPECT_EQ(modal, 0);
-    test::runSql(path, {"INSERT INTO CalData (CalDate, Freq220, Freq300) VALUES ('2020-04-01T00:00:00', 10000, 9000)"});
-    monitor.mnuCal_Click();
-    EXPECT_EQ(cal->NumCal(), 4);
-    EXPECT_EQ(modal, 1);
 }
 
 } // namespace
