@@ -17,6 +17,7 @@
 #include "views/ui/sample_grid_view.h"
 
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -106,6 +107,10 @@ TEST_F(ChartRoad, ADFrameRedrawsTheOpenChartAndAClickedSampleShowsItsOwnTest)
     EXPECT_EQ(cell(chart->vsRaw(), 0, 1), "");
     clickSample(2);
     EXPECT_TRUE(shows(sent[1]));
+
+    // Closing the window clears its open flag: the monitor stops asking.
+    form->subWindowOf(chart)->close();
+    EXPECT_FALSE(form->monitor().windowOpen(Monitor::ChartWindow));
     EXPECT_TRUE(prompts.texts().isEmpty()) << prompts.texts().join("\n").toStdString();
 }
 
