@@ -6,7 +6,6 @@
 #include "views/ui/editor_grid.h"
 #include "views/ui/editor_window_parts.h"
 
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -14,7 +13,7 @@
 namespace qqc {
 
 EditableListForm::EditableListForm(const ListTable& table, ListFormTexts texts, QWidget* parent)
-    : QWidget(parent), table_(table), texts_(std::move(texts)), model_(table)
+    : EditorForm(parent), table_(table), texts_(std::move(texts)), model_(table)
 {
     setWindowTitle(texts_.caption);
     grid_ = new EditorGridView(this);
@@ -42,26 +41,11 @@ EditableListForm::EditableListForm(const ListTable& table, ListFormTexts texts, 
 
 EditableListForm::~EditableListForm() = default;
 
-void EditableListForm::closeEvent(QCloseEvent* event)
-{
-    QWidget::closeEvent(event);
-    if (event->isAccepted())
-        emit Unload();
-}
-
-void EditableListForm::SetDB(db::Database* database)
-{
-    database_ = database;
-    reopen_ = true;
-}
-
 void EditableListForm::UpdateForm(qint32 id)
 {
     reportFailure("UpdateForm", [&] {
         bool refilled = false;
-        if (reopen_) {
-            reopen_ = false;
-            store_ = EditorStore(database_);
+        if (reopenStore()) {
             selected_ = -1;
             sortState_.assign(table_.columns.size(), 0);
             grid_->horizontalHeader()->setSortIndicatorShown(false);

@@ -12,8 +12,7 @@
 
 #include "views/editable_list_model.h"
 #include "views/editor_store.h"
-
-#include <QWidget>
+#include "views/ui/editor_form.h"
 
 #include <array>
 
@@ -41,14 +40,13 @@ struct ListFormTexts {
     int autoSizeColumn = -1;
 };
 
-class EditableListForm : public QWidget {
+class EditableListForm : public EditorForm {
     Q_OBJECT
 public:
     EditableListForm(const ListTable& table, ListFormTexts texts, QWidget* parent = nullptr);
     ~EditableListForm() override;
 
     // --- called by the main window ---
-    void SetDB(db::Database* database);
     void UpdateForm(qint32 id);
 
     // --- the buttons ---
@@ -68,13 +66,9 @@ public:
     qint32 selectedId() const { return selected_; }
     QPushButton* button(int index) const { return buttons_.at(size_t(index)); }
 
-signals:
-    void Unload();
-
 protected:
     // "Set" of the current row (row >= 0) or "Clear" (row -1).
     virtual void raiseAssignment(int row) = 0;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void refreshCaption();
@@ -85,9 +79,6 @@ private:
     EditableListModel model_;
     EditorGridView* grid_ = nullptr;
     std::array<QPushButton*, 6> buttons_{};
-    db::Database* database_ = nullptr;
-    EditorStore store_;
-    bool reopen_ = true;
     qint32 selected_ = -1;
     std::vector<int> sortState_;  // per column: 0 never, 1 ascending, 2 descending
 };

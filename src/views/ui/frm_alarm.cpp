@@ -7,7 +7,6 @@
 #include "views/ui/editor_grid.h"
 #include "views/ui/editor_window_parts.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -19,7 +18,7 @@ namespace {
 const QString kDeleting = QStringLiteral("Deleting Alarm Set");
 }
 
-frmAlarm::frmAlarm(QWidget* parent) : QWidget(parent), sets_(alarmSetTable())
+frmAlarm::frmAlarm(QWidget* parent) : EditorForm(parent), sets_(alarmSetTable())
 {
     setObjectName(QStringLiteral("frmAlarm"));
     setWindowTitle(QStringLiteral("Alarms"));
@@ -61,26 +60,11 @@ frmAlarm::frmAlarm(QWidget* parent) : QWidget(parent), sets_(alarmSetTable())
 
 frmAlarm::~frmAlarm() = default;
 
-void frmAlarm::closeEvent(QCloseEvent* event)
-{
-    QWidget::closeEvent(event);
-    if (event->isAccepted())
-        emit Unload();
-}
-
-void frmAlarm::SetDB(db::Database* database)
-{
-    database_ = database;
-    reopen_ = true;
-}
-
 void frmAlarm::UpdateForm(qint32 alarmId)
 {
     reportFailure("UpdateForm", [&] {
         bool refilled = false;
-        if (reopen_) {
-            reopen_ = false;
-            store_ = EditorStore(database_);
+        if (reopenStore()) {
             selected_ = -1;
             details_.setRows(0, {});
             sets_.setRecords(store_.isValid() ? store_.readAll(alarmSetTable()) : std::vector<ListRecord>{});

@@ -14,8 +14,7 @@
 #include "views/alarm_detail_model.h"
 #include "views/editable_list_model.h"
 #include "views/editor_store.h"
-
-#include <QWidget>
+#include "views/ui/editor_form.h"
 
 #include <array>
 
@@ -25,14 +24,13 @@ namespace qqc {
 
 class EditorGridView;
 
-class frmAlarm : public QWidget {
+class frmAlarm : public EditorForm {
     Q_OBJECT
 public:
     explicit frmAlarm(QWidget* parent = nullptr);
     ~frmAlarm() override;
 
     // --- called by the main window ---
-    void SetDB(db::Database* database);
     void UpdateForm(qint32 alarmId);
     // 1: the detail grid shows parameters 1097, 1098, 1100 instead of 97,
     // 98, 100; from its next filling on.
@@ -61,10 +59,6 @@ public:
 
 signals:
     void SetAlarm(qint32 alarmId);
-    void Unload();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void fillDetails(qint32 alarmId);
@@ -77,9 +71,6 @@ private:
     EditorGridView* vsFlexAlarmSets = nullptr;
     EditorGridView* vsFlexAlarmDetails = nullptr;
     std::array<QPushButton*, 6> CmdButton{};
-    db::Database* database_ = nullptr;
-    EditorStore store_;
-    bool reopen_ = true;
     qint32 selected_ = -1;
     short iso11171_ = 0;
 };
