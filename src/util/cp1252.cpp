@@ -1,7 +1,5 @@
 #include "util/cp1252.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
 #include <iterator>
 
@@ -21,11 +19,11 @@ constexpr char16_t kCp1252High[32] = {
 
 } // namespace
 
-QString fromCp1252(const QByteArray& bytes)
+QString fromCp1252(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes.at(i));
+        const auto b = static_cast<unsigned char>(bytes[i]);
         text[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
     }
     return text;
@@ -33,32 +31,31 @@ QString fromCp1252(const QByteArray& bytes)
 
 QByteArray toCp1252(const QString& text, bool* lossy)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
+    // Written in place, one byte per character: exports run this over every
+    // line of a large file.
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            bytes.append(char(u));
+            *out++ = char(u);
             continue;
         }
         const char16_t* const end = std::end(kCp1252High);
         const char16_t* const hit = std::find(std::begin(kCp1252High), end, u);
         if (hit == end) {
-            bytes.append('?');
+            *out++ = '?';
             if (lossy)
                 *lossy = true;
             continue;
         }
-        bytes.append(char(0x80 + (hit - std::begin(kCp1252High))));
+        *out++ = char(0x80 + (hit - std::begin(kCp1252High)));
     }
     return bytes;
 }
 
-bool isValidUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString ignored = decoder(bytes);
-    return !decoder.hasError();
-}
+// Checked in place: no decoded copy of a large file is made only to be
+// thrown away.
+bool isValidUtf8(QByteArrayView bytes) { return bytes.isValidUtf8(); }
 
 } // namespace qqc

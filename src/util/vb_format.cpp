@@ -5,7 +5,10 @@
 #include <QStringList>
 
 #include <cmath>
-#include <cstdio>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace qqc {
 
@@ -16,44 +19,49 @@ namespace {
 // |value| rounded half away from zero at `decimals`, from its 15 significant
 // decimal digits (so 1.005 counts as written, not as its binary neighbour).
 // Returns the digits of the integer part (no leading zeros, "" for zero) and
-// exactly `decimals` fraction digits.
+// exactly `decimals` fraction digits. Worked in bytes: it runs once per
+// value of every exported or shown cell.
 void decimalDigits(double value, int decimals, QString& intPart, QString& fracPart)
 {
+    // As "%.14e" writes it, without printf's machinery.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-    const QString text = QString::fromLatin1(buf);
-    const qsizetype e = text.indexOf(QLatin1Char('e'));
-    QString mantissa = text.left(e);
-    mantissa.remove(QLatin1Char('.'));
-    const int exponent = text.mid(e + 1).toInt();
+    const auto written = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
+    *written.ptr = '\0';
+    const char* e = std::strchr(buf, 'e');
+    std::string mantissa;
+    for (const char* p = buf; p < e; ++p)
+        if (*p != '.')
+            mantissa += *p;
+    const int exponent = std::atoi(e + 1);
 
     const int keep = exponent + 1 + decimals;  // digits kept of the mantissa
-    QString kept;
+    std::string kept;
     if (keep >= 0) {
-        QString digits = mantissa;
-        while (digits.size() <= keep)
-            digits += QLatin1Char('0');
-        kept = digits.left(keep);
-        if (digits.at(keep) >= QLatin1Char('5')) {
+        kept = mantissa.substr(0, size_t(keep));
+        kept.resize(size_t(keep), '0');
+        const char next = size_t(keep) < mantissa.size() ? mantissa[size_t(keep)] : '0';
+        if (next >= '5') {
             int i = int(kept.size()) - 1;
             for (; i >= 0; --i) {
-                if (kept[i] == QLatin1Char('9')) {
-                    kept[i] = QLatin1Char('0');
+                if (kept[size_t(i)] == '9') {
+                    kept[size_t(i)] = '0';
                 } else {
-                    kept[i] = QChar(kept[i].unicode() + 1);
+                    ++kept[size_t(i)];
                     break;
                 }
             }
             if (i < 0)
-                kept.prepend(QLatin1Char('1'));
+                kept.insert(kept.begin(), '1');
         }
     }
-    while (kept.size() < decimals + 1)
-        kept.prepend(QLatin1Char('0'));
-    fracPart = kept.right(decimals);
-    intPart = kept.left(kept.size() - decimals);
-    while (!intPart.isEmpty() && intPart.front() == QLatin1Char('0'))
-        intPart.remove(0, 1);
+    if (kept.size() < size_t(decimals) + 1)
+        kept.insert(0, size_t(decimals) + 1 - kept.size(), '0');
+    const size_t intSize = kept.size() - size_t(decimals);
+    fracPart = QString::fromLatin1(kept.data() + intSize, qsizetype(decimals));
+    size_t lead = 0;
+    while (lead < intSize && kept[lead] == '0')
+        ++lead;
+    intPart = QString::fromLatin1(kept.data() + lead, qsizetype(intSize - lead));
 }
 
 // One ";"-separated section of a numeric pattern, split into tokens.
@@ -117,98 +125,121 @@ QStringList splitSections(const QString& pattern)
 
 bool isDigitToken(const Token& t) { return t.kind == Token::Digit0 || t.kind == Token::DigitHash; }
 
-// Formats |value| with one section (no sign handling).
-QString formatSection(double value, const QString& section)
-{
-    const QList<Token> tokens = tokenize(section);
+// One section of a pattern, read once: its tokens and what they ask for.
+struct Section {
+    bool empty = false;  // no text at all: the first section serves
+    QList<Token> tokens;
+    bool literalOnly = false;  // no place-holders: the section is its text
+    QString literalText;
     qsizetype point = -1;
+    qsizetype intEnd = 0;
+    bool percent = false;
+    bool grouping = false;
+    int intZeros = 0;
+    int decimals = 0;
+    int decimalZerosUpTo = 0;  // fraction digits always shown (up to the last "0")
+    int scale = 0;
+    QList<qsizetype> intSlots;      // the integer place-holders' tokens
+    QList<qsizetype> slotOfToken;   // token -> index into intSlots, or -1
+};
+
+Section compileSection(const QString& text)
+{
+    Section s;
+    s.empty = text.isEmpty();
+    s.tokens = tokenize(text);
+    const QList<Token>& tokens = s.tokens;
     qsizetype firstDigit = -1;
     qsizetype lastDigit = -1;
-    bool percent = false;
     for (qsizetype i = 0; i < tokens.size(); ++i) {
-        if (tokens[i].kind == Token::Point && point < 0)
-            point = i;
+        if (tokens[i].kind == Token::Point && s.point < 0)
+            s.point = i;
         if (isDigitToken(tokens[i])) {
             if (firstDigit < 0)
                 firstDigit = i;
             lastDigit = i;
         }
         if (tokens[i].kind == Token::Percent)
-            percent = true;
+            s.percent = true;
     }
-    if (firstDigit < 0 && point < 0) {
-        // No place-holders: the section is literal text.
-        QString out;
+    if (firstDigit < 0 && s.point < 0) {
+        s.literalOnly = true;
         for (const Token& t : tokens)
-            out += t.kind == Token::Literal ? t.text : t.kind == Token::Comma ? QStringLiteral(",") : t.kind == Token::Percent ? QStringLiteral("%") : QString();
-        return out;
+            s.literalText += t.kind == Token::Literal ? t.text : t.kind == Token::Comma ? QStringLiteral(",") : t.kind == Token::Percent ? QStringLiteral("%") : QString();
+        return s;
     }
-    const qsizetype intEnd = point >= 0 ? point : lastDigit + 1;
+    s.intEnd = s.point >= 0 ? s.point : lastDigit + 1;
 
     // Integer place-holders, grouping and scaling commas.
-    int intZeros = 0;
-    int decimals = 0;
-    int decimalZerosUpTo = 0;  // fraction digits always shown (up to the last "0")
-    bool grouping = false;
-    int scale = 0;
-    for (qsizetype i = 0; i < intEnd; ++i) {
+    for (qsizetype i = 0; i < s.intEnd; ++i) {
         if (tokens[i].kind == Token::Digit0)
-            ++intZeros;
+            ++s.intZeros;
         if (tokens[i].kind == Token::Comma) {
             bool digitBefore = false;
             bool digitAfter = false;
             for (qsizetype j = i - 1; j >= 0 && !digitBefore; --j)
                 digitBefore = isDigitToken(tokens[j]);
-            for (qsizetype j = i + 1; j < intEnd && !digitAfter; ++j)
+            for (qsizetype j = i + 1; j < s.intEnd && !digitAfter; ++j)
                 digitAfter = isDigitToken(tokens[j]);
             if (digitBefore && digitAfter)
-                grouping = true;
+                s.grouping = true;
             else if (digitBefore)
-                ++scale;  // a comma right of the digits divides by 1000
+                ++s.scale;  // a comma right of the digits divides by 1000
         }
     }
-    if (point >= 0) {
-        for (qsizetype i = point + 1; i < tokens.size(); ++i) {
+    if (s.point >= 0) {
+        for (qsizetype i = s.point + 1; i < tokens.size(); ++i) {
             if (isDigitToken(tokens[i])) {
-                ++decimals;
+                ++s.decimals;
                 if (tokens[i].kind == Token::Digit0)
-                    decimalZerosUpTo = decimals;
+                    s.decimalZerosUpTo = s.decimals;
             }
         }
     }
+    s.slotOfToken = QList<qsizetype>(tokens.size(), -1);
+    for (qsizetype i = 0; i < s.intEnd; ++i)
+        if (isDigitToken(tokens[i])) {
+            s.slotOfToken[i] = s.intSlots.size();
+            s.intSlots << i;
+        }
+    return s;
+}
+
+// Formats |value| with one section (no sign handling).
+QString formatSection(double value, const Section& s)
+{
+    if (s.literalOnly)
+        return s.literalText;
+    const QList<Token>& tokens = s.tokens;
     double v = std::fabs(value);
-    if (percent)
+    if (s.percent)
         v *= 100.0;
-    for (int i = 0; i < scale; ++i)
+    for (int i = 0; i < s.scale; ++i)
         v /= 1000.0;
 
     QString intDigits;
     QString frac;
-    decimalDigits(v, decimals, intDigits, frac);
-    while (frac.size() > decimalZerosUpTo && frac.endsWith(QLatin1Char('0')))
+    decimalDigits(v, s.decimals, intDigits, frac);
+    while (frac.size() > s.decimalZerosUpTo && frac.endsWith(QLatin1Char('0')))
         frac.chop(1);
-    while (intDigits.size() < intZeros)
-        intDigits.prepend(QLatin1Char('0'));
-    if (grouping) {
+    if (intDigits.size() < s.intZeros)
+        intDigits.prepend(QString(s.intZeros - intDigits.size(), QLatin1Char('0')));
+    if (s.grouping) {
         for (qsizetype at = intDigits.size() - 3; at > 0; at -= 3)
             intDigits.insert(at, QLatin1Char(','));
     }
 
     // Integer digits fill the place-holders from the right; any digits left
     // over go in front of the first place-holder.
-    QList<qsizetype> intSlots;
-    for (qsizetype i = 0; i < intEnd; ++i)
-        if (isDigitToken(tokens[i]))
-            intSlots << i;
-    QHash<qsizetype, QString> slotText;
-    if (grouping) {
-        if (!intSlots.isEmpty())
-            slotText[intSlots.first()] = intDigits;
+    QList<QString> slotText(s.intSlots.size());
+    if (s.grouping) {
+        if (!s.intSlots.isEmpty())
+            slotText[0] = intDigits;
     } else {
         qsizetype d = intDigits.size();
-        for (qsizetype s = intSlots.size() - 1; s >= 0; --s) {
+        for (qsizetype slot = s.intSlots.size() - 1; slot >= 0; --slot) {
             if (d > 0)
-                slotText[intSlots[s]] = s == 0 ? intDigits.left(d) : QString(intDigits.at(--d));
+                slotText[slot] = slot == 0 ? intDigits.left(d) : QString(intDigits.at(--d));
         }
     }
 
@@ -220,17 +251,17 @@ QString formatSection(double value, const QString& section)
         case Token::Literal: out += t.text; break;
         case Token::Percent: out += QLatin1Char('%'); break;
         case Token::Point:
-            if (i == point)
+            if (i == s.point)
                 out += QLatin1Char('.');
             break;
         case Token::Comma:
-            if (i > intEnd)
+            if (i > s.intEnd)
                 out += QLatin1Char(',');
             break;
         case Token::Digit0:
         case Token::DigitHash:
-            if (i < intEnd) {
-                out += slotText.value(i);
+            if (i < s.intEnd) {
+                out += slotText[s.slotOfToken[i]];
             } else {
                 if (fracIndex < frac.size())
                     out += frac.at(fracIndex);
@@ -260,6 +291,30 @@ QString namedNumberPattern(const QString& pattern)
     if (p == QLatin1String("percent"))
         return QStringLiteral("0.00%");
     return pattern;
+}
+
+// A numeric pattern read once: a table runs the same few patterns over
+// every row. The cache is per thread and bounded.
+struct CompiledPattern {
+    bool general = false;  // no pattern, or "General Number"
+    QList<Section> sections;
+};
+
+const CompiledPattern& compiledPattern(const QString& pattern)
+{
+    thread_local QHash<QString, CompiledPattern> cache;
+    auto it = cache.constFind(pattern);
+    if (it != cache.cend())
+        return *it;
+    if (cache.size() >= 256)
+        cache.clear();
+    CompiledPattern compiled;
+    const QString p = namedNumberPattern(pattern);
+    compiled.general = p.isEmpty() || p.compare(QLatin1String("General Number"), Qt::CaseInsensitive) == 0;
+    if (!compiled.general)
+        for (const QString& text : splitSections(p))
+            compiled.sections << compileSection(text);
+    return *cache.insert(pattern, std::move(compiled));
 }
 
 // --- dates -------------------------------------------------------------
@@ -366,15 +421,15 @@ QString Format(double value, const QString& pattern)
 {
     if (!std::isfinite(value))
         return QString::number(value);
-    const QString p = namedNumberPattern(pattern);
-    if (p.isEmpty() || p.compare(QLatin1String("General Number"), Qt::CaseInsensitive) == 0) {
+    const CompiledPattern& compiled = compiledPattern(pattern);
+    if (compiled.general) {
         QString text = QString::number(value, 'g', 15);
         return text.toUpper();
     }
-    const QStringList sections = splitSections(p);
-    if (value < 0 && sections.size() >= 2 && !sections.at(1).isEmpty())
+    const QList<Section>& sections = compiled.sections;
+    if (value < 0 && sections.size() >= 2 && !sections.at(1).empty)
         return formatSection(value, sections.at(1));
-    if (value == 0 && sections.size() >= 3 && !sections.at(2).isEmpty())
+    if (value == 0 && sections.size() >= 3 && !sections.at(2).empty)
         return formatSection(value, sections.at(2));
     const QString text = formatSection(value, sections.at(0));
     if (value < 0 && !allZero(text))

@@ -39,6 +39,8 @@ bool hasSampleNum(const GridSampleRow& row)
 QString oneLine(const QString& text)
 {
     static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+        return text;
     QString line = text;
     return line.replace(breaks, QStringLiteral(" "));
 }
@@ -71,21 +73,48 @@ QDateTime sampleDateTime(const QVariant& stored)
     return storedDateTime(stored);
 }
 
-// The tag padded so that the colon is the 11th character.
-QString tagged(const char* tag, const QString& value)
+// Blanks up to `width` characters since `from`.
+void padTo(QString& out, qsizetype from, qsizetype width)
 {
-    return QString::fromLatin1(tag).leftJustified(10) + QLatin1Char(':') + value;
+    if (out.size() - from < width)
+        out.resize(from + width, QLatin1Char(' '));
 }
 
-// Moves the print position of `line` to `column` (1-based) like a printer's
-// tab stop: blanks up to it, or a new line when the text reaches beyond it.
-void tabTo(QString& out, QString& line, int column)
+// A tag line, the tag padded so that the colon is the 11th character.
+void addTagged(QString& out, const char* tag, const QString& value)
 {
-    if (line.size() > column - 1) {
-        out += line + kCrLf;
-        line.clear();
+    const qsizetype start = out.size();
+    out += QLatin1String(tag);
+    padTo(out, start, 10);
+    out += QLatin1Char(':');
+    out += value;
+    out += kCrLf;
+}
+
+// Moves the print position of the line begun at `lineStart` to `column`
+// (1-based) like a printer's tab stop: blanks up to it, or a new line when
+// the text reaches beyond it.
+void tabTo(QString& out, qsizetype& lineStart, int column)
+{
+    if (out.size() - lineStart > column - 1) {
+        out += kCrLf;
+        lineStart = out.size();
     }
-    line += QString(column - 1 - line.size(), QLatin1Char(' '));
+    padTo(out, lineStart, column - 1);
+}
+
+// A parameter line (with its wraps) and its CR LF.
+void addParameterLine(QString& out, const QString& tag, const QString& value, int severity)
+{
+    qsizetype lineStart = out.size();
+    out += tag;
+    tabTo(out, lineStart, 11);
+    out += QLatin1Char(':');
+    out += value;
+    tabTo(out, lineStart, 21);
+    out += QLatin1Char(',');
+    out += QString::number(severity);
+    out += kCrLf;
 }
 
 } // namespace
@@ -173,12 +202,9 @@ int overallStatus(const GridSampleRow& row)
 QString genericParameterLine(const QString& tag, const QString& value, int severity)
 {
     QString out;
-    QString line = tag;
-    tabTo(out, line, 11);
-    line += QLatin1Char(':') + value;
-    tabTo(out, line, 21);
-    line += QLatin1Char(',') + QString::number(severity);
-    return out + line;
+    addParameterLine(out, tag, value, severity);
+    out.chop(2);
+    return out;
 }
 
 QString genericBlock(const GridSampleRow& row, const ExchangeCatalogue& catalogue)
@@ -188,24 +214,24 @@ QString genericBlock(const GridSampleRow& row, const ExchangeCatalogue& catalogu
         throw ExchangeError(QStringLiteral("Sample %1 has no date.").arg(row.sampleId).toStdString());
 
     QString block;
-    const auto add = [&block](const QString& line) { block += line + kCrLf; };
+    block.reserve(512);
     // The reader cuts a value at its last comma; a trailing one keeps an
     // equipment ID with a comma whole.
     QString unit = oneLine(storedText(row.equipmentId));
     if (unit.contains(QLatin1Char(',')))
         unit += QLatin1Char(',');
-    add(tagged("UNITID#", unit));
-    add(tagged("SAMPLEID", hasSampleNum(row) ? oneLine(row.sampleNum.toString()) : QString::number(row.sampleId)));
-    add(tagged("TAKEDATE", date.toString(QStringLiteral("MM/dd/yyyy"))));
+    addTagged(block, "UNITID#", unit);
+    addTagged(block, "SAMPLEID", hasSampleNum(row) ? oneLine(row.sampleNum.toString()) : QString::number(row.sampleId));
+    addTagged(block, "TAKEDATE", date.toString(QStringLiteral("MM/dd/yyyy")));
     const std::pair<const char*, const QVariant*> severities[] = {
         {"WEARSTAT", &row.wearSev}, {"CONTSTAT", &row.contamSev}, {"CHEMSTAT", &row.chemSev}};
     for (const auto& [tag, v] : severities) {
         bool ok = false;
         if (!v->isNull() && v->toDouble(&ok) >= 0.0 && ok)
-            add(tagged(tag, storedText(*v)));
+            addTagged(block, tag, storedText(*v));
     }
     if (const int overall = overallStatus(row); overall > 0)
-        add(tagged("OVERSTAT", QString::number(overall)));
+        addTagged(block, "OVERSTAT", QString::number(overall));
     for (const GridDetail& d : row.details) {
         if (d.value == float(NoValue) || d.parmId >= 1000)
             continue;
@@ -216,11 +242,11 @@ QString genericBlock(const GridSampleRow& row, const ExchangeCatalogue& catalogu
                     .arg(d.parmId)
                     .toStdString());
         const GridParameter* p = catalogue.find(d.parmId);
-        add(genericParameterLine(p ? p->generic : QString(), catalogue.valueText(d.parmId, d.value), d.severity));
+        addParameterLine(block, p ? p->generic : QString(), catalogue.valueText(d.parmId, d.value), d.severity);
     }
     const QString comments = storedText(row.comments);
     if (!comments.isEmpty())
-        add(QStringLiteral("COMMENTS:") + oneLine(comments));
+        block += QStringLiteral("COMMENTS:") + oneLine(comments) + kCrLf;
     return block;
 }
 

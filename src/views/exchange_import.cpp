@@ -13,6 +13,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 namespace qqc {
 
 namespace {
@@ -28,39 +30,37 @@ ImportResult failed(const QString& error, int number = 0)
     return r;
 }
 
-// Whether a sample with this equipment ID and date is stored. An empty ID
-// matches both an empty and a null one (the grid stores null for a cell it
-// empties). Values are bound, never written into the statement.
-class DuplicateCheck {
-public:
-    explicit DuplicateCheck(db::Database& database) : byId_(database.connection()), byNull_(database.connection())
-    {
-        if (!byId_.prepare(QStringLiteral("SELECT 1 FROM Samples WHERE EquipmentID = ? AND SampleDate = ? LIMIT 1"))
-            || !byNull_.prepare(QStringLiteral("SELECT 1 FROM Samples WHERE EquipmentID IS NULL AND SampleDate = ? LIMIT 1")))
-            throw db::DbError(db::DbErr::Generic, byId_.lastError().text());
-    }
-    bool stored(const QString& unit, const QDate& date)
-    {
-        const QString day = date.toString(QStringLiteral("yyyy-MM-ddT00:00:00"));
-        if (found(byId_, {unit, day}))
-            return true;
-        return unit.isEmpty() && found(byNull_, {day});
-    }
+using SampleKey = QPair<QString, QDate>;  // equipment ID, day
 
-private:
-    static bool found(QSqlQuery& q, const QVariantList& values)
-    {
-        for (int i = 0; i < values.size(); ++i)
-            q.bindValue(i, values[i]);
-        if (!q.exec())
-            throw db::DbError(db::DbErr::Generic, q.lastError().text());
-        const bool hit = q.next();
-        q.finish();
-        return hit;
+// The stored date of a block's day: midnight, as the import stores it.
+QString storedDay(const QDate& date) { return date.toString(QStringLiteral("yyyy-MM-ddT00:00:00")); }
+
+// The stored samples a block of the file can repeat: those dated at midnight
+// of a day from `first` to `last` (stored exactly as the import stores a
+// date), keyed by equipment ID (a null one read as empty, so an empty unit ID
+// matches both) and day. One query, read before the transaction opens; the
+// checks then cost no statement each.
+QSet<SampleKey> storedSamples(db::Database& database, const QDate& first, const QDate& last)
+{
+    QSqlQuery q(database.connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT EquipmentID, SampleDate FROM Samples WHERE SampleDate BETWEEN ? AND ?")))
+        throw db::DbError(db::DbErr::Generic, q.lastError().text());
+    q.addBindValue(storedDay(first));
+    q.addBindValue(storedDay(last));
+    if (!q.exec())
+        throw db::DbError(db::DbErr::Generic, q.lastError().text());
+    QSet<SampleKey> keys;
+    while (q.next()) {
+        const QString text = q.value(1).toString();
+        if (!text.endsWith(QLatin1String("T00:00:00")))
+            continue;
+        const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+        if (day.isValid() && storedDay(day) == text)
+            keys.insert({q.value(0).toString(), day});
     }
-    QSqlQuery byId_;
-    QSqlQuery byNull_;
-};
+    return keys;
+}
 
 } // namespace
 
@@ -81,25 +81,24 @@ ImportResult importGenericFile(db::Database& database, const QString& path, cons
 
         // Which blocks are new, and their values (checked here, so a bad
         // value refuses the file before anything is stored).
-        struct NewSample {
-            const GenericBlock* block;
-            std::vector<std::pair<int, float>> values;
-        };
-        std::vector<NewSample> adding;
-        QSet<QPair<QString, QDate>> seen;
+        std::vector<const GenericBlock*> adding;
         int unknownCount = 0;
         QStringList unknownTags;
-        DuplicateCheck duplicates(database);
+        const auto [first, last] = std::minmax_element(file.blocks.begin(), file.blocks.end(),
+                                                       [](const auto& a, const auto& b) { return a.date < b.date; });
+        // Samples stored earlier and those added earlier from this file.
+        QSet<SampleKey> seen = storedSamples(database, first->date, last->date);
         for (size_t i = 0; i < file.blocks.size(); ++i) {
             const GenericBlock& block = file.blocks[i];
             const QString entry = block.unitId + QStringLiteral(", ") + block.dateText + QStringLiteral("\r\n");
-            const QPair<QString, QDate> key(block.unitId, block.date);
-            if (seen.contains(key) || duplicates.stored(block.unitId, block.date)) {
+            SampleKey key(block.unitId, block.date);
+            if (seen.contains(key)) {
                 result.report += QStringLiteral("Duplicate: ") + entry;
                 ++result.duplicates;
             } else {
-                seen.insert(key);
-                adding.push_back({&block, blockValues(block, &unknownCount, &unknownTags)});
+                seen.insert(std::move(key));
+                blockValues(block, &unknownCount, &unknownTags);  // throws for a bad line
+                adding.push_back(&block);
                 result.report += QStringLiteral("Adding: ") + entry;
             }
             if (progress && i % kProgressStep == 0 && !progress(qint64(i), total)) {
@@ -118,14 +117,18 @@ ImportResult importGenericFile(db::Database& database, const QString& path, cons
             "INSERT INTO Samples (SampleID, SampleNum, SampleDate, EquipmentID) VALUES (?, ?, ?, ?)");
         const QString insertDetail = QStringLiteral(
             "INSERT INTO SampleDetails (SampleID, ParmID, Value, Severity) VALUES (?, ?, ?, 0)");
+        if (adding.empty()) {
+            if (progress)
+                progress(total, total);
+            return result;  // nothing to write: no transaction, no write lock
+        }
         db::Transaction transaction(database);
-        qint64 next = adding.empty() ? 0 : database.nextAutoNumber(samplesTable);
+        qint64 next = database.nextAutoNumber(samplesTable);
         for (size_t i = 0; i < adding.size(); ++i) {
-            const NewSample& s = adding[i];
+            const GenericBlock& block = *adding[i];
             const qint64 id = next++;
-            database.executeOn(samplesTable, insertSample,
-                               {id, QString::number(id), s.block->date, s.block->unitId});
-            for (const auto& [parmId, value] : s.values)
+            database.executeOn(samplesTable, insertSample, {id, QString::number(id), block.date, block.unitId});
+            for (const auto& [parmId, value] : blockValues(block))
                 database.executeOn(detailsTable, insertDetail, {id, parmId, double(value)});
             if (progress && i % kProgressStep == 0
                 && !progress(qint64(file.blocks.size() + i), total)) {

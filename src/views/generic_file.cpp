@@ -18,7 +18,7 @@ enum class Form { Blank, Tag, WrappedValue, WrappedSeverity, LongTag, Unknown };
 
 struct Line {
     int number = 0;
-    QStringView text;
+    QString text;
     Form form = Form::Unknown;
     qsizetype colon = -1;
 };
@@ -50,16 +50,17 @@ QStringView cutAtLastComma(QStringView value)
     return (comma >= 0 ? value.left(comma) : value).trimmed();
 }
 
-// The text's lines one at a time (at CR LF, LF or CR), with one line of
-// look-ahead; lines are views into the text, nothing is copied.
+// The file's lines one at a time (at CR LF, LF or CR), with one line of
+// look-ahead. Each line is decoded as it is reached, so the file's bytes are
+// never held a second time as text (twice their size).
 class LineReader {
 public:
-    explicit LineReader(const QString& text) : text_(text) { advance(); }
+    LineReader(QByteArrayView bytes, bool utf8) : bytes_(bytes), utf8_(utf8) { advance(); }
     bool atEnd() const { return !has_; }
     const Line& peek() const { return current_; }
     Line take()
     {
-        const Line line = current_;
+        Line line = std::move(current_);
         advance();
         return line;
     }
@@ -67,24 +68,27 @@ public:
 private:
     void advance()
     {
-        const qsizetype n = text_.size();
+        const qsizetype n = bytes_.size();
         if (pos_ >= n) {
             has_ = false;
             return;
         }
         qsizetype i = pos_;
-        while (i < n && text_.at(i) != QLatin1Char('\r') && text_.at(i) != QLatin1Char('\n'))
+        while (i < n && bytes_[i] != '\r' && bytes_[i] != '\n')
             ++i;
+        const QByteArrayView raw = bytes_.sliced(pos_, i - pos_);
         current_.number = ++number_;
-        current_.text = QStringView(text_).mid(pos_, i - pos_);
+        current_.text = utf8_ ? QString::fromUtf8(raw) : fromCp1252(raw);
+        current_.colon = -1;
         current_.form = formOf(current_.text, current_.colon);
-        if (i + 1 < n && text_.at(i) == QLatin1Char('\r') && text_.at(i + 1) == QLatin1Char('\n'))
+        if (i + 1 < n && bytes_[i] == '\r' && bytes_[i + 1] == '\n')
             ++i;
         pos_ = i + 1;
         has_ = true;
     }
 
-    const QString& text_;
+    QByteArrayView bytes_;
+    bool utf8_ = false;
     qsizetype pos_ = 0;
     int number_ = 0;
     Line current_;
@@ -92,22 +96,26 @@ private:
 };
 
 // A line as the reader sees it: a tag and its value (a long tag joined with
-// its wrapped value), or a line of no form (`unknown`).
+// its wrapped value), or a line of no form (`unknown`). The views point into
+// the entry's own lines.
 struct Entry {
     QStringView tag;
     QStringView value;
     int line = 0;
-    QStringView text;
+    QString text;
+    QString wrapped;  // the value line under a long tag
     bool unknown = false;
 };
 
 bool nextEntry(LineReader& reader, Entry& entry)
 {
     while (!reader.atEnd()) {
-        const Line l = reader.take();
-        entry = Entry{};
+        Line l = reader.take();
+        entry.tag = entry.value = QStringView();
+        entry.unknown = false;
         entry.line = l.number;
-        entry.text = l.text;
+        entry.text = std::move(l.text);
+        entry.wrapped.clear();
         QStringView rest;
         switch (l.form) {
         case Form::Blank:
@@ -118,16 +126,17 @@ bool nextEntry(LineReader& reader, Entry& entry)
             entry.unknown = true;
             return true;
         case Form::Tag:
-            entry.tag = l.text.left(l.colon).trimmed();
-            rest = l.text.mid(l.colon + 1);
+            entry.tag = QStringView(entry.text).left(l.colon).trimmed();
+            rest = QStringView(entry.text).mid(l.colon + 1);
             break;
         case Form::LongTag:
             if (reader.atEnd() || reader.peek().form != Form::WrappedValue) {
                 entry.unknown = true;
                 return true;
             }
-            entry.tag = l.text.trimmed();
-            rest = reader.take().text.mid(11);
+            entry.tag = QStringView(entry.text).trimmed();
+            entry.wrapped = reader.take().text;
+            rest = QStringView(entry.wrapped).mid(11);
             break;
         }
         // A severity on its own line: the value above is whole.
@@ -197,23 +206,25 @@ int parameterOfTag(QStringView tag)
     return 0;
 }
 
-QString decodeGenericText(const QByteArray& bytes)
+// Whether the file is read as UTF-8 (its byte-order mark, or valid UTF-8);
+// otherwise it is Windows-1252. Throws for NUL bytes and UTF-16.
+static bool isUtf8GenericText(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         throw GenericFileFault(QStringLiteral("The file is UTF-16 text; save it as Windows-1252 or UTF-8."));
     if (bytes.contains('\0'))
         throw GenericFileFault(QStringLiteral("The file holds NUL bytes (UTF-16 or no text file)."));
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : fromCp1252(bytes);
+    return bytes.startsWith("\xEF\xBB\xBF") || isValidUtf8(bytes);
 }
 
-GenericFile parseGenericFile(QByteArray bytes)
+GenericFile parseGenericFile(const QByteArray& bytes)
 {
-    const QString text = decodeGenericText(bytes);
-    bytes = QByteArray();  // only the text is needed from here on
-    LineReader reader(text);
+    const bool utf8 = isUtf8GenericText(bytes);
+    LineReader reader(QByteArrayView(bytes).sliced(bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0), utf8);
     GenericFile file;
+    // One block per TAKEDATE line: reserved once, so the vector is not
+    // copied while it grows (a large file's blocks are its largest part).
+    file.blocks.reserve(bytes.count("\nTAKEDATE") + bytes.count("\rTAKEDATE") + 1);
     QString unit;
     int openUnitLine = 0;  // a UNITID# not yet closed by its TAKEDATE
     QString openUnitText;
@@ -226,13 +237,13 @@ GenericFile parseGenericFile(QByteArray bytes)
         } else if (!e.unknown && e.tag == QLatin1String("UNITID#")) {
             unit = e.value.toString();
             openUnitLine = e.line;
-            openUnitText = e.text.toString();
+            openUnitText = e.text;
             continue;
         } else if (!e.unknown && e.tag == QLatin1String("TAKEDATE")) {
             const QString dateText = e.value.toString();
             const std::optional<QDate> date = dateOf(dateText);
             if (!date)
-                throw GenericFileFault(e.line, e.text.toString(), QStringLiteral("not a date as month/day/year"));
+                throw GenericFileFault(e.line, e.text, QStringLiteral("not a date as month/day/year"));
             GenericBlock block;
             block.unitId = unit;
             block.dateText = dateText;
@@ -248,16 +259,16 @@ GenericFile parseGenericFile(QByteArray bytes)
         if (e.unknown) {
             if (block.faultLine == 0) {
                 block.faultLine = e.line;
-                block.faultText = e.text.toString();
+                block.faultText = e.text;
             }
         } else if (const int parmId = parameterOfTag(e.tag); parmId != 0) {
             GenericEntry entry;
             entry.parmId = parmId;
             entry.line = e.line;
             entry.number = readNumber(e.value, entry.value);
-            if (!entry.number)
-                entry.text = e.text.toString();
-            block.entries.push_back(std::move(entry));
+            if (!entry.number && block.badNumberText.isNull())
+                block.badNumberText = e.text;
+            block.entries.push_back(entry);
         } else if (!knownTag(e.tag)) {
             ++block.unknownCount;
             if (!block.unknownTags.contains(e.tag))
@@ -285,7 +296,7 @@ std::vector<std::pair<int, float>> blockValues(const GenericBlock& block, int* u
     std::vector<std::pair<int, float>> values;
     for (const GenericEntry& e : block.entries) {
         if (!e.number)
-            throw GenericFileFault(e.line, e.text, QStringLiteral("not a number"));
+            throw GenericFileFault(e.line, block.badNumberText, QStringLiteral("not a number"));
         const auto same = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == e.parmId; });
         if (same != values.end())
             same->second = e.value;

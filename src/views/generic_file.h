@@ -34,14 +34,13 @@ private:
 };
 
 // A parameter line of a block (or a long tag with its wrapped value): the
-// value read as the writer writes it (a decimal point, grouping commas),
-// and the line's text only when it holds no number.
+// value read as the writer writes it (a decimal point, grouping commas), or
+// `number` false when the line holds none.
 struct GenericEntry {
     int parmId = 0;
     float value = 0.0f;
-    bool number = true;
     int line = 0;
-    QString text;
+    bool number = true;
 };
 
 // One sample of the file: the unit ID in effect at its "TAKEDATE" line, the
@@ -58,6 +57,7 @@ struct GenericBlock {
     // block is refused for it only when it is stored.
     int faultLine = 0;
     QString faultText;
+    QString badNumberText;  // the first parameter line that holds no number
 };
 
 struct GenericFile {
@@ -65,12 +65,11 @@ struct GenericFile {
     std::vector<GenericBlock> blocks;
 };
 
-// The file's text: UTF-8 with its byte-order mark or when valid UTF-8,
-// otherwise Windows-1252. Throws for NUL bytes and UTF-16.
-QString decodeGenericText(const QByteArray& bytes);
+// The file is read as UTF-8 when it has the byte-order mark or is valid
+// UTF-8, otherwise as Windows-1252; NUL bytes and UTF-16 are refused.
 // Throws GenericFileFault for a "TAKEDATE" that is no date, a file cut after
 // a "UNITID#" and a file without any "TAKEDATE".
-GenericFile parseGenericFile(QByteArray bytes);
+GenericFile parseGenericFile(const QByteArray& bytes);
 
 // The values a stored block gets: (ParmID, value) in file order, a later one
 // for the same ParmID replacing an earlier one. Throws GenericFileFault for a
