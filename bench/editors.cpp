@@ -13,6 +13,7 @@
 
 #include "app/editor_windows.h"
 #include "app/monitor.h"
+#include "bench_options.h"
 #include "sample_db_builder.h"
 #include "views/ui/editor_grid.h"
 #include "views/editor_store.h"
@@ -55,18 +56,12 @@ double timed(int runs, const std::function<void(int)>& f)
 int main(int argc, char** argv)
 {
     QString dbPath;
-    int count = 100000;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a = argv[i];
-        if (a == "--db" && i + 1 < argc)
-            dbPath = QString::fromLocal8Bit(argv[++i]);
-        else if (a == "--samples" && i + 1 < argc)
-            count = std::atoi(argv[++i]);
-        else {
-            std::fprintf(stderr, "usage: bench_editors [--db PATH] [--samples N]\n");
-            return 2;
-        }
-    }
+    QString samples = QStringLiteral("100000");
+    if (const int rc = bench::readOptions(argc, argv, "bench_editors [--db PATH] [--samples N]",
+                                          {{"--db", &dbPath}, {"--samples", &samples}});
+        rc >= 0)
+        return rc;
+    const int count = samples.toInt();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -9,12 +9,12 @@
 // --only runs one export, or the import into the kept fresh database, on
 // files kept earlier with --keep (for a profiler).
 //
-// The database is built from the template through the store's own code
-// (storeTestResult, one transaction), then given equipment IDs, usages and
+// The database is built as the other benchmarks build theirs
+// (sample_db_builder.h), each sample given equipment IDs, usages and
 // comments with commas, quotes and line breaks.
 
-#include "core/record.h"
-#include "db/sample_database.h"
+#include "bench_options.h"
+#include "sample_db_builder.h"
 #include "util/prompter.h"
 #include "views/exchange.h"
 #include "views/sample_grid_store.h"
@@ -48,43 +48,20 @@ std::unique_ptr<qqc::db::SampleDatabase> openStore(const QString& path)
     return qqc::db::SampleDatabase::open(path, status);
 }
 
-bool copyTemplate(const QString& path)
+// The fields exchange files carry: equipment IDs (some with a comma), usages
+// and, on every third sample, a comment with a comma, quotes and a line
+// break.
+void exchangeFields(qqc::db::Database& db, qint32 id, int i)
 {
-    QFile::remove(path);
-    if (!QFile::copy(qqc::db::templatePath(), path))
-        return false;
-    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-}
-
-int buildDatabase(const QString& path, int count)
-{
-    if (!copyTemplate(path))
-        return 1;
-    auto store = openStore(path);
-    std::mt19937 rng(8700);
-    std::uniform_int_distribution<int> diel(215, 330), iron(0, 250), water(0, 400), raw(9000, 60000), unit(1, 400);
-    qqc::TestRecord record;
-    QDateTime when = QDateTime::currentDateTime().addDays(-count / 20);
-    qqc::db::Database& db = store->database();
-    qqc::db::Transaction tx(db);
-    for (int i = 0; i < count; ++i) {
-        for (auto& r : record.raw8700)
-            r = raw(rng);
-        record.Rslt8700[qqc::Rslt::diel] = diel(rng);
-        record.Rslt8700[qqc::Rslt::iron] = iron(rng);
-        record.Rslt8700[qqc::Rslt::water] = water(rng);
-        const qint32 id = store->storeTestResult(record, when);
-        const int u = unit(rng);
-        db.executeOn(QStringLiteral("Samples"),
-                     QStringLiteral("UPDATE Samples SET EquipmentID = ?, UnitUsage = ?, OilUsage = ?, Comments = ?"
-                                    " WHERE SampleID = ?"),
-                     {u % 7 == 0 ? QStringLiteral("GEARBOX %1, LEFT").arg(u) : QStringLiteral("PUMP-%1").arg(u),
-                      QString::number(1000 + i % 5000), QString::number(i % 700),
-                      i % 3 == 0 ? QStringLiteral("drained, \"hot\"\r\nrefilled %1").arg(i) : QString(), id});
-        when = when.addSecs(20 * 60 + i % 600);
-    }
-    tx.commit();
-    return 0;
+    static std::mt19937 rng(8700);
+    static std::uniform_int_distribution<int> unit(1, 400);
+    const int u = unit(rng);
+    db.executeOn(QStringLiteral("Samples"),
+                 QStringLiteral("UPDATE Samples SET EquipmentID = ?, UnitUsage = ?, OilUsage = ?, Comments = ?"
+                                " WHERE SampleID = ?"),
+                 {u % 7 == 0 ? QStringLiteral("GEARBOX %1, LEFT").arg(u) : QStringLiteral("PUMP-%1").arg(u),
+                  QString::number(1000 + i % 5000), QString::number(i % 700),
+                  i % 3 == 0 ? QStringLiteral("drained, \"hot\"\r\nrefilled %1").arg(i) : QString(), id});
 }
 
 // Runs `work` in a child process; it prints its own figures.
@@ -194,23 +171,15 @@ int windowRun(const QString& db, const QString& out)
 
 int main(int argc, char** argv)
 {
-    int samples = 100000;
+    QString count = QStringLiteral("100000");
     QString keep;
-    QByteArray only;
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--help") == 0) {
-            std::puts("bench_exchange [--samples N] [--keep DIR] [--only csv|generic|import]");
-            return 0;
-        }
-    }
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (qstrcmp(argv[i], "--samples") == 0)
-            samples = QByteArray(argv[++i]).toInt();
-        else if (qstrcmp(argv[i], "--keep") == 0)
-            keep = QString::fromLocal8Bit(argv[++i]);
-        else if (qstrcmp(argv[i], "--only") == 0)
-            only = argv[++i];
-    }
+    QString only;
+    if (const int rc = qqc::bench::readOptions(argc, argv,
+                                               "bench_exchange [--samples N] [--keep DIR] [--only csv|generic|import]",
+                                               {{"--samples", &count}, {"--keep", &keep}, {"--only", &only}});
+        rc >= 0)
+        return rc;
+    const int samples = count.toInt();
     if (only == "import" && !keep.isEmpty())
         return importRun(keep + "/fresh.mdb", keep + "/bench.dat", "import generic");
     if (!only.isEmpty() && !keep.isEmpty()) {
@@ -226,11 +195,7 @@ int main(int argc, char** argv)
     std::printf("bench_exchange: %d samples\n", samples);
     QElapsedTimer t;
     t.start();
-    if (inChild([&] {
-            QCoreApplication app(*new int(0), nullptr);
-            return buildDatabase(db, samples);
-        })
-        != 0) {
+    if (!qqc::bench::buildInChild(argc, argv, db, samples, 250, exchangeFields)) {
         std::fprintf(stderr, "cannot build the database\n");
         return 1;
     }
@@ -240,7 +205,7 @@ int main(int argc, char** argv)
     failures += inChild([&] { return exportRun(db, dir + "/bench.dat", qqc::ExportFormat::Generic, "export generic"); });
     failures += inChild([&] {
         QCoreApplication app(*new int(0), nullptr);
-        return copyTemplate(fresh) ? 0 : 1;
+        return qqc::bench::copyTemplate(fresh) ? 0 : 1;
     });
     failures += inChild([&] { return importRun(fresh, dir + "/bench.dat", "import generic, fresh database"); });
     failures += inChild([&] { return importRun(fresh, dir + "/bench.dat", "import generic again (duplicates)"); });

@@ -11,6 +11,7 @@
 // one transaction) in a child process, so the memory figure is the grid's
 // alone; --keep keeps that file for later runs.
 
+#include "bench_options.h"
 #include "sample_db_builder.h"
 #include "db/sample_database.h"
 #include "views/ui/frm_data.h"
@@ -77,20 +78,12 @@ int main(int argc, char** argv)
 {
     QString dbPath;
     QString keep;
-    int count = 100000;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a = argv[i];
-        if (a == "--db" && i + 1 < argc)
-            dbPath = QString::fromLocal8Bit(argv[++i]);
-        else if (a == "--samples" && i + 1 < argc)
-            count = std::atoi(argv[++i]);
-        else if (a == "--keep" && i + 1 < argc)
-            keep = QString::fromLocal8Bit(argv[++i]);
-        else {
-            std::fprintf(stderr, "usage: bench_grid [--db PATH] [--samples N] [--keep PATH]\n");
-            return 2;
-        }
-    }
+    QString samples = QStringLiteral("100000");
+    if (const int rc = qqc::bench::readOptions(argc, argv, "bench_grid [--db PATH] [--samples N] [--keep PATH]",
+                                               {{"--db", &dbPath}, {"--samples", &samples}, {"--keep", &keep}});
+        rc >= 0)
+        return rc;
+    const int count = samples.toInt();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 

@@ -14,23 +14,38 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace qqc::bench {
 
-// Builds `path` from the template with `count` simulated tests spread over
-// `equipments` equipment IDs (PUMP-0, PUMP-1, ...).
-inline int buildDatabase(const QString& path, int count, int equipments = 250)
+// A fresh copy of the template at `path`, writable by its owner.
+inline bool copyTemplate(const QString& path)
 {
     const QString tpl = qqc::db::templatePath();
     QFile::remove(path);
     if (!QFile::copy(tpl, path)) {
         std::fprintf(stderr, "cannot copy template %s\n", qPrintable(tpl));
-        return 1;
+        return false;
     }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// Fills the fields of one stored sample a benchmark needs (equipment ID,
+// usages, comments, ...), inside the build's transaction: the new SampleID
+// and the sample's place in the run (from 0).
+using SampleFields = std::function<void(qqc::db::Database&, qint32 sampleId, int index)>;
+
+// Builds `path` from the template with `count` simulated tests. Without
+// `fields`, they are spread over `equipments` equipment IDs (PUMP-0, PUMP-1,
+// ...) with usages and a comment on every tenth; with it, `fields` fills
+// each sample instead.
+inline int buildDatabase(const QString& path, int count, int equipments = 250, const SampleFields& fields = {})
+{
+    if (!copyTemplate(path))
+        return 1;
     try {
         auto status = qqc::db::SampleDatabase::OpenStatus::NeedsUpgrade;
         auto store = qqc::db::SampleDatabase::open(path, status);
@@ -51,14 +66,17 @@ inline int buildDatabase(const QString& path, int count, int equipments = 250)
             record.Rslt8700[qqc::Rslt::water] = water(rng);
             const int l = lcont(rng);
             record.Rslt8700[qqc::Rslt::lcont] = l < 8 ? l : 0;
-            store->storeTestResult(record, when);
+            const qint32 id = store->storeTestResult(record, when);
+            if (fields)
+                fields(store->database(), id, i);
             when = when.addSecs(20 * 60 + i % 600);
         }
-        store->database().execute(QStringLiteral(
-            "UPDATE Samples SET EquipmentID = 'PUMP-' || (SampleID % ?), UnitUsage = (SampleID * 7) % 5000,"
-            " OilUsage = (SampleID * 3) % 800, OilAdded = CASE WHEN SampleID % 9 = 0 THEN 2 ELSE -1 END,"
-            " Comments = CASE WHEN SampleID % 10 = 0 THEN 'checked by lab, resample in 250 h' END"),
-            {std::max(1, equipments)});
+        if (!fields)
+            store->database().execute(QStringLiteral(
+                "UPDATE Samples SET EquipmentID = 'PUMP-' || (SampleID % ?), UnitUsage = (SampleID * 7) % 5000,"
+                " OilUsage = (SampleID * 3) % 800, OilAdded = CASE WHEN SampleID % 9 = 0 THEN 2 ELSE -1 END,"
+                " Comments = CASE WHEN SampleID % 10 = 0 THEN 'checked by lab, resample in 250 h' END"),
+                {std::max(1, equipments)});
         tx.commit();
         std::printf("built %d samples in %.1f s (%.0f samples/s)\n", count, timer.elapsed() / 1000.0,
                     count / std::max(0.001, timer.elapsed() / 1000.0));
@@ -70,13 +88,14 @@ inline int buildDatabase(const QString& path, int count, int equipments = 250)
 }
 
 // Builds the database in a child process; false when that failed.
-inline bool buildInChild(int argc, char** argv, const QString& path, int count, int equipments = 250)
+inline bool buildInChild(int argc, char** argv, const QString& path, int count, int equipments = 250,
+                         const SampleFields& fields = {})
 {
     std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) {
         QCoreApplication core(argc, argv);
-        const int rc = buildDatabase(path, count, equipments);
+        const int rc = buildDatabase(path, count, equipments, fields);
         std::fflush(stdout);
         _exit(rc);
     }
