@@ -252,6 +252,14 @@ Monitor::StoreAttempt Monitor::storeEntry(const SpoolEntry& entry, qint32& sampl
     QString routine = test ? QStringLiteral("AddNewSample") : QStringLiteral("ProcessNewCalibration");
     int number = 0;
     QString description;
+    // A command of this program that holds the connection's transaction
+    // while its progress window lets events through (an import): an entry
+    // stored now would become part of that transaction and go with it when
+    // it fails or is cancelled. It waits for the command to end.
+    if (database.transactionDepth() > 0) {
+        databaseProblem_ = QStringLiteral("another command of this program is writing");
+        return StoreAttempt::Waiting;
+    }
     try {
         ShortLockWait wait(database, StoreLockWaitMs);
         db::Transaction t(database);

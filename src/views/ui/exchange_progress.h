@@ -2,9 +2,9 @@
 // The progress window of an exchange run: shown once the run has taken
 // `delayMs`, with a Cancel button. It hands the run a progress callback that
 // keeps the window painted and answers Cancel. While the run goes, events
-// are processed without socket notifiers: bytes the unit sends wait in the
-// port until the run is over, so a test is never stored inside the run's
-// transaction.
+// are processed without socket notifiers where the event loop honours that
+// (the glib loop does not); a test the unit sends meanwhile is kept by the
+// monitor's spool until the run's transaction has ended (Monitor::storeEntry).
 
 #include "views/exchange.h"
 
