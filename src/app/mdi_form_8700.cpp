@@ -3,6 +3,7 @@
 #include "app/chart_windows.h"
 #include "app/data_window.h"
 #include "app/editor_windows.h"
+#include "app/frm_upgrade_mdb.h"
 #include "app/report_window.h"
 #include "link/ui/frm_status.h"
 
@@ -55,6 +56,8 @@ MDIForm8700::MDIForm8700(QWidget* parent) : QMainWindow(parent), monitor_(new Mo
     connect(monitor_, &Monitor::testTimeAvailable, this, [this](bool on) { mnuTestTime_->setVisible(on); });
     connect(monitor_, &Monitor::shutdownRequested, this, &QWidget::close, Qt::QueuedConnection);
     connect(monitor_, &Monitor::calHistoryRequested, this, &MDIForm8700::showCalHistory);
+    monitor_->setDatabaseUpgrader(
+        upgradeThroughWindow(this, [this](const QString& line) { monitor_->stdError().TPrint(line); }));
 }
 
 MDIForm8700::~MDIForm8700() = default;

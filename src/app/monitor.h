@@ -169,10 +169,15 @@ public:
     // "QuorvelQC Monitor - " + the path, or + "No Current Database".
     QString databaseTitle() const;
     // The upgrade of a database older than the current layout (filled by the
-    // upgrade window): returns true when it could not run, which ends the
-    // program. Without one, an old database is reported and not opened.
+    // upgrade window): Upgraded (the file is then opened), NotUpgraded
+    // (cancelled or failed: the file and the remembered database stay as
+    // they were, and the next start offers the upgrade again) or EndProgram
+    // (it could not run for lack of disk space). Without one, an old
+    // database is reported and not opened. While it runs, tests and
+    // calibrations the unit sends wait in the spool for the upgraded file.
+    enum class UpgradeOutcome { Upgraded, NotUpgraded, EndProgram };
     using DatabaseUpgrader =
-        std::function<bool(const QString& templatePath, const QString& dbPath, const QString& dbFolder)>;
+        std::function<UpgradeOutcome(const QString& templatePath, const QString& dbPath, const QString& dbFolder)>;
     void setDatabaseUpgrader(DatabaseUpgrader upgrader) { upgrader_ = std::move(upgrader); }
     // How databases are opened: lock waits, and the probe that tells a local
     // disk from a network share (tests play either station with it).
@@ -271,6 +276,8 @@ private:
     QString dbPath_;
     QString chartSampleWithoutRecord_;
     DatabaseUpgrader upgrader_;
+    // The database being upgraded: what arrives meanwhile is spooled for it.
+    QString upgrading_;
     db::OpenOptions openOptions_;
     void releaseDatabase();
 

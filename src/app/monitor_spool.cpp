@@ -142,6 +142,12 @@ QString Monitor::frameTitle() const
 
 bool Monitor::StoreTestResult(const TestRecord& record)
 {
+    if (!sampleDb_ && !upgrading_.isEmpty()) {
+        // The database is being upgraded: the test waits in the spool and
+        // is stored in the upgraded file once it opens.
+        keepAndStore(testEntry(record, upgrading_, QDateTime::currentDateTime()));
+        return false;
+    }
     if (!sampleDb_) {
         MessageBoxEx(QStringLiteral("    Please open a Database!    "), MsgStyle::Ok, QString(),
                      QStringLiteral("No Database Selected"));
@@ -165,6 +171,10 @@ bool Monitor::StoreTestResult(const TestRecord& record)
 
 void Monitor::appendCalibrationRow(const CalRecord& record)
 {
+    if (!sampleDb_ && !upgrading_.isEmpty()) {
+        keepAndStore(calibrationEntry(record, upgrading_));
+        return;
+    }
     if (!sampleDb_)
         return;  // no database open: the definition file still holds the calibration
     keepAndStore(calibrationEntry(record, dbPath_));

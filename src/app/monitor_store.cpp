@@ -116,8 +116,19 @@ int Monitor::OpenSampleDatabase(const QString& path)
                 emit databasePathChanged(QString());
                 return 1;
             }
-            if (upgrader_(db::templatePath(), path, folder)) {
+            upgrading_ = path;
+            const UpgradeOutcome outcome = upgrader_(db::templatePath(), path, folder);
+            upgrading_.clear();
+            if (outcome == UpgradeOutcome::EndProgram) {
                 emit shutdownRequested();
+                return 1;
+            }
+            if (outcome == UpgradeOutcome::NotUpgraded) {
+                // The upgrade said why; the file stays the remembered
+                // database and is offered the upgrade again at the next start.
+                stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: not upgraded").arg(path));
+                dbPath_.clear();
+                emit databasePathChanged(QString());
                 return 1;
             }
             opened = db::SampleDatabase::open(path, status, openOptions_);

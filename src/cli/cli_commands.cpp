@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include "cli/cli_report.h"
+#include "cli/cli_upgrade.h"
 
 #include "config/settings.h"
 #include "db/sample_database.h"
@@ -190,9 +191,15 @@ int runImport(const Options& o, const QString& path, std::FILE* out, std::FILE* 
 
 int run(const Options& o, std::FILE* out, std::FILE* err)
 {
+    if (o.command == Command::Upgrade)
+        return runUpgrade(o, err);
     const QString path = databasePath(o);
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         warn(err, QStringLiteral("no database \"%1\"").arg(path));
+        return 1;
+    }
+    if (const QString refusal = olderLayoutRefusal(path); !refusal.isEmpty()) {
+        warn(err, refusal);
         return 1;
     }
     try {

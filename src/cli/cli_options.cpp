@@ -53,6 +53,8 @@ QString helpText()
         "  list            Print samples, one tab-separated line each\n"
         "  report          Write one sample's report as a PDF file\n"
         "                  (--sample N --pdf FILE [--paper a4|letter])\n"
+        "  upgrade FILE    Bring a database of an older layout to the current one\n"
+        "                  (a backup FILE.bak is kept; the summary goes to stderr)\n"
         "\n"
         "Options:\n"
         "  --db FILE       The database (default: the one the settings name)\n"
@@ -153,6 +155,8 @@ Parsed parseCommandLine(const QStringList& arguments)
         command = Command::List;
     else if (name == QLatin1String("report"))
         command = Command::Report;
+    else if (name == QLatin1String("upgrade"))
+        command = Command::Upgrade;
     else
         return fail(QStringLiteral("unknown command %1").arg(name));
     o.command = *command;
@@ -163,6 +167,12 @@ Parsed parseCommandLine(const QStringList& arguments)
         if (all || someSamples || !o.out.isEmpty())
             return fail(QStringLiteral("import-generic takes no --all, --samples or --out"));
         o.importFile = positional.front();
+    } else if (o.command == Command::Upgrade) {
+        if (positional.size() != 1)
+            return fail(QStringLiteral("upgrade needs one file"));
+        if (all || someSamples || !o.database.isEmpty() || !o.out.isEmpty())
+            return fail(QStringLiteral("upgrade takes no --db, --out, --all or --samples"));
+        o.upgradeFile = positional.front();
     } else if (!positional.isEmpty()) {
         return fail(QStringLiteral("unexpected argument %1").arg(positional.front()));
     }

@@ -5,7 +5,8 @@
 //   quorvelqc-cli import-generic FILE
 //   quorvelqc-cli list           [--all | --samples LIST]
 //   quorvelqc-cli report         --sample N --pdf FILE [--paper a4|letter]
-// each with [--db FILE] [--home DIR] [--quiet]. LIST is SampleIDs and ranges,
+//   quorvelqc-cli upgrade FILE
+// each with [--db FILE] [--home DIR] [--quiet] (upgrade: no --db). LIST is SampleIDs and ranges,
 // "3,5-9".
 
 #include <QString>
@@ -17,7 +18,7 @@
 
 namespace qqc::cli {
 
-enum class Command { ExportCsv, ExportGeneric, ImportGeneric, List, Report };
+enum class Command { ExportCsv, ExportGeneric, ImportGeneric, List, Report, Upgrade };
 
 struct Options {
     Command command = Command::List;
@@ -25,6 +26,7 @@ struct Options {
     QString home;         // --home
     QString out;          // --out
     QString importFile;   // import-generic FILE
+    QString upgradeFile;  // upgrade FILE
     bool all = true;      // no --samples
     std::set<qint32> samples;
     bool quiet = false;

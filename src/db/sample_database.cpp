@@ -108,12 +108,17 @@ bool SampleDatabase::attach()
 {
     Database& db = *db_;
     SampleDatabase* s = this;
-    s->systemData_ = db.openTable(QStringLiteral("SystemData"));
-    if (s->systemData_->eof())
+    // The version first, with a plain read: an older layout's tables need
+    // not have today's keys, which the cursors below rely on.
+    if (!db.hasTable(QStringLiteral("SystemData")))
+        throw DbError(DbErr::ObjectNotFound, QStringLiteral("Could not find table 'SystemData'."));
+    const QVariant version = db.queryValue(QStringLiteral("SELECT Databaseversion FROM SystemData LIMIT 1"));
+    if (!version.isValid())
         throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record (SystemData)."));
-    s->version_ = int(s->systemData_->value(QStringLiteral("Databaseversion")).toLongLong());
+    s->version_ = int(version.toLongLong());
     if (s->version_ < CurrentLayoutVersion)
         return false;
+    s->systemData_ = db.openTable(QStringLiteral("SystemData"));
 
     // The shared Samples cursor reads the sample's own fields; the seven test
     // tables (several kB of text per sample) have a cursor of their own, so

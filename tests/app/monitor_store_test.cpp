@@ -188,16 +188,28 @@ TEST_F(MonitorStore, FailedOpensTakeTheFailurePathAndAnOldLayoutGoesToTheUpgrade
     monitor.setDatabaseUpgrader([&](const QString& templ, const QString& db, const QString&) {
         seenTemplate = templ;
         test::runSql(db, {"UPDATE SystemData SET Databaseversion = 300"});
-        return false;
+        return Monitor::UpgradeOutcome::Upgraded;
     });
     EXPECT_EQ(0, monitor.OpenSampleDatabase(path));
     EXPECT_TRUE(seenTemplate.endsWith("DBquorqc.tpl"));
 
     monitor.closeDatabase();
     test::runSql(path, {"UPDATE SystemData SET Databaseversion = 200"});
-    monitor.setDatabaseUpgrader([](const QString&, const QString&, const QString&) { return true; });
+    monitor.setDatabaseUpgrader(
+        [](const QString&, const QString&, const QString&) { return Monitor::UpgradeOutcome::EndProgram; });
     EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
     EXPECT_EQ(1, shutdown.count()) << "an upgrade that cannot run ends the program";
+
+    // A cancelled or failed upgrade has said why: no second box, and the
+    // file stays the remembered database for the next start.
+    IniFile(monitor.settingsPath()).writeText("Database", "File", path);
+    prompts.messages.clear();
+    monitor.setDatabaseUpgrader(
+        [](const QString&, const QString&, const QString&) { return Monitor::UpgradeOutcome::NotUpgraded; });
+    EXPECT_EQ(1, monitor.OpenSampleDatabase(path));
+    EXPECT_EQ(QStringList{}, prompts.texts());
+    EXPECT_EQ(path, iniDatabaseFile());
+    EXPECT_EQ(1, shutdown.count());
 }
 
 // The file server creates a database that keeps the write-ahead log (as its
