@@ -164,7 +164,10 @@ TEST_F(ExchangeTest, RoundTripBringsBackIdsDatesAndValuesAndTheSecondRunFindsOnl
 
 TEST_F(ExchangeTest, ImportFollowsTheBlockRulesInBothEncodings)
 {
-    test::runSql(path, {"INSERT INTO Samples (SampleID, SampleDate, EquipmentID) VALUES (40, '2004-03-05T00:00:00', NULL)"});
+    // A stored test of the same unit and day, but not at midnight, is no
+    // duplicate: only an imported sample's date is.
+    test::runSql(path, {"INSERT INTO Samples (SampleID, SampleDate, EquipmentID) VALUES (39, '2004-03-09T10:07:00',"
+                        " 'PUMP \"A\" \u00e9'), (40, '2004-03-05T00:00:00', NULL)"});
     store = openStore();
     const QByteArray file = kHeader +
         "GARBAGE BEFORE ANY SAMPLE\r\n"
@@ -192,7 +195,8 @@ TEST_F(ExchangeTest, ImportFollowsTheBlockRulesInBothEncodings)
     EXPECT_EQ(r.report, "Adding: PUMP \"A\" \u00e9, 3/9/2004\r\nAdding: PUMP \"A\" \u00e9, 03/10/2004\r\n"
                         "Duplicate: PUMP \"A\" \u00e9, 3/9/2004\r\nAdding: GEARBOX, LEFT, FRONT, 03/11/2004\r\n"
                         "Duplicate: , 03/05/2004\r\n");
-    EXPECT_EQ(rows(), "40||2004-03-05T00:00:00|NULL|||\n"
+    EXPECT_EQ(rows(), "39||2004-03-09T10:07:00|'PUMP \"A\" \u00e9'|||\n"
+                      "40||2004-03-05T00:00:00|NULL|||\n"
                       "41|41|2004-03-09T00:00:00|'PUMP \"A\" \u00e9'|59|1234.5|0\n"
                       "41|41|2004-03-09T00:00:00|'PUMP \"A\" \u00e9'|132|1234567|0\n"
                       "42|42|2004-03-10T00:00:00|'PUMP \"A\" \u00e9'|60|0.25|0\n"
