@@ -75,6 +75,7 @@ frmUpgradeMdb::~frmUpgradeMdb()
         cancel_ = true;
         worker_->wait();
         delete worker_;
+        QApplication::restoreOverrideCursor();
     }
 }
 
