@@ -3,8 +3,9 @@
 // came from a Jet file, or misbehaves as a reader can:
 //   quorvelqc-jet-standin [--from-sqlite SRC] [--declare TABLE=N]... FILE
 //   quorvelqc-jet-standin --crash | --hang | --garbage | --stop-after BYTES ... FILE
-// SRC defaults to $QQC_JET_STANDIN_SOURCE (so a monitor started with
-// QUORVELQC_JET_READER pointing here reads it). FILE is not read.
+// SRC defaults to $QQC_JET_STANDIN_SOURCE and $QQC_JET_STANDIN_ARGS adds
+// options (so a monitor or quorvelqc-cli started with QUORVELQC_JET_READER
+// pointing here reads it). FILE is not read.
 
 #include "jet/jet_stream.h"
 
@@ -152,6 +153,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    // A monitor or quorvelqc-cli runs its reader with the file name only:
+    // the stand-in's options may come from the environment.
+    const QString extra = qEnvironmentVariable("QQC_JET_STANDIN_ARGS");
+    if (!extra.isEmpty())
+        args = extra.split(QLatin1Char(' '), Qt::SkipEmptyParts) + args;
     QString source = qEnvironmentVariable("QQC_JET_STANDIN_SOURCE");
     QHash<QString, qint64> declared;
     long stopAfter = -1;

@@ -54,7 +54,10 @@ QString helpText()
         "  report          Write one sample's report as a PDF file\n"
         "                  (--sample N --pdf FILE [--paper a4|letter])\n"
         "  upgrade FILE    Bring a database of an older layout to the current one\n"
-        "                  (a backup FILE.bak is kept; the summary goes to stderr)\n"
+        "                  (a backup FILE.bak is kept; the summary goes to stderr).\n"
+        "                  A Jet file (.mdb, .accdb) is converted into a new database,\n"
+        "                  FILE-converted.mdb or --out F, read by this program only;\n"
+        "                  FILE itself is never changed\n"
         "\n"
         "Options:\n"
         "  --db FILE       The database (default: the one the settings name)\n"
@@ -68,6 +71,9 @@ QString helpText()
         "  --pdf FILE      The PDF file the report writes (replaced whole)\n"
         "  --paper SIZE    a4 or letter (default: Letter in US and Canadian\n"
         "                  locales, A4 elsewhere)\n"
+        "  --accept-row-counts\n"
+        "                  Convert a Jet file whose tables gave fewer rows than their\n"
+        "                  definitions declare (a file not closed cleanly)\n"
         "  --help          This text\n"
         "\n"
         "Samples are written newest first, as the sample window lists them.\n"
@@ -136,6 +142,8 @@ Parsed parseCommandLine(const QStringList& arguments)
                 return fail(QStringLiteral("--paper takes a4 or letter"));
         } else if (a == QLatin1String("--quiet")) {
             o.quiet = true;
+        } else if (a == QLatin1String("--accept-row-counts")) {
+            o.acceptRowCounts = true;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             return fail(QStringLiteral("unknown option %1").arg(a));
         } else {
@@ -170,8 +178,8 @@ Parsed parseCommandLine(const QStringList& arguments)
     } else if (o.command == Command::Upgrade) {
         if (positional.size() != 1)
             return fail(QStringLiteral("upgrade needs one file"));
-        if (all || someSamples || !o.database.isEmpty() || !o.out.isEmpty())
-            return fail(QStringLiteral("upgrade takes no --db, --out, --all or --samples"));
+        if (all || someSamples || !o.database.isEmpty())
+            return fail(QStringLiteral("upgrade takes no --db, --all or --samples"));
         o.upgradeFile = positional.front();
     } else if (!positional.isEmpty()) {
         return fail(QStringLiteral("unexpected argument %1").arg(positional.front()));
@@ -183,6 +191,8 @@ Parsed parseCommandLine(const QStringList& arguments)
         return fail(QStringLiteral("report takes no --all, --samples or --out"));
     if (!report && (o.sample != 0 || !o.pdf.isEmpty() || !o.paper.isEmpty()))
         return fail(QStringLiteral("--sample, --pdf and --paper belong to report"));
+    if (o.acceptRowCounts && o.command != Command::Upgrade)
+        return fail(QStringLiteral("--accept-row-counts is an option of upgrade"));
     if (all && someSamples)
         return fail(QStringLiteral("--all and --samples exclude each other"));
     if (exporting && !all && !someSamples)

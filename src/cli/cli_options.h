@@ -5,7 +5,7 @@
 //   quorvelqc-cli import-generic FILE
 //   quorvelqc-cli list           [--all | --samples LIST]
 //   quorvelqc-cli report         --sample N --pdf FILE [--paper a4|letter]
-//   quorvelqc-cli upgrade FILE
+//   quorvelqc-cli upgrade FILE   [--out F] [--accept-row-counts] (a Jet FILE)
 // each with [--db FILE] [--home DIR] [--quiet] (upgrade: no --db). LIST is SampleIDs and ranges,
 // "3,5-9".
 
@@ -33,6 +33,7 @@ struct Options {
     qint32 sample = 0;    // report --sample: the SampleID
     QString pdf;          // report --pdf
     QString paper;        // report --paper: "a4", "letter"; empty: the locale's
+    bool acceptRowCounts = false;   // --accept-row-counts (a Jet file's upgrade)
 };
 
 struct Parsed {

@@ -1,6 +1,9 @@
 #include "cli/cli_upgrade.h"
 
+#include "cli/cli_jet.h"
+
 #include "db/engine.h"
+#include "db/jet_staging.h"
 #include "db/sample_database.h"
 #include "db/upgrade.h"
 #include "util/program_folder.h"
@@ -27,24 +30,49 @@ void print(std::FILE* to, const QString& text)
     std::fflush(to);
 }
 
-// Ctrl-C asks the upgrade to stop; the handler is restored afterwards.
-class InterruptCancels {
-public:
-    InterruptCancels()
-    {
-        interrupted = false;
-        previous_ = std::signal(SIGINT, [](int) { interrupted = true; });
-    }
-    ~InterruptCancels() { std::signal(SIGINT, previous_); }
-
-private:
-    void (*previous_)(int) = nullptr;
-};
-
 } // namespace
+
+InterruptCancels::InterruptCancels()
+{
+    interrupted = false;
+    previous_ = std::signal(SIGINT, [](int) { interrupted = true; });
+}
+
+InterruptCancels::~InterruptCancels() { std::signal(SIGINT, previous_); }
+
+bool InterruptCancels::requested() const { return interrupted.load(); }
+
+void printTo(std::FILE* to, const QString& text) { print(to, text); }
+
+ProgressLines::ProgressLines(const Options& o, std::FILE* err)
+    : err_(err), quiet_(o.quiet), terminal_(!o.quiet && isatty(fileno(err)))
+{
+}
+
+void ProgressLines::show(const db::UpgradeProgress& p)
+{
+    if (quiet_)
+        return;
+    if (p.status != lastStatus_) {
+        if (terminal_ && !lastStatus_.isEmpty())
+            print(err_, QStringLiteral("\n"));
+        lastStatus_ = p.status;
+        print(err_, p.status + (terminal_ ? QString() : QStringLiteral("\n")));
+    }
+    if (terminal_ && p.records > 0)
+        print(err_, QStringLiteral("\r%1 %2 of %3").arg(p.status).arg(p.record).arg(p.records));
+}
+
+void ProgressLines::finish()
+{
+    if (terminal_ && !lastStatus_.isEmpty())
+        print(err_, QStringLiteral("\n"));
+}
 
 QString olderLayoutRefusal(const QString& path)
 {
+    if (db::isJetFile(path))
+        return QStringLiteral("%1 is a Jet database; convert it first: quorvelqc-cli upgrade %1").arg(path);
     try {
         const int version = db::readLayoutVersion(path);
         if (version < db::CurrentLayoutVersion)
@@ -67,6 +95,12 @@ int runUpgrade(const Options& o, std::FILE* err)
         warn(QStringLiteral("no database \"%1\"").arg(path));
         return 1;
     }
+    if (db::isJetFile(path))
+        return runJetConversion(o, err);
+    if (!o.out.isEmpty()) {
+        warn(QStringLiteral("--out is for a Jet file; %1 is upgraded in place").arg(path));
+        return 1;
+    }
     int version = 0;
     try {
         version = db::readLayoutVersion(path);
@@ -86,25 +120,12 @@ int runUpgrade(const Options& o, std::FILE* err)
     db::UpgradeRequest request;
     request.source = request.destination = path;
     request.templatePath = db::templatePath();
-    const bool terminal = !o.quiet && isatty(fileno(err));
-    QString lastStatus;
-    request.progress = [&](const db::UpgradeProgress& p) {
-        if (o.quiet)
-            return;
-        if (p.status != lastStatus) {
-            if (terminal && !lastStatus.isEmpty())
-                print(err, QStringLiteral("\n"));
-            lastStatus = p.status;
-            print(err, p.status + (terminal ? QString() : QStringLiteral("\n")));
-        }
-        if (terminal && p.records > 0)
-            print(err, QStringLiteral("\r%1 %2 of %3").arg(p.status).arg(p.record).arg(p.records));
-    };
+    ProgressLines lines(o, err);
+    request.progress = [&lines](const db::UpgradeProgress& p) { lines.show(p); };
     InterruptCancels cancels;
-    request.cancelRequested = [] { return interrupted.load(); };
+    request.cancelRequested = [&cancels] { return cancels.requested(); };
     const db::UpgradeResult result = db::upgradeDatabase(request);
-    if (terminal && !lastStatus.isEmpty())
-        print(err, QStringLiteral("\n"));
+    lines.finish();
 
     switch (result.outcome) {
     case db::UpgradeResult::NoSpace:
