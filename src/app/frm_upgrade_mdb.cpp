@@ -1,5 +1,6 @@
 #include "app/frm_upgrade_mdb.h"
 
+#include "db/jet_conversion.h"
 #include "util/common.h"
 #include "util/std_error.h"
 #include "util/ui/dialog_prompter.h"
@@ -25,10 +26,10 @@ frmUpgradeMdb::frmUpgradeMdb(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Form1"));
     auto* layout = new QVBoxLayout(this);
-    auto* text = new QLabel(
+    text_ = new QLabel(
         QStringLiteral("Database must be updated to latest version.  Original will be backed up and compressed."), this);
-    text->setWordWrap(true);
-    layout->addWidget(text);
+    text_->setWordWrap(true);
+    layout->addWidget(text_);
     auto* form = new QFormLayout;
     for (int i = 0; i < 2; ++i) {
         tbDBName[i] = new QLineEdit(this);
@@ -95,6 +96,10 @@ void frmUpgradeMdb::cmdUpgrade_Click()
     cancel_ = false;
     cmdUpgrade->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!jetPath_.isEmpty()) {
+        startJetConversion();
+        return;
+    }
 
     db::UpgradeRequest request;
     request.source = request.destination = db_;
@@ -187,6 +192,12 @@ void frmUpgradeMdb::finished()
         }
         return;
     case db::UpgradeResult::Failed:
+        if (!jetPath_.isEmpty()) {
+            tbStatus->setText(QStringLiteral("Not converted; the Jet file is unchanged."));
+            closeWhenStopped_ = false;
+            MessageBoxItems(QStringLiteral("$"), MsgStyle::Exclamation, {jetError_});
+            return;
+        }
         tbStatus->setText(QStringLiteral("Failed; the database is unchanged.") + backup);
         closeWhenStopped_ = false;
         ShowRoutineError(result_.errorNumber, result_.error, QStringLiteral("cmdUpgrade"));

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -36,6 +37,9 @@ public:
     // The database path; fills both path fields (the backup's: backupPathFor).
     void setDB(const QString& path);
     void setDbDir(const QString& folder) { dbDir_ = folder; }
+    // Converts a Jet database into `destination` instead (db/jet_conversion.h);
+    // the texts say so. The Jet file is only read.
+    void setJetConversion(const QString& jetPath, const QString& destination);
     // Read by the caller afterwards.
     bool UpgradeError() const { return upgradeError_; }
     bool upgraded() const { return upgraded_; }
@@ -63,7 +67,11 @@ private:
     void showProgress();
     void finished();
 
+    void startJetConversion();
+
     QString templateDb_, db_, dbDir_;
+    QLabel* text_ = nullptr;
+    QString jetPath_, jetError_;
     bool upgradeError_ = false;
     bool upgraded_ = false;
     bool started_ = false;

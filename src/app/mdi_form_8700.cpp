@@ -4,6 +4,7 @@
 #include "app/data_window.h"
 #include "app/editor_windows.h"
 #include "app/frm_upgrade_mdb.h"
+#include "app/jet_conversion_window.h"
 #include "app/report_window.h"
 #include "link/ui/frm_status.h"
 
@@ -58,6 +59,8 @@ MDIForm8700::MDIForm8700(QWidget* parent) : QMainWindow(parent), monitor_(new Mo
     connect(monitor_, &Monitor::calHistoryRequested, this, &MDIForm8700::showCalHistory);
     monitor_->setDatabaseUpgrader(
         upgradeThroughWindow(this, [this](const QString& line) { monitor_->stdError().TPrint(line); }));
+    monitor_->setJetConverter(
+        convertThroughWindow(this, [this](const QString& line) { monitor_->stdError().TPrint(line); }));
 }
 
 MDIForm8700::~MDIForm8700() = default;

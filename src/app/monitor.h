@@ -179,6 +179,13 @@ public:
     using DatabaseUpgrader =
         std::function<UpgradeOutcome(const QString& templatePath, const QString& dbPath, const QString& dbFolder)>;
     void setDatabaseUpgrader(DatabaseUpgrader upgrader) { upgrader_ = std::move(upgrader); }
+    // The conversion of a Jet database into `destination` (filled by the
+    // upgrade window), with the same outcomes. OpenSampleDatabase asks for
+    // the new name first; the converted file opens and becomes the
+    // remembered database, the Jet file stays as it was.
+    using JetConverter =
+        std::function<UpgradeOutcome(const QString& templatePath, const QString& jetPath, const QString& destination)>;
+    void setJetConverter(JetConverter converter) { jetConverter_ = std::move(converter); }
     // How databases are opened: lock waits, and the probe that tells a local
     // disk from a network share (tests play either station with it).
     void setDatabaseOpenOptions(const db::OpenOptions& options) { openOptions_ = options; }
@@ -276,6 +283,8 @@ private:
     QString dbPath_;
     QString chartSampleWithoutRecord_;
     DatabaseUpgrader upgrader_;
+    JetConverter jetConverter_;
+    int openJetDatabase(const QString& jetPath);
     // The database being upgraded: what arrives meanwhile is spooled for it.
     QString upgrading_;
     db::OpenOptions openOptions_;

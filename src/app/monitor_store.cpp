@@ -5,6 +5,7 @@
 #include "app/monitor.h"
 
 #include "core/record.h"
+#include "db/jet_staging.h"
 #include "db/sample_database.h"
 #include "util/common.h"
 #include "util/program_folder.h"
@@ -103,6 +104,8 @@ int Monitor::OpenSampleDatabase(const QString& path)
     try {
         if (isTemplate(path))
             throw db::DbError(db::DbErr::Generic, QStringLiteral("The template is not a sample database."));
+        if (db::isJetFile(path))
+            return openJetDatabase(path);
         auto status = db::SampleDatabase::OpenStatus::Opened;
         auto opened = db::SampleDatabase::open(path, status, openOptions_);
         if (status == db::SampleDatabase::OpenStatus::NeedsUpgrade) {
