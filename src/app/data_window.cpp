@@ -17,6 +17,8 @@ frmData* createDataWindow(Monitor& monitor)
     QObject::connect(form, &frmData::SelFromGrid, m, &Monitor::fDataFrm_SelFromGrid);
     QObject::connect(form, &frmData::RecalculateAlarms, m, &Monitor::fDataFrm_RecalculateAlarms);
     QObject::connect(form, &frmData::ViscChg, m, &Monitor::fDataFrm_ViscChg);
+    QObject::connect(form, &frmData::sampleEdited, m, &Monitor::gridSampleEdited);
+    QObject::connect(form, &frmData::samplesDeleted, m, &Monitor::gridSamplesDeleted);
     QObject::connect(m, &Monitor::databaseOpened, form, [form](db::Database* database) {
         form->SetDB(database);
         form->UpdateForm();

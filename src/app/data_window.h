@@ -12,6 +12,7 @@ class Monitor;
 // Creates the window and wires it both ways:
 //   InitCtl            -> SetImport(MISC/VQMIMPORT is "1")
 //   SelFromGrid, RecalculateAlarms, ViscChg -> Monitor::fDataFrm_*
+//   sampleEdited, samplesDeleted -> Monitor::gridSampleEdited, gridSamplesDeleted
 //   Monitor::databaseOpened -> SetDB + UpdateForm (nullptr releases it)
 //   Monitor::sampleAdded    -> AddDataToGrid
 //   Monitor::sampleChanged  -> RefreshSampleDisplay

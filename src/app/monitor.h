@@ -203,6 +203,11 @@ public:
     void fReferenceFrm_SetRef(qint32 refId, float refDielectric);
     void fCustomerFrm_SetCustomer(qint32 customerId);
     void fReportFrm_RefreshData(qint32 sampleId);
+    // The sample grid stored a cell of a sample itself, or deleted samples
+    // (a deleted current sample leaves no current sample): sampleEdited and
+    // sampleDeleted follow.
+    void gridSampleEdited(qint32 sampleId);
+    void gridSamplesDeleted(const QList<qint32>& sampleIds);
 
     // --- spool: what waits to be stored (monitor_spool.cpp) ---
     // Why tests wait, for the frame's title ("" while nothing waits for the
@@ -260,6 +265,11 @@ signals:
     void markAlarmSet(qint32 alarmId);
     void markCustomer(qint32 customerId);
     void showReportSample(qint32 sampleId);
+    // A stored sample changed (cells, levels, assignments, comments, the
+    // report's own edits) or was deleted; sent whichever windows are open.
+    // The report follows them.
+    void sampleEdited(qint32 sampleId);
+    void sampleDeleted(qint32 sampleId);
     // The current test record changed while the engineering chart is open.
     void reloadChart();
     // spool: the outage text changed (frameTitle() has it).

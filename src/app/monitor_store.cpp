@@ -299,17 +299,20 @@ void Monitor::fDataFrm_RecalculateAlarms(qint32 sampleId)
 {
     if (!sampleDb_)
         return;
-    if (inTransaction(*sampleDb_, QStringLiteral("RecalculateAlarms "), [&] { sampleDb_->RecalculateAlarms(sampleId); })
-        && windowOpen(DataWindow))
+    if (!inTransaction(*sampleDb_, QStringLiteral("RecalculateAlarms "), [&] { sampleDb_->RecalculateAlarms(sampleId); }))
+        return;
+    if (windowOpen(DataWindow))
         emit sampleChanged(sampleId);
+    emit sampleEdited(sampleId);
 }
 
 void Monitor::fDataFrm_ViscChg(qint32 sampleId, float dielectric, float viscosity)
 {
     if (!sampleDb_)
         return;
-    inTransaction(*sampleDb_, QStringLiteral("SaveParameterData "),
-                  [&] { sampleDb_->viscosityChanged(sampleId, dielectric, viscosity); });
+    if (inTransaction(*sampleDb_, QStringLiteral("SaveParameterData "),
+                      [&] { sampleDb_->viscosityChanged(sampleId, dielectric, viscosity); }))
+        emit sampleEdited(sampleId);
 }
 
 void Monitor::fAlarmFrm_SetAlarm(qint32 alarmId)
@@ -329,9 +332,11 @@ void Monitor::fAlarmFrm_SetAlarm(qint32 alarmId)
                                        : QStringLiteral("Assigning Alarm ID for Sample Number: ");
     if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
         return;
-    if (inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sampleDb_->setAlarm(id, alarmId); })
-        && windowOpen(DataWindow))
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetAlarm "), [&] { sampleDb_->setAlarm(id, alarmId); }))
+        return;
+    if (windowOpen(DataWindow))
         emit sampleChanged(id);
+    emit sampleEdited(id);
 }
 
 void Monitor::fReferenceFrm_SetRef(qint32 refId, float refDielectric)
@@ -352,9 +357,11 @@ void Monitor::fReferenceFrm_SetRef(qint32 refId, float refDielectric)
                                      : QStringLiteral("Assigning Reference ID for Sample Number: ");
     if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
         return;
-    if (inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sampleDb_->setReference(id, refId, refDielectric); })
-        && windowOpen(DataWindow))
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetRef "), [&] { sampleDb_->setReference(id, refId, refDielectric); }))
+        return;
+    if (windowOpen(DataWindow))
         emit sampleChanged(id);
+    emit sampleEdited(id);
 }
 
 void Monitor::fCustomerFrm_SetCustomer(qint32 customerId)
@@ -374,15 +381,29 @@ void Monitor::fCustomerFrm_SetCustomer(qint32 customerId)
                                           : QStringLiteral("Assigning Customer for Sample Number: ");
     if (prompter().message(prompt + sample.number, MsgStyle::OkCancel, QString()) != Answer::Ok)
         return;
-    if (inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sampleDb_->setCustomer(id, customerId); })
-        && windowOpen(ReportWindow))
+    if (!inTransaction(*sampleDb_, QStringLiteral("SetCustomer "), [&] { sampleDb_->setCustomer(id, customerId); }))
+        return;
+    if (windowOpen(ReportWindow))
         emit showReportSample(id);
+    emit sampleEdited(id);
 }
 
 void Monitor::fReportFrm_RefreshData(qint32 sampleId)
 {
     if (windowOpen(DataWindow))
         emit sampleChanged(sampleId);
+    emit sampleEdited(sampleId);
+}
+
+void Monitor::gridSampleEdited(qint32 sampleId) { emit sampleEdited(sampleId); }
+
+void Monitor::gridSamplesDeleted(const QList<qint32>& sampleIds)
+{
+    for (qint32 id : sampleIds) {
+        if (id == currentSampleId())
+            setCurrentSampleId(0);
+        emit sampleDeleted(id);
+    }
 }
 
 } // namespace qqc

@@ -14,6 +14,11 @@ report::frmReport* createReportWindow(Monitor& monitor)
         return report::pageSettings(m->settings(), samples ? samples->path() : QString());
     });
     QObject::connect(form, &report::frmReport::RefreshData, m, &Monitor::fReportFrm_RefreshData);
+    // A viscosity edited on the report takes the grid's path.
+    QObject::connect(form, &report::frmReport::ViscChg, m, &Monitor::fDataFrm_ViscChg);
+    QObject::connect(form, &report::frmReport::RecalculateAlarms, m, &Monitor::fDataFrm_RecalculateAlarms);
+    QObject::connect(m, &Monitor::sampleEdited, form, &report::frmReport::sampleEdited);
+    QObject::connect(m, &Monitor::sampleDeleted, form, &report::frmReport::sampleDeleted);
     QObject::connect(m, &Monitor::databaseOpened, form, [form, m](db::Database* database) {
         form->SetDB(database);
         if (database != nullptr)

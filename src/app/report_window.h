@@ -12,6 +12,8 @@ class Monitor;
 //   Monitor::databaseOpened    -> SetDB (nullptr releases it)
 //   Monitor::showReportSample  -> UpdateForm
 //   RefreshData                -> Monitor::fReportFrm_RefreshData
+//   ViscChg, RecalculateAlarms -> Monitor::fDataFrm_ViscChg, fDataFrm_RecalculateAlarms
+//   Monitor::sampleEdited, sampleDeleted -> follow the change (redraw, or clear)
 // Labels, colour reduction, image flag and the Img folder come from the
 // Monitor's settings at each use.
 report::frmReport* createReportWindow(Monitor& monitor);

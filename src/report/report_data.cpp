@@ -72,6 +72,7 @@ void fillSeverityTable(ReportTable& table, const QString& title, int type, const
             head.append(cell(SingleToText(float(sev)), cellColor(AxisValueToLevel(float(sev)))));
     }
     table.rows.append(head);
+    table.rowParms.append(0);
     for (const Parameter& p : parms) {
         if (p.type != type)
             continue;
@@ -84,6 +85,7 @@ void fillSeverityTable(ReportTable& table, const QString& title, int type, const
                 row.append(cell(Format(d->value, p.format), cellColor(d->level)));
         }
         table.rows.append(row);
+        table.rowParms.append(p.id);
     }
 }
 
@@ -127,6 +129,7 @@ ReportData readReport(db::Database& db, qint32 sampleId)
         for (int i = 0; i < 3; ++i)
             row.severity[size_t(i)] = h.value(5 + i).isNull() ? -1 : h.value(5 + i).toDouble();
         history.append(row);
+        r.historyIds.append(row.id);
     }
     if (history.isEmpty()) {
         r.levels = {};
@@ -226,6 +229,17 @@ ReportData readReport(db::Database& db, qint32 sampleId)
             r.imageFiles[size_t(slot)] = text(im.value(1));
     }
     return r;
+}
+
+bool changeTouchesReport(db::Database& db, const ReportData& shown, qint32 sampleId)
+{
+    if (!shown.found || shown.historyIds.isEmpty())
+        return false;
+    if (shown.historyIds.contains(sampleId))
+        return true;
+    const QVariant equipment =
+        db.queryValue(QStringLiteral("SELECT EquipmentID FROM Samples WHERE SampleID = ?"), {sampleId});
+    return !equipment.isNull() && equipment.toString() == shown.equipmentId;
 }
 
 } // namespace qqc::report

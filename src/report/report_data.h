@@ -29,6 +29,7 @@ struct ReportTable {
         QRgb textColor = qRgb(0, 0, 0);
     };
     QVector<QVector<Cell>> rows;
+    QVector<int> rowParms;   // the ParmID of each row of a severity table (0: the title row)
 };
 
 // One trend plot's data: up to 12 points, x in days since the day before
@@ -54,6 +55,7 @@ struct ReportData {
     std::array<QString, 5> customerLines;
     std::array<TrendSeries, 3> trends;   // ParmID 59, 56, 60
     std::array<QString, 3> imageFiles;   // bare names; empty: no row
+    QVector<qint32> historyIds;          // the samples read, newest first (the shown one first)
     bool hasImageRow() const { return !imageFiles[0].isEmpty() || !imageFiles[1].isEmpty() || !imageFiles[2].isEmpty(); }
 };
 
@@ -63,5 +65,9 @@ constexpr std::array<int, 3> TrendParms = {59, 56, 60};
 // Reads the report of `sampleId`; found is false when there is no such
 // sample. Throws db::DbError on an engine failure.
 ReportData readReport(db::Database& db, qint32 sampleId);
+
+// Whether a change to `sampleId` can change what `shown` shows: a sample of
+// its history, or one (now) of the same equipment. Reads the one sample by key.
+bool changeTouchesReport(db::Database& db, const ReportData& shown, qint32 sampleId);
 
 } // namespace qqc::report

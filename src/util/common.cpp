@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 
 namespace qqc {
 
@@ -174,6 +176,22 @@ std::optional<QFont> localeFont(const QFont& current, int languageId)
     QFont font = current;
     font.setFamily(family);
     return font;
+}
+
+bool gridTextIsNumeric(const QString& text, double* value)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    bool ok = false;
+    double v = QLocale::c().toDouble(t, &ok);
+    if (!ok)
+        v = QLocale::system().toDouble(t, &ok);
+    if (ok && !std::isfinite(v))
+        ok = false;
+    if (ok && value)
+        *value = v;
+    return ok;
 }
 
 } // namespace qqc

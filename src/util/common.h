@@ -29,6 +29,10 @@ void SplitPath(const QString& path, QString& folder, QString& fileName);
 QString NextNumberedFileName(const QString& folder, const QString& prefix, const QString& extension);
 QString NullToText(const QVariant& value);
 QVariant TextToNullable(const QString& text);
+// True when `text` typed into a cell reads as a finite number (leading and
+// trailing blanks allowed), in the C form or the user's regional form;
+// `value` receives it.
+bool gridTextIsNumeric(const QString& text, double* value = nullptr);
 void SortSingles(int n, float* values);
 // Appends "date time,text" to the program's log file when `enabled`.
 void DebugLog(const QString& text, bool enabled);

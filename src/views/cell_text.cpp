@@ -9,22 +9,6 @@
 
 namespace qqc {
 
-bool gridTextIsNumeric(const QString& text, double* value)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return false;
-    bool ok = false;
-    double v = QLocale::c().toDouble(t, &ok);
-    if (!ok)
-        v = QLocale::system().toDouble(t, &ok);
-    if (ok && !std::isfinite(v))
-        ok = false;
-    if (ok && value)
-        *value = v;
-    return ok;
-}
-
 std::optional<QDate> cellTextToDate(const QString& text)
 {
     const QString t = text.trimmed();

@@ -2,6 +2,8 @@
 // How the editable grids read what a person typed into a cell, and how they
 // show stored numbers and dates. Pure functions; no database, no widget.
 
+#include "util/common.h"
+
 #include <QDate>
 #include <QString>
 #include <QVariant>
@@ -9,10 +11,6 @@
 #include <optional>
 
 namespace qqc {
-
-// True when `text` reads as a number (leading and trailing blanks allowed),
-// in the C form or the user's regional form; `value` receives it.
-bool gridTextIsNumeric(const QString& text, double* value = nullptr);
 
 // A date typed as the regional short date (with a two- or four-digit year)
 // or as yyyy-mm-dd; nothing for any other text.

@@ -1,5 +1,6 @@
 #include "views/sample_grid_store.h"
 
+#include "db/sample_edits.h"
 #include "views/grid_sort.h"
 
 #include <QSqlError>
@@ -248,34 +249,14 @@ bool SampleGridStore::sampleExists(qint32 sampleId) const
 
 bool SampleGridStore::setSampleField(qint32 sampleId, const QString& field, const QVariant& value) const
 {
-    static const QStringList editable = {QStringLiteral("SampleNum"), QStringLiteral("EquipmentID"),
-                                         QStringLiteral("UnitUsage"), QStringLiteral("OilUsage"),
-                                         QStringLiteral("OilAdded"), QStringLiteral("Comments")};
-    if (!editable.contains(field))
-        throw db::DbError(db::DbErr::ItemNotFound, QStringLiteral("Item not found in this collection: ") + field);
     connection();  // throws when no database is open
-    return database_->executeOn(QStringLiteral("Samples"),
-                                QStringLiteral("UPDATE Samples SET %1 = ? WHERE SampleID = ?").arg(field),
-                                {value, sampleId})
-        > 0;
+    return db::setSampleField(*database_, sampleId, field, value);
 }
 
 bool SampleGridStore::storeViscosity(qint32 sampleId, float value) const
 {
-    if (!sampleExists(sampleId))
-        return false;
-    static const QString details = QStringLiteral("SampleDetails");
-    if (database_->executeOn(details,
-                             QStringLiteral("UPDATE SampleDetails SET Value = ? WHERE SampleID = ? AND ParmID = 132"),
-                             {double(value), sampleId})
-        > 0)
-        return true;
-    // A new detail row starts at level 0; the recalculation that follows the
-    // edit judges it.
-    database_->executeOn(details,
-                         QStringLiteral("INSERT INTO SampleDetails (SampleID, ParmID, Value, Severity) VALUES (?, 132, ?, 0)"),
-                         {sampleId, double(value)});
-    return true;
+    connection();
+    return db::storeViscosity(*database_, sampleId, value);
 }
 
 std::vector<qint32> SampleGridStore::deleteSamples(const std::vector<qint32>& ids) const

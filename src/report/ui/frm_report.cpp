@@ -1,5 +1,6 @@
 #include "report/ui/frm_report.h"
 
+#include "report/report_edits.h"
 #include "report/report_pdf.h"
 #include "db/engine.h"
 #include "report/trend_plot.h"
@@ -15,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPageSize>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -22,7 +24,9 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -68,8 +72,11 @@ QPageSize::PageSizeId pdfPaper()
     return id == QPageSize::Letter || id == QPageSize::A4 ? id : defaultPaper(QLocale());
 }
 
-void fillTable(QTableWidget* t, const ReportTable& table, int labelWidth, int columnWidth)
+// Fills a table; `editable` says which cells a person may change.
+void fillTable(QTableWidget* t, const ReportTable& table, int labelWidth, int columnWidth,
+               const std::function<bool(int, int)>& editable)
 {
+    const QSignalBlocker quiet(t);
     t->clear();
     t->setRowCount(int(table.rows.size()));
     int columns = 0;
@@ -80,7 +87,8 @@ void fillTable(QTableWidget* t, const ReportTable& table, int labelWidth, int co
         for (int c = 0; c < table.rows[r].size(); ++c) {
             const ReportTable::Cell& cell = table.rows[r][c];
             auto* item = new QTableWidgetItem(cell.text);
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                           | (editable(r, c) ? Qt::ItemIsEditable : Qt::NoItemFlags));
             item->setBackground(QColor(cell.background));
             item->setForeground(QColor(cell.textColor));
             if (c > 0 && columnWidth < 2000)
@@ -157,19 +165,46 @@ frmReport::frmReport(PageSettings settings, QWidget* parent) : QWidget(parent), 
     grid->addLayout(right, 0, 1);
 
     auto* tables = new QVBoxLayout;
-    for (auto& t : GridDataTable) {
-        t = new QTableWidget(page);
+    for (size_t i = 0; i < GridDataTable.size(); ++i) {
+        auto* t = GridDataTable[i] = new QTableWidget(page);
         t->horizontalHeader()->hide();
         t->verticalHeader()->hide();
         t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(t, &QTableWidget::itemChanged, this, [this, i](QTableWidgetItem* item) {
+            GridDataTable_AfterEdit(int(i), item->row(), item->column());
+        });
         tables->addWidget(t);
     }
     tbComments = new QPlainTextEdit(page);
     tbComments->setReadOnly(true);
     tbComments->installEventFilter(this);
     tables->addWidget(tbComments);
+    // The picture slots: a row below the comments, each a third of its width.
+    auto* pictures = new QHBoxLayout;
+    for (int i = 0; i < int(Img.size()); ++i) {
+        auto* slot = Img[size_t(i)] = new QLabel(page);
+        slot->setObjectName(QStringLiteral("Img_%1").arg(i));
+        slot->setFrameShape(QFrame::Box);
+        slot->setMinimumSize(120, 120);
+        slot->setScaledContents(true);
+        slot->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(slot, &QWidget::customContextMenuRequested, this,
+                [this, i, slot](const QPoint& pos) { Img_MouseDown(i, slot->mapToGlobal(pos)); });
+        pictures->addWidget(slot, 1);
+    }
+    tables->addLayout(pictures);
     grid->addLayout(tables, 1, 0);
+    mnuImgMain = new QMenu(this);
+    mnuImgMain->setObjectName(QStringLiteral("mnuImgMain"));
+    mnuAddImg = mnuImgMain->addAction(QStringLiteral("Add Image"), this, [this] { mnuAddImg_Click(); });
+    mnuAddImg->setObjectName(QStringLiteral("mnuAddImg"));
+    mnuDelImg = mnuImgMain->addAction(QStringLiteral("Delete Image"), this, [this] { mnuDelImg_Click(); });
+    mnuDelImg->setObjectName(QStringLiteral("mnuDelImg"));
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setSingleShot(true);
+    refreshTimer_->setInterval(0);
+    connect(refreshTimer_, &QTimer::timeout, this, [this] { refresh(); });
 
     auto* plots = new QVBoxLayout;
     for (auto& s : DrawBarPlot) {
@@ -241,11 +276,40 @@ void frmReport::UpdateForm(qint32 sampleId)
         return;
     sampleId_ = sampleId;
     data_ = d;
-    if (data_.tables[1].rows.isEmpty())
+    if (data_.tables[1].rows.isEmpty()) {
         clear();
-    else
+    } else {
         fill();
+        showPictures(true);
+    }
 }
+
+void frmReport::refresh()
+{
+    refreshTimer_->stop();
+    if (db_ == nullptr || sampleId_ == 0)
+        return;
+    ReportData d;
+    try {
+        d = readReport(*db_, sampleId_);
+    } catch (const std::exception&) {
+        return;   // the window keeps what it shows; the next change tries again
+    }
+    data_ = d;
+    if (!d.found) {
+        commentsSample_ = 0;   // nothing left to save the box to
+        sampleId_ = 0;
+        data_ = {};
+        clear();
+    } else if (data_.tables[1].rows.isEmpty()) {
+        clear();
+    } else {
+        fill();
+        showPictures(false);
+    }
+}
+
+void frmReport::scheduleRefresh() { refreshTimer_->start(); }
 
 void frmReport::clear()
 {
@@ -260,6 +324,7 @@ void frmReport::clear()
     tbComments->clear();
     tbComments->setReadOnly(true);
     commentsSample_ = 0;
+    clearPictures();
     const PageInput in = settings_ ? settings_() : PageInput{};
     Image1->setPixmap(QPixmap::fromImage(reportLogo(in.labels[5])));
     for (int i = 0; i < 5; ++i) {
@@ -274,9 +339,13 @@ void frmReport::fill()
     const auto levels = data_.levels;
     DrawTri->setDrawing([levels](QPainter& p) { DrawTriFold(p, levels, QRectF(0, 0, 1000, 1000), {}); });
     for (int i = 0; i < 5; ++i)
-        fillTable(GridDataTable[size_t(i)], data_.tables[size_t(i)], 1400, i == 0 ? 4500 : 900);
-    tbComments->setPlainText(data_.comments);
-    tbComments->document()->setModified(false);
+        fillTable(GridDataTable[size_t(i)], data_.tables[size_t(i)], 1400, i == 0 ? 4500 : 900,
+                  [this, i](int r, int c) { return reportCellEdit(data_, i, r, c) != ReportEdit::None; });
+    // A redraw of the same sample keeps what the user is typing.
+    if (commentsSample_ != sampleId_ || !tbComments->document()->isModified()) {
+        tbComments->setPlainText(data_.comments);
+        tbComments->document()->setModified(false);
+    }
     tbComments->setReadOnly(false);
     commentsSample_ = sampleId_;
     Image1->setPixmap(QPixmap::fromImage(reportLogo(in.labels[5])));

@@ -1,7 +1,14 @@
 #pragma once
 // The report window: one sample's Trifold plot, its five tables, the logo and
 // address block, three trend plots and the comments, with a toolbar that
-// writes the same report as a PDF file.
+// writes the same report as a PDF file. With the image flag on, three
+// picture slots (Img) below the comments take pictures through mnuImgMain.
+//
+// Edits: the comments, the shown sample's Sample #, usages and viscosity
+// (report_edits.h) are stored here and raise RefreshData (the viscosity also
+// ViscChg and RecalculateAlarms, judged by the Monitor). The window follows
+// changes made anywhere (sampleEdited, sampleDeleted): it redraws once the
+// events of the moment are handled, or clears when its sample is gone.
 
 #include "report/page_composer.h"
 
@@ -12,6 +19,8 @@
 #include <memory>
 
 class QLabel;
+class QMenu;
+class QTimer;
 class QPrinter;
 class QPrintPreviewWidget;
 class QPlainTextEdit;
@@ -64,13 +73,41 @@ public:
     QLabel* Image1 = nullptr;
     std::array<QLabel*, 5> txtText{}, txtText1{};
     QPlainTextEdit* tbComments = nullptr;
+    std::array<QLabel*, 3> Img{};
+    QMenu* mnuImgMain = nullptr;
+    QAction* mnuAddImg = nullptr;
+    QAction* mnuDelImg = nullptr;
+
+    // A cell of GridDataTable(index) was edited: stored when the cell allows
+    // it and the text changed; a non-number in a numeric cell is refused
+    // with a message and the previous text put back.
+    void GridDataTable_AfterEdit(int index, int row, int column);
+    // Right button on Img(slot) while a sample is shown: "add" for an empty
+    // slot, "delete" for a used one, then the menu at `globalPos`.
+    void Img_MouseDown(int slot, const QPoint& globalPos);
+    void mnuAddImg_Click();
+    void mnuDelImg_Click();
+
+    // Changes made anywhere: a sample of the shown history (or of its
+    // equipment) redraws the window; the shown sample deleted clears it.
+    void sampleEdited(qint32 sampleId);
+    void sampleDeleted(qint32 sampleId);
 
 signals:
     void RefreshData(qint32 sampleId);
+    void ViscChg(qint32 sampleId, float dielectric, float viscosity);
+    void RecalculateAlarms(qint32 sampleId);
 
 private:
     void clear();
     void fill();
+    // The shown sample read again (after a change); cleared when it is gone.
+    void refresh();
+    void scheduleRefresh();
+    // The picture slots from the shown rows; `announce`: a missing picture
+    // gets its message (when a sample is shown, not at every redraw).
+    void showPictures(bool announce);
+    void clearPictures();
     // Stores the comment typed for the sample shown, when the user changed it
     // and it is not empty; then RefreshData.
     void saveComments();
@@ -91,6 +128,8 @@ private:
     const ReportPrinters* printers_ = nullptr;
     std::unique_ptr<QPrinter> previewPrinter_;
     QPrintPreviewWidget* preview_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
+    int imageSlot_ = 0;   // the slot of the last right-click on a picture
 };
 
 // A drawing surface with a fixed coordinate system (1000 x 1000 for the

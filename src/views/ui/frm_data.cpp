@@ -234,13 +234,17 @@ void frmData::DeleteSample()
     // Bottom row first, as the rows are removed.
     std::vector<qint32> ids = highlightedSampleIds();
     std::reverse(ids.begin(), ids.end());
+    QList<qint32> gone;
     setUpdatesEnabled(false);
     trapped("DeleteSample", [&] {
         const std::vector<qint32> deleted = model_.store().deleteSamples(ids);
         model_.removeSamples(QSet<qint32>(deleted.begin(), deleted.end()));
+        gone = QList<qint32>(deleted.begin(), deleted.end());
     });
     clearAnchors();
     setUpdatesEnabled(true);
+    if (!gone.isEmpty())
+        emit samplesDeleted(gone);
 }
 
 void frmData::recalculateSelected()
@@ -326,7 +330,8 @@ void frmData::storeSampleText(qint32 sampleId, const QString& field, const QStri
 {
     // An emptied cell stores null; a sample deleted meanwhile is skipped.
     const QVariant value = text.isEmpty() ? QVariant() : QVariant(text);
-    model_.store().setSampleField(sampleId, field, value);
+    if (model_.store().setSampleField(sampleId, field, value))
+        emit sampleEdited(sampleId);
 }
 
 void frmData::vsFlexData_AfterEdit(int gridRow, int column, const QString& text)
@@ -358,7 +363,8 @@ void frmData::vsFlexData_AfterEdit(int gridRow, int column, const QString& text)
             }
             const char* field = column == SampleGridModel::ColUnitUsage ? "UnitUsage"
                                 : column == SampleGridModel::ColOilUsage ? "OilUsage" : "OilAdded";
-            model_.store().setSampleField(sampleId, QLatin1String(field), text.trimmed());
+            if (model_.store().setSampleField(sampleId, QLatin1String(field), text.trimmed()))
+                emit sampleEdited(sampleId);
             model_.refreshRow(row);
             return;
         }
@@ -382,6 +388,7 @@ void frmData::vsFlexData_AfterEdit(int gridRow, int column, const QString& text)
         const float viscosity = float(number);
         if (!model_.store().storeViscosity(sampleId, viscosity))
             return;  // deleted meanwhile
+        emit sampleEdited(sampleId);
         model_.refreshRow(row);
         const std::optional<float> dielectric = model_.parameterValue(row, SampleGridModel::kDielectricParmId);
         if (!dielectric || model_.dielectricColumn() < 0) {

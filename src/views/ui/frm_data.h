@@ -95,6 +95,9 @@ signals:
     void SelFromGrid(qint32 sampleId);
     void RecalculateAlarms(qint32 sampleId);
     void ViscChg(qint32 sampleId, float dielectric, float viscosity);
+    // A cell of the sample was stored, or samples were deleted, by this window.
+    void sampleEdited(qint32 sampleId);
+    void samplesDeleted(const QList<qint32>& sampleIds);
 
 protected:
     void showEvent(QShowEvent* event) override;
