@@ -14,8 +14,14 @@ endfunction()
 # One GoogleTest executable per test folder, named <folder>_tests, labelled
 # <folder>; every test runs offscreen. tests/support knows the build's bin
 # folder and the source tree (binDir(), sourceDir()).
+# SERVER: the suite's tests need the test database server (the fixture "pg"
+# and its address in QQC_TEST_PG_URI, set up in tests/CMakeLists.txt).
 function(qqc_test_suite folder)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERVER" "" "LIBS" ${ARGN})
+  set(server_properties)
+  if(ARG_SERVER AND QQC_TEST_PG_URI)
+    set(server_properties FIXTURES_REQUIRED pg ENVIRONMENT_MODIFICATION "QQC_TEST_PG_URI=set:${QQC_TEST_PG_URI}")
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
   if(NOT sources)
@@ -29,5 +35,6 @@ function(qqc_test_suite folder)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${folder}
                ENVIRONMENT QT_QPA_PLATFORM=offscreen
-               TIMEOUT 120)
+               TIMEOUT 120
+               ${server_properties})
 endfunction()

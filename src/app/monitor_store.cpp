@@ -7,6 +7,7 @@
 #include "core/record.h"
 #include "db/jet_staging.h"
 #include "db/sample_database.h"
+#include "db/server_uri.h"
 #include "util/common.h"
 #include "util/program_folder.h"
 #include "util/prompter.h"
@@ -139,21 +140,25 @@ int Monitor::OpenSampleDatabase(const QString& path)
                 throw db::DbError(db::DbErr::Generic, QStringLiteral("The upgrade left an old layout."));
         }
         sampleDb_ = std::move(opened);
-        dbPath_ = path;
-        emit databasePathChanged(path);
+        // A server address is shown and remembered without its password.
+        dbPath_ = db::displayUri(path);
+        emit databasePathChanged(dbPath_);
         emit databaseOpened(&sampleDb_->database());
         // What the spool keeps for this database is stored now.
         resumeSpool();
         return 0;
     } catch (const db::DbError& e) {
-        stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: %2 %3").arg(path).arg(e.number()).arg(e.description()));
+        stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: %2 %3").arg(db::displayUri(path)).arg(e.number()).arg(e.description()));
         failure = e.number();
     }
     // Every failure takes the same path, but a file that is sound and only
     // held by another station stays the remembered database: it opens at the
     // next start once the other station lets go.
     emit databasePathChanged(QString());
-    const bool held = failure == db::DbErr::FileInUse || failure == db::DbErr::WalOnShare;
+    // So does a server database that could not be reached (down for a
+    // moment, or the network): every station would otherwise forget the lab.
+    const bool held = failure == db::DbErr::FileInUse || failure == db::DbErr::WalOnShare
+        || (db::isServerUri(path) && (failure == db::DbErr::ServerUnavailable || failure == db::DbErr::DiskIo));
     if (failure == db::DbErr::WalOnShare) {
         MessageBoxEx(QStringLiteral(" $ keeps the write-ahead log, which a station on a network share cannot use. |"
                                     " Close it on every other station, then open it here again: it is then "
@@ -161,7 +166,7 @@ int Monitor::OpenSampleDatabase(const QString& path)
                      MsgStyle::Ok, path, kSelection);
         dbPath_.clear();
     } else if (dbPath_.isEmpty()) {
-        MessageBoxEx(QStringLiteral(" Cannot open Database: $"), MsgStyle::Ok, path, kSelection);
+        MessageBoxEx(QStringLiteral(" Cannot open Database: $"), MsgStyle::Ok, db::displayUri(path), kSelection);
     } else {
         MessageBoxEx(QStringLiteral(" This Database may not be opened! | Please select another, or create a new one. "),
                      MsgStyle::Ok, QString(), kSelection);
@@ -252,7 +257,7 @@ void Monitor::openDatabaseAtStartup()
     const QString path = DatabaseSettings::readFile(iniFile());
     if (path.isEmpty()) {
         mnuDBOpen_Click();
-    } else if (QFileInfo(path).isFile()) {
+    } else if (db::isServerUri(path) || QFileInfo(path).isFile()) {
         OpenSampleDatabase(path);
     } else if (!QDir(programFolder()).entryList({QStringLiteral("*.mdb")}, QDir::Files).isEmpty()) {
         mnuDBOpen_Click();

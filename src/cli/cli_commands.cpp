@@ -4,7 +4,9 @@
 #include "cli/cli_upgrade.h"
 
 #include "config/settings.h"
+#include "db/database_copy.h"
 #include "db/sample_database.h"
+#include "db/server_uri.h"
 #include "util/ini_file.h"
 #include "util/program_folder.h"
 #include "util/vb_format.h"
@@ -187,14 +189,37 @@ int runImport(const Options& o, const QString& path, std::FILE* out, std::FILE* 
     return 0;
 }
 
+int runCopy(const Options& o, std::FILE* out, std::FILE* err)
+{
+    if (!db::isServerUri(o.from) && !QFileInfo(o.from).isFile()) {
+        warn(err, QStringLiteral("no database \"%1\"").arg(o.from));
+        return 1;
+    }
+    db::OpenOptions readOnly;
+    readOnly.access = db::OpenOptions::Access::ReadOnly;
+    const auto from = db::Database::open(o.from, readOnly);
+    const auto to = db::openCopyTarget(o.to, db::templatePath());
+    const qint64 rows = db::copyDataTables(*from, *to, progressLine(o, err, QStringLiteral("Copying rows")));
+    print(out, QStringLiteral("%1 rows copied from %2 to %3\n").arg(rows).arg(from->path(), to->path()));
+    return 0;
+}
+
 } // namespace
 
 int run(const Options& o, std::FILE* out, std::FILE* err)
 {
     if (o.command == Command::Upgrade)
         return runUpgrade(o, err);
+    if (o.command == Command::CopyDb) {
+        try {
+            return runCopy(o, out, err);
+        } catch (const db::DbError& e) {
+            warn(err, QStringLiteral("copy failed, nothing copied: %1 (error %2)").arg(e.description()).arg(e.number()));
+            return 1;
+        }
+    }
     const QString path = databasePath(o);
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    if (path.isEmpty() || (!db::isServerUri(path) && !QFileInfo(path).isFile())) {
         warn(err, QStringLiteral("no database \"%1\"").arg(path));
         return 1;
     }

@@ -58,6 +58,12 @@ QString helpText()
         "                  A Jet file (.mdb, .accdb) is converted into a new database,\n"
         "                  FILE-converted.mdb or --out F, read by this program only;\n"
         "                  FILE itself is never changed\n"
+        "  copy-db --from DB --to DB\n"
+        "                  Copy a laboratory's samples, alarm sets, oils, customers\n"
+        "                  and calibrations between a file and a PostgreSQL database\n"
+        "                  (postgresql://user@host/dbname), either way, in one\n"
+        "                  transaction; the target is made from the template when\n"
+        "                  it does not exist or is empty, and must hold no samples\n"
         "\n"
         "Options:\n"
         "  --db FILE       The database (default: the one the settings name)\n"
@@ -117,6 +123,9 @@ Parsed parseCommandLine(const QStringList& arguments)
         } else if (a == QLatin1String("--out")) {
             if (!value(o.out))
                 return fail(QStringLiteral("--out needs a file"));
+        } else if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
+            if (!value(a == QLatin1String("--from") ? o.from : o.to))
+                return fail(QStringLiteral("%1 needs a database file or postgresql:// address").arg(a));
         } else if (a == QLatin1String("--all")) {
             all = true;
         } else if (a == QLatin1String("--samples")) {
@@ -165,6 +174,8 @@ Parsed parseCommandLine(const QStringList& arguments)
         command = Command::Report;
     else if (name == QLatin1String("upgrade"))
         command = Command::Upgrade;
+    else if (name == QLatin1String("copy-db"))
+        command = Command::CopyDb;
     else
         return fail(QStringLiteral("unknown command %1").arg(name));
     o.command = *command;
@@ -193,6 +204,11 @@ Parsed parseCommandLine(const QStringList& arguments)
         return fail(QStringLiteral("--sample, --pdf and --paper belong to report"));
     if (o.acceptRowCounts && o.command != Command::Upgrade)
         return fail(QStringLiteral("--accept-row-counts is an option of upgrade"));
+    if ((o.command == Command::CopyDb) != (!o.from.isEmpty() || !o.to.isEmpty()))
+        return fail(o.command == Command::CopyDb ? QStringLiteral("copy-db needs --from DB and --to DB")
+                                                 : QStringLiteral("--from and --to belong to copy-db"));
+    if (o.command == Command::CopyDb && (o.from.isEmpty() || o.to.isEmpty() || all || someSamples || !o.out.isEmpty()))
+        return fail(QStringLiteral("copy-db takes --from DB and --to DB only"));
     if (all && someSamples)
         return fail(QStringLiteral("--all and --samples exclude each other"));
     if (exporting && !all && !someSamples)

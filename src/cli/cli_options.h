@@ -6,7 +6,8 @@
 //   quorvelqc-cli list           [--all | --samples LIST]
 //   quorvelqc-cli report         --sample N --pdf FILE [--paper a4|letter]
 //   quorvelqc-cli upgrade FILE   [--out F] [--accept-row-counts] (a Jet FILE)
-// each with [--db FILE] [--home DIR] [--quiet] (upgrade: no --db). LIST is SampleIDs and ranges,
+//   quorvelqc-cli copy-db        --from DB --to DB
+// each with [--db FILE] [--home DIR] [--quiet] (upgrade and copy-db: no --db). LIST is SampleIDs and ranges,
 // "3,5-9".
 
 #include <QString>
@@ -18,7 +19,7 @@
 
 namespace qqc::cli {
 
-enum class Command { ExportCsv, ExportGeneric, ImportGeneric, List, Report, Upgrade };
+enum class Command { ExportCsv, ExportGeneric, ImportGeneric, List, Report, Upgrade, CopyDb };
 
 struct Options {
     Command command = Command::List;
@@ -27,6 +28,7 @@ struct Options {
     QString out;          // --out
     QString importFile;   // import-generic FILE
     QString upgradeFile;  // upgrade FILE
+    QString from, to;     // copy-db: a file or a postgresql:// address each
     bool all = true;      // no --samples
     std::set<qint32> samples;
     bool quiet = false;

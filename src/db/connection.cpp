@@ -1,4 +1,5 @@
 #include "db/connection.h"
+#include "db/server_uri.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -36,6 +37,18 @@ QString isoDateTimeText(const QDateTime& dt)
 // Dates are stored as ISO text in local time, so that they sort and compare
 // as text; UTF-8 text becomes a string for Qt's driver; other values go to
 // the driver unchanged.
+QVariant fromServer(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDateTime:
+        return v.isNull() ? QVariant() : QVariant(isoDateTimeText(v.toDateTime()));
+    case QMetaType::QDate:
+        return v.isNull() ? QVariant() : QVariant(v.toDate().toString(QStringLiteral("yyyy-MM-ddT00:00:00")));
+    default:
+        return v;
+    }
+}
+
 QVariant toStored(const QVariant& v)
 {
     if (v.metaType() == QMetaType::fromType<Utf8Text>())
@@ -55,6 +68,8 @@ QVariant toStored(const QVariant& v)
 DbError fromSqlError(const QSqlError& e, const QString& context)
 {
     const QString text = e.text().trimmed().isEmpty() ? context : e.databaseText();
+    if (e.nativeErrorCode().size() == 5 || isConnectionLost(e))
+        return fromServerError(e, context);
     bool ok = false;
     const int native = e.nativeErrorCode().toInt(&ok);
     const int primary = ok ? (native & 0xff) : -1;
@@ -131,30 +146,43 @@ QSqlQuery& Connection::prepared(const QString& sql)
 
 QSqlQuery& Connection::run(const QString& sql, const QVariantList& params)
 {
-    QSqlQuery& q = prepared(sql);
-    for (int i = 0; i < params.size(); ++i)
-        q.bindValue(i, toStored(params[i]));
-    if (!q.exec()) {
+    for (bool retried = false;; retried = true) {
+        // The server prepares only statements with parameters (a table
+        // statement cannot be prepared there).
+        const bool direct = !sqlite && params.isEmpty();
+        if (direct)
+            check();
+        QSqlQuery& q = direct ? (directStatements[sql] = QSqlQuery(db)) : prepared(sql);
+        for (int i = 0; i < params.size(); ++i)
+            q.bindValue(i, toStored(params[i]));
+        if (direct ? q.exec(sql) : q.exec())
+            return q;
         const QSqlError e = q.lastError();
         q.finish();
-        throw fromSqlError(e, sql);
+        // Outside a transaction a statement on a lost server connection is
+        // tried once more on a new one (nothing of it was stored).
+        if (retried || !reconnectAfter(e))
+            throw fromSqlError(e, sql);
     }
-    return q;
 }
 
 void Connection::exec(const QString& sql)
 {
     check();
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw fromSqlError(q.lastError(), sql);
+    for (bool retried = false;; retried = true) {
+        QSqlQuery q(db);
+        if (q.exec(sql))
+            return;
+        if (retried || !reconnectAfter(q.lastError()))
+            throw fromSqlError(q.lastError(), sql);
+    }
 }
 
 const QSqlRecord& Connection::record(const QString& table)
 {
     auto it = records.find(table.toLower());
     if (it == records.end())
-        it = records.insert(table.toLower(), db.record(table));
+        it = records.insert(table.toLower(), db.record(stored(table)));
     return it.value();
 }
 
@@ -162,7 +190,7 @@ const QStringList& Connection::keyFields(const QString& table)
 {
     auto it = keys.find(table.toLower());
     if (it == keys.end()) {
-        const QSqlIndex index = db.primaryIndex(table);
+        const QSqlIndex index = db.primaryIndex(stored(table));
         QStringList names;
         for (int i = 0; i < index.count(); ++i)
             names << index.fieldName(i);
@@ -177,7 +205,16 @@ bool Connection::autoKey(const QString& table)
     if (it == autoKeys.end()) {
         const QStringList& k = keyFields(table);
         bool a = false;
-        if (k.size() == 1) {
+        if (k.size() == 1 && !sqlite) {
+            // An identity (or serial) key has a sequence behind it.
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT pg_get_serial_sequence(?, ?)"));
+            q.addBindValue(ident(table));
+            q.addBindValue(k.front());
+            if (!q.exec())
+                throw fromSqlError(q.lastError(), table);
+            a = q.next() && !q.value(0).isNull();
+        } else if (k.size() == 1) {
             const QSqlRecord& r = record(table);
             a = r.field(k.front()).isAutoValue();
         }
@@ -192,6 +229,7 @@ void Connection::release()
     releaseNative();
 #endif
     statements.clear();
+    directStatements.clear();
     records.clear();
     keys.clear();
     autoKeys.clear();
@@ -227,6 +265,8 @@ QString walOnShareText(const QString& path)
 std::unique_ptr<Database> Database::open(const QString& path, const OpenOptions& options)
 {
     using Access = OpenOptions::Access;
+    if (isServerUri(path))
+        return openServer(path, options);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         throw DbError(DbErr::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
@@ -330,6 +370,8 @@ bool Database::isOpen() const { return conn_ && conn_->open; }
 const QString& Database::path() const { return conn_->path; }
 const QString& Database::journalMode() const { return conn_->journalMode; }
 QSqlDatabase Database::connection() const { return conn_->db; }
+
+QString Database::ident(const QString& name) const { return conn_->ident(name); }
 
 bool Database::hasTable(const QString& table) const
 {

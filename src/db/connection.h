@@ -40,7 +40,15 @@ constexpr int RecordDeleted = 3167;
 // the driver unchanged.
 QVariant toStored(const QVariant& v);
 // The engine error for a driver error; `context` names the statement or file.
+// A server's errors (five-character SQLSTATE codes) map to the same numbers.
 DbError fromSqlError(const QSqlError& e, const QString& context);
+// A server error that says the connection itself is gone (server stopped or
+// restarted, network cut): the statement may work again on a new connection.
+bool isConnectionLost(const QSqlError& e);
+DbError fromServerError(const QSqlError& e, const QString& context);
+// A value as the server's driver hands it, in the form SQLite hands it:
+// dates as the stored ISO text.
+QVariant fromServer(const QVariant& v);
 // Number of "?" parameters outside quoted text.
 int countParameters(const QString& sql);
 
@@ -53,13 +61,17 @@ struct NativeStatement {
 
 struct Connection {
     QString name;
-    QString path;
+    QString path;       // the file, or the server address without password
+    QString address;    // server: the address as given (with any password), for a reconnect
     QString journalMode;
     QSqlDatabase db;
     bool open = false;
     bool sqlite = true;
+    bool readOnly = false;
     int depth = 0;
+    int busyMs = 3000;  // server: the lock wait, kept to be set again on a reconnect
     QHash<QString, QSqlQuery> statements;
+    QHash<QString, QSqlQuery> directStatements;  // server: run without preparing
     QHash<QString, QSqlRecord> records;
     QHash<QString, QStringList> keys;
     QHash<QString, bool> autoKeys;
@@ -96,8 +108,10 @@ struct Connection {
 
     QString ident(const QString& name) const
     {
-        return db.driver()->escapeIdentifier(name, QSqlDriver::TableName);
+        return db.driver()->escapeIdentifier(sqlite ? name : name.toLower(), QSqlDriver::TableName);
     }
+    // A table or column name as the database keeps it (lower case on a server).
+    QString stored(const QString& name) const { return sqlite ? name : name.toLower(); }
 
     QSqlQuery& prepared(const QString& sql);
     QSqlQuery& run(const QString& sql, const QVariantList& params);
@@ -110,6 +124,16 @@ struct Connection {
     void commit();
     void rollback();
     void release();
+
+    // Server only: opens the driver connection (again after a loss), with
+    // the lock wait and session settings; throws ServerUnavailable.
+    void connectServer();
+    // Server only: a statement failed because the connection was lost while
+    // no transaction was open: reconnects; false when that is not the case.
+    bool reconnectAfter(const QSqlError& e);
+    // A new row with the table's defaults, numbered by its auto-number key;
+    // returns the number (RETURNING on a server).
+    QVariant insertDefaultRow(const QString& table);
 };
 
 } // namespace qqc::db

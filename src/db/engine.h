@@ -16,9 +16,13 @@
 // missing, 3265 field missing, ...), so callers can trap a routine's errors in
 // one place and report "Error n(description) in routine: ...".
 //
-// SQLite is the default engine; the SQL written here stays driver-neutral
-// (quoted identifiers, "?" parameters, row-value comparisons) so another
-// Qt SQL driver can serve a shared lab database later.
+// SQLite is the default engine (a file); a PostgreSQL server (a
+// postgresql:// address, db/server_uri.h) serves a shared lab database. The
+// SQL written here stays driver-neutral (quoted identifiers, "?" parameters,
+// row-value comparisons); what differs lives in the engine's two paths. On
+// the server every table and column name is lower case: SQL elsewhere writes
+// names unquoted (folded to lower case by the server, ignored by SQLite) and
+// the reserved word as "references".
 //
 // Only the user-interface thread uses a Database and its cursors.
 
@@ -33,6 +37,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace qqc::db {
@@ -54,6 +59,8 @@ constexpr int NotADatabase = 3343;       // unrecognised database format
 constexpr int ObjectClosed = 3420;       // database closed under a cursor
 constexpr int BadParameter = 3001;       // parameter index out of range, bad key count
 constexpr int WalOnShare = 3051;         // a write-ahead-log file on a share, held by another station
+constexpr int ServerUnavailable = 3151;  // the database server cannot be reached or refused the login
+constexpr int NotOnThisDatabase = 3251;  // an operation the server's database does not offer
 } // namespace DbErr
 
 class DbError : public std::exception {
@@ -137,6 +144,9 @@ public:
     // NotADatabase (foreign file, never opened by SQLite), FileInUse (locked
     // beyond the busy time-out), WalOnShare (a write-ahead-log file on a
     // share, unless opened Exclusive).
+    // `path` may be a server address (postgresql://...): then the database is
+    // opened read-write on the server, ServerUnavailable when it cannot be
+    // reached or refuses the login.
     static std::unique_ptr<Database> open(const QString& path, const OpenOptions& options = {});
     // Sets the journal `path` keeps, on a connection that holds the file
     // alone: for a new database, or a file the caller has checked. FileInUse
@@ -152,7 +162,13 @@ public:
     // Releases the file; cursors still alive then fail with ObjectClosed.
     void close();
     bool isOpen() const;
+    // The file path, or the server address without its password.
     const QString& path() const;
+    // On a database server (not an SQLite file).
+    bool onServer() const;
+    // Changes whenever any station may have written since it was last read
+    // (a change counter of the file, or the server's transaction horizon).
+    std::pair<qint64, qint64> changeToken();
     // This connection's journal: "WAL" for a write-ahead-log file (only on a
     // local disk, or Exclusive), else the rollback journal, "TRUNCATE"
     // ("DELETE" on a read-only connection).
@@ -161,6 +177,9 @@ public:
     QSqlDatabase connection() const;
 
     bool hasTable(const QString& table) const;
+    // A table or column name quoted as this database keeps it (lower case
+    // on a server), for SQL built from names.
+    QString ident(const QString& name) const;
     // Table cursor in primary key order, positioned on the first row.
     // Throws ObjectNotFound when the table does not exist. With `fields`, the
     // cursor reads and writes only those (the key fields are always added):
@@ -216,11 +235,13 @@ public:
     void setBusyTimeout(int ms);
 
     // Writes a compacted copy of `source` to `destination` (which must not
-    // exist); the source stays as it is.
+    // exist); the source stays as it is. NotOnThisDatabase for a server
+    // database (the server compacts its own tables).
     static void compact(const QString& source, const QString& destination);
 
 private:
     Database() = default;
+    static std::unique_ptr<Database> openServer(const QString& uri, const OpenOptions& options);
     std::shared_ptr<Connection> conn_;
     friend class Recordset;
 };

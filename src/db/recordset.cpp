@@ -458,7 +458,7 @@ QVariant Recordset::value(const QString& field)
         i = rec.indexOf(field);
     if (i < 0)
         throw DbError(DbErr::ItemNotFound, QStringLiteral("Item not found in this collection (%1).").arg(field));
-    return rec.value(i);
+    return fromServer(rec.value(i));
 }
 
 void Recordset::setValue(const QString& field, const QVariant& value)

@@ -37,9 +37,7 @@ void Recordset::addNew()
             reservedOwnTx_ = true;
         }
         try {
-            QSqlQuery& q = conn_->run(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(conn_->ident(table_)), {});
-            const QVariant id = q.lastInsertId();
-            q.finish();
+            const QVariant id = conn_->insertDefaultRow(table_);
             addedKey_ << id;
             const int i = buffer_.indexOf(keyFields_.front());
             if (i >= 0)

@@ -9,8 +9,9 @@ namespace {
 
 // A value as Qt's driver hands it (integers as qlonglong, reals as double,
 // text as QString), back in its storage class.
-StoredValue fromVariant(const QVariant& v, QByteArray& buffer)
+StoredValue fromVariant(const QVariant& given, QByteArray& buffer)
 {
+    const QVariant v = fromServer(given);
     StoredValue s;
     if (v.isNull())
         return s;

@@ -1,4 +1,5 @@
 #include "db/routine_trap.h"
+#include "db/server_uri.h"
 
 #include "core/record.h"
 #include "util/program_folder.h"
@@ -73,12 +74,19 @@ std::unique_ptr<SampleDatabase> SampleDatabase::open(const QString& path, OpenSt
 std::unique_ptr<SampleDatabase> SampleDatabase::openOnce(const QString& path, OpenStatus& status,
                                                          const OpenOptions& options)
 {
+
     // The check, on a connection that cannot write: a foreign file, an old
     // layout or a broken one is refused with every byte as it was.
     {
         bool walOnShare = false;
         std::unique_ptr<SampleDatabase> check(new SampleDatabase);
         check->db_ = checkingConnection(path, options, walOnShare);
+        // A server database of another layout (or none): said plainly, and
+        // (read only on this connection) left as it was.
+        if (check->db_->onServer() && !check->db_->hasTable(QStringLiteral("SystemData")))
+            throw DbError(DbErr::NotADatabase,
+                          QStringLiteral("%1 holds no sample database of this program; it was left untouched.")
+                              .arg(check->db_->path()));
         if (!check->attach()) {
             status = OpenStatus::NeedsUpgrade;
             return nullptr;

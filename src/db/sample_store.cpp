@@ -185,7 +185,7 @@ qint32 SampleDatabase::heldTestId(const TestRecord& record, const QDateTime& arr
 
 QString SampleDatabase::ident(const QString& name) const
 {
-    return db_->connection().driver()->escapeIdentifier(name, QSqlDriver::TableName);
+    return db_->ident(name);
 }
 
 qint32 SampleDatabase::insertSample(const QDateTime& now, const SampleDefaults& defaults, const TestRecord* record,
@@ -217,8 +217,9 @@ qint32 SampleDatabase::insertSample(const QDateTime& now, const SampleDefaults& 
         // The number is known before the row is written, so the row goes in
         // whole with its Sample # (the number as text). The number after the
         // one this transaction stored last needs no look-up while nothing
-        // else wrote to Samples.
-        const qint64 next = nextSampleId_.stamp && !db.changedSince(nextSampleId_.stamp, samplesOnly)
+        // else wrote to Samples. A server's stations number from one shared
+        // sequence, so there every number comes from it.
+        const qint64 next = !db.onServer() && nextSampleId_.stamp && !db.changedSince(nextSampleId_.stamp, samplesOnly)
                               ? nextSampleId_.number
                               : db.nextAutoNumber(samplesTable);
         QVariantList values;

@@ -39,7 +39,7 @@ QVariant Database::queryValue(const QString& sql, const QVariantList& params)
 #endif
     QSqlQuery& q = conn_->run(sql, params);
     if (q.next())
-        value = q.value(0);
+        value = fromServer(q.value(0));
     q.finish();
     return value;
 }
@@ -57,14 +57,17 @@ qint64 Database::nextAutoNumber(const QString& table)
         const QString highest = QStringLiteral("(SELECT MAX(%1) FROM %2)").arg(key, conn_->ident(table));
         // SQLite never hands out a number again, even after the newest rows
         // were deleted: it remembers the highest one in sqlite_sequence, and
-        // moves it on when a row is written with its number. Another engine
-        // with a sequence-backed key would need its sequence moved on too.
+        // moves it on when a row is written with its number. A server takes
+        // the number from the key's sequence: stations storing at once each
+        // get their own, and a number is never handed out twice.
         sql = conn_->sqlite
             ? QStringLiteral("SELECT MAX(COALESCE((SELECT seq FROM sqlite_sequence WHERE name = ?), 0), "
                              "COALESCE(%1, 0)) + 1").arg(highest)
-            : QStringLiteral("SELECT COALESCE(%1, 0) + 1").arg(highest);
+            : QStringLiteral("SELECT nextval(pg_get_serial_sequence(?, ?))");
     }
-    return queryValue(sql, conn_->sqlite ? QVariantList{table} : QVariantList{}).toLongLong();
+    return queryValue(sql, conn_->sqlite ? QVariantList{table}
+                                         : QVariantList{conn_->ident(table), conn_->stored(conn_->keyFields(table).front())})
+        .toLongLong();
 }
 
 int Database::executeOn(const QString& table, const QString& sql, const QVariantList& params, QVariant* insertId)
@@ -78,9 +81,15 @@ int Database::executeOn(const QString& table, const QString& sql, const QVariant
             return n;
         }
 #endif
-        QSqlQuery& q = conn_->run(sql, params);
+        // A server names the number of an inserted row by RETURNING.
+        const bool returning = insertId && !conn_->sqlite && conn_->autoKey(table);
+        QSqlQuery& q = conn_->run(returning ? sql + QStringLiteral(" RETURNING ") + conn_->ident(conn_->keyFields(table).front())
+                                            : sql,
+                                  params);
         const int n = q.numRowsAffected();
-        if (insertId)
+        if (returning)
+            *insertId = q.next() ? q.value(0) : QVariant();
+        else if (insertId)
             *insertId = q.lastInsertId();
         q.finish();
         *clock = ++conn_->clock;

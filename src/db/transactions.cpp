@@ -1,4 +1,5 @@
 #include "db/connection.h"
+#include "db/server_uri.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,10 +17,10 @@ void Connection::begin()
     if (depth == 0) {
         // IMMEDIATE takes the write lock at once, so a busy file is waited
         // for (busy time-out) instead of failing half-way through the work.
-        if (sqlite)
-            exec(QStringLiteral("BEGIN IMMEDIATE"));
-        else if (!db.transaction())
-            throw fromSqlError(db.lastError(), path);
+        // A server locks rows as they are written (a new sample number
+        // comes from the key's sequence, so stations never wait for each
+        // other to number a sample).
+        exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     } else {
         exec(QStringLiteral("SAVEPOINT qqc_sp%1").arg(depth));
     }
@@ -33,10 +34,7 @@ void Connection::commit()
         throw DbError(DbErr::Generic, QStringLiteral("Commit without a transaction."));
     if (depth == 1) {
         globalChange();
-        if (sqlite)
-            exec(QStringLiteral("COMMIT"));
-        else if (!db.commit())
-            throw fromSqlError(db.lastError(), path);
+        exec(QStringLiteral("COMMIT"));
     } else {
         exec(QStringLiteral("RELEASE SAVEPOINT qqc_sp%1").arg(depth - 1));
     }
@@ -54,7 +52,7 @@ void Connection::rollback()
         if (sqlite)
             exec(QStringLiteral("ROLLBACK"));
         else
-            db.rollback();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));  // a lost connection has nothing to roll back
     } else {
         exec(QStringLiteral("ROLLBACK TO SAVEPOINT qqc_sp%1").arg(depth));
         exec(QStringLiteral("RELEASE SAVEPOINT qqc_sp%1").arg(depth));
@@ -74,6 +72,8 @@ int Database::transactionDepth() const { return conn_ ? conn_->depth : 0; }
 int Database::busyTimeout() const
 {
     conn_->check();
+    if (!conn_->sqlite)
+        return conn_->busyMs;
     QSqlQuery q(conn_->db);
     if (!q.exec(QStringLiteral("PRAGMA busy_timeout")) || !q.next())
         throw fromSqlError(q.lastError(), QStringLiteral("PRAGMA busy_timeout"));
@@ -82,11 +82,20 @@ int Database::busyTimeout() const
 
 void Database::setBusyTimeout(int ms)
 {
+    if (!conn_->sqlite) {
+        conn_->exec(QStringLiteral("SET lock_timeout = %1").arg(ms));
+        conn_->busyMs = ms;
+        return;
+    }
     conn_->exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(ms));
 }
 
 void Database::compact(const QString& source, const QString& destination)
 {
+    if (isServerUri(source) || isServerUri(destination))
+        throw DbError(DbErr::NotOnThisDatabase,
+                      QStringLiteral("Compact is not available on this database (%1): the server keeps its own "
+                                     "tables compact.").arg(displayUri(isServerUri(source) ? source : destination)));
     if (QFileInfo::exists(destination))
         throw DbError(DbErr::Generic, QStringLiteral("Database '%1' already exists.").arg(destination));
     auto db = Database::open(source);

@@ -152,7 +152,7 @@ ReportData readReport(db::Database& db, qint32 sampleId)
     QString oil = QStringLiteral("No Reference Oil");
     if (!refId.isNull() && refId.toInt() != 0) {
         QSqlQuery q = run(db,
-                          "SELECT Supplier, BrandName, OilDescription, RefDielectric FROM \"References\" "
+                          "SELECT Supplier, BrandName, OilDescription, RefDielectric FROM \"references\" "
                           "WHERE RefID = ?",
                           {refId});
         oil = q.next() ? text(q.value(0)) + " " + text(q.value(1)) + " " + text(q.value(2)) + " - " +

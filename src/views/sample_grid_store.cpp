@@ -190,8 +190,7 @@ std::vector<qint32> SampleGridStore::byParameter(int parmId, const std::vector<q
 std::pair<qint64, qint64> SampleGridStore::changeToken() const
 {
     connection();  // throws when no database is open
-    return {database_->queryValue(QStringLiteral("PRAGMA data_version")).toLongLong(),
-            database_->queryValue(QStringLiteral("SELECT total_changes()")).toLongLong()};
+    return database_->changeToken();
 }
 
 QHash<qint32, GridSampleRow> SampleGridStore::fetchRows(const std::vector<qint32>& ids) const

@@ -1,14 +1,21 @@
 #pragma once
-// A fresh copy of the built template in a temporary program folder.
+// A fresh copy of the built template in a temporary program folder, or a
+// fresh database on the test server made from it.
 #include "core/record.h"
+#include "db/database_copy.h"
 #include "db/sample_database.h"
+#include "db/server_uri.h"
 #include "support/temp_home.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace qqc::test {
 
@@ -19,18 +26,71 @@ inline QString builtTemplate()
     return dir + "/DBquorqc.tpl";
 }
 
-// Runs plain SQL on a database file through a connection of its own.
+// The test server's "postgres" database (scripts/pg_cluster.sh, started by
+// ctest); empty when there is none.
+inline QString serverAdminUri() { return qEnvironmentVariable("QQC_TEST_PG_URI"); }
+
+// A Qt SQL connection of its own to a file or a server database.
+inline QSqlDatabase plainConnection(const QString& pathOrUri, const QString& name)
+{
+    if (!db::isServerUri(pathOrUri)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(pathOrUri);
+        return db;
+    }
+    db::ServerAddress a;
+    db::parseServerUri(pathOrUri, a);
+    QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
+    db.setHostName(a.host);
+    db.setPort(a.port);
+    db.setUserName(a.user);
+    db.setPassword(a.password);
+    db.setDatabaseName(a.database);
+    return db;
+}
+
+// Runs plain SQL on a database through a connection of its own; on a
+// server, in the server's dialect.
 inline void runSql(const QString& path, const QStringList& statements)
 {
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fixture-sql");
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
+        QSqlDatabase db = plainConnection(path, "fixture-sql");
+        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
         QSqlQuery q(db);
-        for (const QString& s : statements)
-            ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        for (const QString& s : statements) {
+            const QStringList forms = db::isServerUri(path) ? db::serverStatements(s) : QStringList{s};
+            for (const QString& f : forms)
+                ASSERT_TRUE(q.exec(f)) << f.toStdString() << ": " << q.lastError().text().toStdString();
+        }
     }
     QSqlDatabase::removeDatabase("fixture-sql");
+}
+
+// An empty database of its own on the test server, dropped afterwards.
+class ServerDatabase {
+public:
+    ServerDatabase()
+    {
+        static std::atomic<int> counter{0};
+        name_ = QString("qqc_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+        admin({"DROP DATABASE IF EXISTS " + name_, "CREATE DATABASE " + name_});
+        QUrl url(serverAdminUri());
+        url.setPath("/" + name_);
+        uri_ = url.toString();
+    }
+    ~ServerDatabase() { admin({"DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)"}); }
+    const QString& uri() const { return uri_; }
+
+private:
+    static void admin(const QStringList& statements) { runSql(serverAdminUri(), statements); }
+    QString name_, uri_;
+};
+
+// The engines a database test runs on.
+enum class Engine { File, Server };
+inline std::string engineName(const ::testing::TestParamInfo<Engine>& info)
+{
+    return info.param == Engine::File ? "File" : "Server";
 }
 
 class TemplateCopy : public ::testing::Test {
@@ -47,12 +107,40 @@ protected:
 
     std::unique_ptr<db::SampleDatabase> openStore()
     {
+        return openStoreAt(path);
+    }
+    std::unique_ptr<db::SampleDatabase> openStoreAt(const QString& path)
+    {
         auto status = db::SampleDatabase::OpenStatus::NeedsUpgrade;
         auto s = db::SampleDatabase::open(path, status);
         EXPECT_EQ(db::SampleDatabase::OpenStatus::Opened, status);
         return s;
     }
 };
+
+// The template on the engine the test runs on: `path` is the file, or the
+// address of a new server database made from the template. Without a test
+// server, the server runs are skipped with a message.
+class EngineCopy : public TemplateCopy, public ::testing::WithParamInterface<Engine> {
+protected:
+    std::unique_ptr<ServerDatabase> server;
+
+    void SetUp() override
+    {
+        TemplateCopy::SetUp();
+        if (GetParam() == Engine::File)
+            return;
+        if (serverAdminUri().isEmpty())
+            GTEST_SKIP() << "no test server (QQC_TEST_PG_URI unset; scripts/pg_cluster.sh starts one)";
+        server = std::make_unique<ServerDatabase>();
+        path = server->uri();
+        ASSERT_NO_THROW(db::createServerDatabase(path, builtTemplate()));
+    }
+    bool onServer() const { return GetParam() == Engine::Server; }
+};
+
+#define QQC_BOTH_ENGINES(Suite) \
+    INSTANTIATE_TEST_SUITE_P(Engines, Suite, ::testing::Values(test::Engine::File, test::Engine::Server), test::engineName)
 
 // A test record with the given results, raw readings and the calibration
 // 3500/2900 at 2.20/3.00.

@@ -1,4 +1,5 @@
-// The database engine layer against real SQLite files.
+// The database engine layer against real SQLite files (and, for what both
+// engines do alike, the test server).
 #include "db/engine.h"
 #include "db_fixture.h"
 #include "support/temp_home.h"
@@ -46,6 +47,26 @@ protected:
         return Database::open(path);
     }
 };
+
+// The tests of what both engines do alike run on a file and on the test
+// server; the ones above and below stay on files (journals, locks, compact,
+// SQLite's own numbering).
+class BothEngines : public EngineTest, public ::testing::WithParamInterface<qqc::test::Engine> {
+protected:
+    std::unique_ptr<qqc::test::ServerDatabase> server;
+
+    void SetUp() override
+    {
+        if (GetParam() == qqc::test::Engine::File)
+            return;
+        if (qqc::test::serverAdminUri().isEmpty())
+            GTEST_SKIP() << "no test server (QQC_TEST_PG_URI unset; scripts/pg_cluster.sh starts one)";
+        server = std::make_unique<qqc::test::ServerDatabase>();
+        path = server->uri();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Engines, BothEngines,
+                         ::testing::Values(qqc::test::Engine::File, qqc::test::Engine::Server), qqc::test::engineName);
 
 int expectError(int number, const std::function<void()>& f)
 {
@@ -120,7 +141,7 @@ TEST_F(EngineTest, MissingObjectsAndFieldsGiveTheirNumbers)
     EXPECT_EQ(QStringList({"SampleID", "SampleNum", "SampleDate", "RefID", "Value"}), rs->fieldNames());
 }
 
-TEST_F(EngineTest, TableCursorWalksAndSeeksInKeyOrderAcrossPages)
+TEST_P(BothEngines, TableCursorWalksAndSeeksInKeyOrderAcrossPages)
 {
     auto db = openWith(300);
     auto details = db->openTable("SampleDetails");
@@ -197,7 +218,7 @@ TEST_F(EngineTest, AddNewAssignsTheAutoNumberBeforeUpdate)
     t.commit();
 }
 
-TEST_F(EngineTest, EditUpdateDeleteAndTextToNumberConversion)
+TEST_P(BothEngines, EditUpdateDeleteAndTextToNumberConversion)
 {
     auto db = openWith(3);
     auto details = db->openTable("SampleDetails");
@@ -241,7 +262,7 @@ TEST_F(EngineTest, EditUpdateDeleteAndTextToNumberConversion)
     EXPECT_TRUE(samples->value("SampleNum").isNull()) << "an empty field reads as null";
 }
 
-TEST_F(EngineTest, StoredQueryParametersPersistRequeryReflectsChangesAndHashDatesWork)
+TEST_P(BothEngines, StoredQueryParametersPersistRequeryReflectsChangesAndHashDatesWork)
 {
     auto db = openWith(3);
     auto def = db->queryDef("DetailsOf");
