@@ -39,11 +39,15 @@ QString isoDateTimeText(const QDateTime& dt)
 // the driver unchanged.
 QVariant fromServer(const QVariant& v)
 {
+    // The server's driver gives an empty field its column's type (whose
+    // text is "0"); SQLite's gives a plain null.
+    if (v.isNull())
+        return QVariant();
     switch (v.typeId()) {
     case QMetaType::QDateTime:
-        return v.isNull() ? QVariant() : QVariant(isoDateTimeText(v.toDateTime()));
+        return isoDateTimeText(v.toDateTime());
     case QMetaType::QDate:
-        return v.isNull() ? QVariant() : QVariant(v.toDate().toString(QStringLiteral("yyyy-MM-ddT00:00:00")));
+        return v.toDate().toString(QStringLiteral("yyyy-MM-ddT00:00:00"));
     default:
         return v;
     }
@@ -134,12 +138,14 @@ QSqlQuery& Connection::prepared(const QString& sql)
 {
     check();
     auto it = statements.find(sql);
-    if (it == statements.end()) {
+    for (bool retried = false; it == statements.end(); retried = true) {
+        // A server prepares on the server: a lost connection shows here first.
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.prepare(sql))
-            throw fromSqlError(q.lastError(), sql);
-        it = statements.insert(sql, q);
+        if (q.prepare(sql))
+            it = statements.insert(sql, q);
+        else if (retried || !reconnectAfter(q.lastError()))
+            throw error(q.lastError(), sql);
     }
     return it.value();
 }
@@ -162,7 +168,7 @@ QSqlQuery& Connection::run(const QString& sql, const QVariantList& params)
         // Outside a transaction a statement on a lost server connection is
         // tried once more on a new one (nothing of it was stored).
         if (retried || !reconnectAfter(e))
-            throw fromSqlError(e, sql);
+            throw error(e, sql);
     }
 }
 
@@ -174,7 +180,7 @@ void Connection::exec(const QString& sql)
         if (q.exec(sql))
             return;
         if (retried || !reconnectAfter(q.lastError()))
-            throw fromSqlError(q.lastError(), sql);
+            throw error(q.lastError(), sql);
     }
 }
 

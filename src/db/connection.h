@@ -18,6 +18,7 @@
 #include "db/engine.h"
 
 #include <QHash>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlDriver>
 #include <QSqlRecord>
@@ -128,6 +129,14 @@ struct Connection {
     // Server only: opens the driver connection (again after a loss), with
     // the lock wait and session settings; throws ServerUnavailable.
     void connectServer();
+    // A server statement that failed because the connection is gone (the
+    // driver then often gives no text at all).
+    bool lost(const QSqlError& e) const
+    {
+        return !sqlite && (isConnectionLost(e) || (e.nativeErrorCode().isEmpty() && e.databaseText().trimmed().isEmpty()));
+    }
+    // The engine error for a failed statement of this connection.
+    DbError error(const QSqlError& e, const QString& context) const;
     // Server only: a statement failed because the connection was lost while
     // no transaction was open: reconnects; false when that is not the case.
     bool reconnectAfter(const QSqlError& e);

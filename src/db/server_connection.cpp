@@ -97,9 +97,17 @@ void Connection::connectServer()
         throw fromSqlError(q.lastError(), path);
 }
 
+DbError Connection::error(const QSqlError& e, const QString& context) const
+{
+    if (lost(e))
+        return DbError(DbErr::DiskIo, QStringLiteral("Disk or network error (the connection to the database server %1 "
+                                                     "was lost).").arg(path));
+    return fromSqlError(e, context);
+}
+
 bool Connection::reconnectAfter(const QSqlError& e)
 {
-    if (sqlite || depth > 0 || !open || !isConnectionLost(e))
+    if (sqlite || depth > 0 || !open || !lost(e))
         return false;
     statements.clear();
     directStatements.clear();
