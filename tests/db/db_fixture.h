@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -64,6 +65,28 @@ inline void runSql(const QString& path, const QStringList& statements)
         }
     }
     QSqlDatabase::removeDatabase("fixture-sql");
+}
+
+// The rows a query returns on a database file, fields joined by "," and
+// rows by " | ", a null field as "null": one string to compare whole.
+inline QString queryRows(const QString& path, const QString& sql)
+{
+    QStringList out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fixture-rows");
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open());
+        QSqlQuery q(db);
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+        while (q.next()) {
+            QStringList fields;
+            for (int i = 0; i < q.record().count(); ++i)
+                fields << (q.value(i).isNull() ? QString("null") : q.value(i).toString());
+            out << fields.join(',');
+        }
+    }
+    QSqlDatabase::removeDatabase("fixture-rows");
+    return out.join(" | ");
 }
 
 // An empty database of its own on the test server, dropped afterwards.

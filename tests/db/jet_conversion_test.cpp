@@ -15,26 +15,6 @@ using namespace qqc::test;
 
 namespace {
 
-QString rows(const QString& path, const QString& sql)
-{
-    QStringList out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "jet-read");
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-        QSqlQuery q(db);
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-        while (q.next()) {
-            QStringList fields;
-            for (int i = 0; i < q.record().count(); ++i)
-                fields << (q.value(i).isNull() ? QString("null") : q.value(i).toString());
-            out << fields.join(',');
-        }
-    }
-    QSqlDatabase::removeDatabase("jet-read");
-    return out.join(" | ");
-}
-
 class JetConversion : public ::testing::Test {
 protected:
     TempHome home;
@@ -79,17 +59,17 @@ TEST_F(JetConversion, AnOldLayoutArrivesWithEveryKeyValueAndCounterAndTheJetFile
 
     EXPECT_EQ("3,A-3,2024-01-05T08:00:00,Océ line | 5,5,2024-01-06T09:30:00,null | 7,7,2024-02-01T10:00:00,null | "
               "9,9,2024-02-10T10:00:00,null | 11,11,2024-03-01T11:15:20,null | 12,12,2024-03-02T11:15:20,null",
-              rows(out, "SELECT SampleID, SampleNum, SampleDate, Comments FROM Samples ORDER BY SampleID").toStdString());
+              queryRows(out, "SELECT SampleID, SampleNum, SampleDate, Comments FROM Samples ORDER BY SampleID").toStdString());
     // Singles arrive as the store keeps them: the float's own value.
     EXPECT_EQ(QString::number(double(2.25f)) + "," + QString::number(double(31.5f)),
-              rows(out, "SELECT RefDielectric, (SELECT Value FROM SampleDetails WHERE SampleID = 3 AND ParmID = 59) "
+              queryRows(out, "SELECT RefDielectric, (SELECT Value FROM SampleDetails WHERE SampleID = 3 AND ParmID = 59) "
                         "FROM Samples WHERE SampleID = 3"));
-    EXPECT_EQ("4,Müller,Köln", rows(out, "SELECT CustomerID, Lastname, City FROM Customers"));
+    EXPECT_EQ("4,Müller,Köln", queryRows(out, "SELECT CustomerID, Lastname, City FROM Customers"));
     EXPECT_EQ("2024-01-05T08:00:00,3500 | 2024-03-01T11:15:20,3400",
-              rows(out, "SELECT CalDate, Freq220 FROM CalData ORDER BY CalDate"));
-    EXPECT_EQ("300", rows(out, "SELECT Databaseversion FROM SystemData"));
+              queryRows(out, "SELECT CalDate, Freq220 FROM CalData ORDER BY CalDate"));
+    EXPECT_EQ("300", queryRows(out, "SELECT Databaseversion FROM SystemData"));
     // Sample 13 was deleted in the Jet file: its number is never handed out again.
-    EXPECT_EQ("13", rows(out, "SELECT seq FROM sqlite_sequence WHERE name = 'Samples'"));
+    EXPECT_EQ("13", queryRows(out, "SELECT seq FROM sqlite_sequence WHERE name = 'Samples'"));
     EXPECT_EQ(6, r.upgrade.summary.rowsOf("Samples"));
 }
 

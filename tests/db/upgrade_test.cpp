@@ -12,26 +12,6 @@ using namespace qqc::test;
 
 namespace {
 
-QString rows(const QString& path, const QString& sql)
-{
-    QStringList out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "upgrade-read");
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
-        QSqlQuery q(db);
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-        while (q.next()) {
-            QStringList fields;
-            for (int i = 0; i < q.record().count(); ++i)
-                fields << (q.value(i).isNull() ? QString("null") : q.value(i).toString());
-            out << fields.join(',');
-        }
-    }
-    QSqlDatabase::removeDatabase("upgrade-read");
-    return out.join(" | ");
-}
-
 QMap<QString, QByteArray> folderBytes(const QString& dir)
 {
     QMap<QString, QByteArray> files;
@@ -83,34 +63,34 @@ TEST_F(Upgrade, KeepsEveryKeyAndValueMergesTheSetsAndDerivesTheHistory)
     EXPECT_EQ("3,A-3,2024-01-05T08:00:00,PUMP 1,2,1,4,Océ line,1,2,3,null | 5,5,2024-01-06T09:30:00,PUMP 1,2,7,null,null,null,null"
               " | 7,7,2024-02-01T10:00:00,PUMP 2,1,1,4,null,null,null | 9,9,2024-02-10T10:00:00,PUMP 2,1,1,4,null,null,null"
               " | 11,11,2024-03-01T11:15:20,PUMP 2,1,1,4,null,null,null | 12,12,2024-03-02T11:15:20,PUMP 2,1,1,4,null,null,null",
-              rows(path, "SELECT SampleID, SampleNum, SampleDate, EquipmentID, RefID, AlarmID, CustomerID, Comments, raw8700, "
+              queryRows(path, "SELECT SampleID, SampleNum, SampleDate, EquipmentID, RefID, AlarmID, CustomerID, Comments, raw8700, "
                          "UnitUsage FROM Samples ORDER BY SampleID"));
-    EXPECT_EQ("3,58,2.5,0 | 3,59,31.5,2 | 5,58,2.4,1", rows(path, "SELECT * FROM SampleDetails"));
-    EXPECT_EQ("4,Müller,null,Köln", rows(path, "SELECT CustomerID, Lastname, FirstName, City FROM Customers"));
+    EXPECT_EQ("3,58,2.5,0 | 3,59,31.5,2 | 5,58,2.4,1", queryRows(path, "SELECT * FROM SampleDetails"));
+    EXPECT_EQ("4,Müller,null,Köln", queryRows(path, "SELECT CustomerID, Lastname, FirstName, City FROM Customers"));
 
     // Set 1 takes the user's fields and limits and keeps the template's
     // limits for the parameters it lacked; set 7 comes as it was.
-    EXPECT_EQ("1,Our limits | 7,Gearboxes", rows(path, "SELECT * FROM AlarmSets ORDER BY AlarmID"));
+    EXPECT_EQ("1,Our limits | 7,Gearboxes", queryRows(path, "SELECT * FROM AlarmSets ORDER BY AlarmID"));
     EXPECT_EQ("1,56,10,20,35,50 | 1,59,5,6,7,8 | 1,60,1,2,4,8 | 1,73,5,10,15,25 | 7,60,1,2,3,4",
-              rows(path, "SELECT * FROM AlarmData ORDER BY AlarmID, ParmID"));
+              queryRows(path, "SELECT * FROM AlarmData ORDER BY AlarmID, ParmID"));
     ASSERT_EQ(1u, result.summary.templateLimitsAdded.size());
     EXPECT_EQ(1, result.summary.templateLimitsAdded[0].alarmId);
     EXPECT_EQ((std::vector<int>{56, 60, 73}), result.summary.templateLimitsAdded[0].parmIds);
     // Reference 1 overwritten where the user's row has a field, 2 added.
     EXPECT_EQ("1,Shell,Tellus 46,Mineral hydraulic oil (edit to match your new oil),46 | 2,Mobil,DTE 25,null,0",
-              rows(path, "SELECT RefID, Supplier, BrandName, OilDescription, RefVisc40 FROM \"References\""));
+              queryRows(path, "SELECT RefID, Supplier, BrandName, OilDescription, RefVisc40 FROM \"References\""));
 
     // Kept beyond the classic copy: Defaults, Images, catalogue rows.
-    EXPECT_EQ("1,2,7", rows(path, "SELECT * FROM Defaults"));
-    EXPECT_EQ("3,1,pump1.jpg", rows(path, "SELECT SampleID, ReportSlot, ImageFile FROM Images"));
+    EXPECT_EQ("1,2,7", queryRows(path, "SELECT * FROM Defaults"));
+    EXPECT_EQ("3,1,pump1.jpg", queryRows(path, "SELECT SampleID, ReportSlot, ImageFile FROM Images"));
     EXPECT_EQ("58,Dielectric | 99,TAN | 1001,Lab note",
-              rows(path, "SELECT ParmID, ParmDescription FROM Parameters WHERE ParmID IN (20, 58, 99, 1001)"));
+              queryRows(path, "SELECT ParmID, ParmDescription FROM Parameters WHERE ParmID IN (20, 58, 99, 1001)"));
     EXPECT_EQ(1, result.summary.skippedOf("Parameters"));
 
     // The hand-worked history: an empty text and a malformed one leave the
     // previous text, so sample 11 is the only change after sample 3.
     EXPECT_EQ("2024-01-05T08:00:00,3500,2900,220,300 | 2024-03-01T11:15:20,3400,2950,220,301",
-              rows(path, "SELECT CalDate, Freq220, Freq300, Diel220, Diel300 FROM CalData ORDER BY CalID"));
+              queryRows(path, "SELECT CalDate, Freq220, Freq300, Diel220, Diel300 FROM CalData ORDER BY CalID"));
     EXPECT_EQ(2, result.summary.calibrationRowsDerived);
     EXPECT_EQ(1, result.summary.skippedOf("CalData"));
     EXPECT_EQ(6, result.summary.rowsOf("Samples"));
@@ -118,7 +98,7 @@ TEST_F(Upgrade, KeepsEveryKeyAndValueMergesTheSetsAndDerivesTheHistory)
     // The backup opens with the old data; no stray file is left.
     EXPECT_EQ(home.file("LAB.bak"), result.summary.backupPath);
     EXPECT_EQ(299, readLayoutVersion(result.summary.backupPath));
-    EXPECT_EQ("6", rows(result.summary.backupPath, "SELECT count(*) FROM Samples"));
+    EXPECT_EQ("6", queryRows(result.summary.backupPath, "SELECT count(*) FROM Samples"));
     EXPECT_EQ((QStringList{"LAB.bak", "LAB.MDB"}), QDir(home.path()).entryList(QDir::Files | QDir::Hidden));
 
     // The next test is numbered after the deleted sample 13.
@@ -145,10 +125,10 @@ TEST_F(Upgrade, AStagingFileOfTheCurrentLayoutBringsItsOwnHistoryAndCountersToAN
     const UpgradeResult result = upgradeDatabase(r);
     ASSERT_EQ(UpgradeResult::Done, result.outcome) << result.error.toStdString();
     EXPECT_EQ(before, home.read("LAB.MDB"));
-    EXPECT_EQ("4,2023-05-01T00:00:00,1,2,3,4", rows(r.destination, "SELECT * FROM CalData"));
+    EXPECT_EQ("4,2023-05-01T00:00:00,1,2,3,4", queryRows(r.destination, "SELECT * FROM CalData"));
     EXPECT_EQ(0, result.summary.calibrationRowsDerived);
-    EXPECT_EQ("40", rows(r.destination, "SELECT seq FROM sqlite_sequence WHERE name = 'Samples'"));
-    EXPECT_EQ("4", rows(r.destination, "SELECT seq FROM sqlite_sequence WHERE name = 'Customers'"));
+    EXPECT_EQ("40", queryRows(r.destination, "SELECT seq FROM sqlite_sequence WHERE name = 'Samples'"));
+    EXPECT_EQ("4", queryRows(r.destination, "SELECT seq FROM sqlite_sequence WHERE name = 'Customers'"));
     EXPECT_EQ((QStringList{"LAB-converted.mdb", "LAB.MDB"}), QDir(home.path()).entryList(QDir::Files | QDir::Hidden));
 }
 
