@@ -17,6 +17,7 @@
 #include "report/ui/frm_cal.h"
 #include "report/ui/frm_chart.h"
 #include "report/ui/plot_widget.h"
+#include "bench_options.h"
 #include "sample_db_builder.h"
 
 #include <QApplication>
@@ -90,21 +91,14 @@ void addCalibrations(db::Database& db, int count)
 int main(int argc, char** argv)
 {
     QString dbPath;
-    int count = 100000;
-    int cals = 10000;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a = argv[i];
-        if (a == "--db" && i + 1 < argc)
-            dbPath = QString::fromLocal8Bit(argv[++i]);
-        else if (a == "--samples" && i + 1 < argc)
-            count = std::atoi(argv[++i]);
-        else if (a == "--cals" && i + 1 < argc)
-            cals = std::atoi(argv[++i]);
-        else {
-            std::fprintf(stderr, "usage: bench_chart [--db PATH] [--samples N] [--cals N]\n");
-            return 2;
-        }
-    }
+    QString samples = QStringLiteral("100000");
+    QString calibrations = QStringLiteral("10000");
+    if (const int rc = bench::readOptions(argc, argv, "bench_chart [--db PATH] [--samples N] [--cals N]",
+                                          {{"--db", &dbPath}, {"--samples", &samples}, {"--cals", &calibrations}});
+        rc >= 0)
+        return rc;
+    const int count = samples.toInt();
+    const int cals = calibrations.toInt();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -11,6 +11,7 @@
 // one equipment (the report reads the last 5 or 12 through the equipment
 // index either way).
 
+#include "bench_options.h"
 #include "sample_db_builder.h"
 #include "config/settings.h"
 #include "db/sample_database.h"
@@ -209,18 +210,12 @@ void measurePictures(const QString& work)
 int main(int argc, char** argv)
 {
     QString dbPath;
-    int count = 100000;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a = argv[i];
-        if (a == "--db" && i + 1 < argc)
-            dbPath = QString::fromLocal8Bit(argv[++i]);
-        else if (a == "--samples" && i + 1 < argc)
-            count = std::atoi(argv[++i]);
-        else {
-            std::fprintf(stderr, "usage: bench_report [--db PATH] [--samples N]\n");
-            return 2;
-        }
-    }
+    QString samples = QStringLiteral("100000");
+    if (const int rc = qqc::bench::readOptions(argc, argv, "bench_report [--db PATH] [--samples N]",
+                                               {{"--db", &dbPath}, {"--samples", &samples}});
+        rc >= 0)
+        return rc;
+    const int count = samples.toInt();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
