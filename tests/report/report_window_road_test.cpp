@@ -159,7 +159,7 @@ TEST_F(ReportRoad, PicturesAreCopiedIntoImgShownAndDeletedWithScriptedAnswers)
     ASSERT_TRUE(photo.save(home.file("camera/gear.png")));
 
     const auto rightClick = [&](int slot) {
-        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
         QCoreApplication::sendEvent(report->Img[size_t(slot)], &e);
         report->mnuImgMain->hide();
     };
