@@ -10,6 +10,7 @@
 #include "report/ui/frm_chart.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
+#include "app/station.h"
 #include "sim/unit_model.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -42,11 +43,8 @@ protected:
     void startUp(const QByteArray& misc)
     {
         ASSERT_TRUE(unit.ok());
-        dbPath = home.file("lab.mdb");
-        ASSERT_TRUE(QFile::copy(test::builtTemplate(), dbPath));
-        QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::WriteOwner);
-        home.write("quorvelqc.ini", "[COMM]\r\nPORT=1\r\nDEVICE=" + unit.device().toUtf8() + "\r\n[Database]\r\nFile=" +
-                                        dbPath.toUtf8() + "\r\n[MISC]\r\n" + misc);
+        dbPath = test::copyTemplate(home, "lab.mdb");
+        home.write("quorvelqc.ini", test::stationSettings(unit.device(), dbPath) + "\r\n[MISC]\r\n" + misc);
         form = std::make_unique<MDIForm8700>();
         form->startUp();
         ASSERT_TRUE(form->monitor().unitLink().isOpen()) << prompts.texts().join("\n").toStdString();

@@ -9,6 +9,7 @@
 #include "db/sample_database.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
+#include "app/station.h"
 #include "sim/unit_model.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
@@ -30,11 +31,8 @@ TEST(ImportLink, ATestSentDuringAnImportIsStoredOnceAfterTheImportedSamples)
     test::ScriptedPrompter prompts;
     sim::PtyUnit unit;
     ASSERT_TRUE(unit.ok());
-    const QString dbPath = home.file("lab.mdb");
-    ASSERT_TRUE(QFile::copy(test::builtTemplate(), dbPath));
-    QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::WriteOwner);
-    home.write("quorvelqc.ini",
-               "[COMM]\r\nPORT=1\r\nDEVICE=" + unit.device().toUtf8() + "\r\n[Database]\r\nFile=" + dbPath.toUtf8());
+    const QString dbPath = test::copyTemplate(home, "lab.mdb");
+    home.write("quorvelqc.ini", test::stationSettings(unit.device(), dbPath));
     Monitor monitor;
     monitor.readStartupSettings();
     ASSERT_TRUE(monitor.ReadSettings());

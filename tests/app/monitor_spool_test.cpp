@@ -9,6 +9,7 @@
 #include "db/db_fixture.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
+#include "app/station.h"
 #include "sim/unit_model.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_prompter.h"
@@ -25,13 +26,6 @@ using test::storedSamples;
 
 namespace {
 
-QString copyTemplate(const test::TempHome& home, const QString& name)
-{
-    const QString path = home.file(name);
-    EXPECT_TRUE(QFile::copy(test::builtTemplate(), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    return path;
-}
 
 QStringList logLinesWith(const test::TempHome& home, const QString& text)
 {
@@ -58,9 +52,8 @@ TEST(MonitorSpool, ATestArrivingDuringAnEightSecondLockIsStoredOnceAfterItWithIt
     test::ScriptedPrompter prompts;
     sim::PtyUnit unit;
     ASSERT_TRUE(unit.ok());
-    const QString dbPath = copyTemplate(home, "lab.mdb");
-    home.write("quorvelqc.ini",
-               "[COMM]\r\nPORT=1\r\nDEVICE=" + unit.device().toUtf8() + "\r\n[Database]\r\nFile=" + dbPath.toUtf8());
+    const QString dbPath = test::copyTemplate(home, "lab.mdb");
+    home.write("quorvelqc.ini", test::stationSettings(unit.device(), dbPath));
 
     Monitor monitor;
     monitor.readStartupSettings();
@@ -137,8 +130,8 @@ TEST(MonitorSpool, EntriesLeftByACrashAreStoredOnceAndOnlyInTheirOwnDatabase)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    const QString lab = copyTemplate(home, "lab.mdb");
-    const QString other = copyTemplate(home, "other.mdb");
+    const QString lab = test::copyTemplate(home, "lab.mdb");
+    const QString other = test::copyTemplate(home, "other.mdb");
     const size_t calRows = storedSamples(lab, "CalData").size();
     const TestRecord first = test::sampleRecord(231, 12, 150, 5);
     QList<std::pair<QString, QByteArray>> leftBehind;
@@ -204,7 +197,7 @@ TEST(MonitorSpool, ATestTheSpoolCannotTakeIsKeptInMemoryAndStoredLater)
 {
     test::TempHome home;
     test::ScriptedPrompter prompts;
-    const QString lab = copyTemplate(home, "lab.mdb");
+    const QString lab = test::copyTemplate(home, "lab.mdb");
     Monitor monitor;
     ASSERT_EQ(0, monitor.OpenSampleDatabase(lab));
     const TestRecord test = test::sampleRecord(231, 12, 150, 5);

@@ -2,6 +2,7 @@
 // and is stored at the next start, exactly once; two stations sharing one
 // file keep every test while one of them is killed and restarted.
 #include "app/spool_support.h"
+#include "app/station.h"
 #include "core/record.h"
 #include "db/db_fixture.h"
 #include "sim/frames.h"
@@ -84,19 +85,12 @@ private:
     std::unique_ptr<QProcess> process_;
 };
 
-QString copyTemplate(const QString& path)
-{
-    EXPECT_TRUE(QFile::copy(test::builtTemplate(), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    return path;
-}
-
 } // namespace
 
 TEST(SpoolCrash, AMonitorKilledWhileATestWaitsForTheLockStoresItAtTheNextStart)
 {
     test::TempHome files;
-    const QString lab = copyTemplate(files.file("lab.mdb"));
+    const QString lab = test::copyTemplate(files, "lab.mdb");
     Station station(lab);
     ASSERT_TRUE(station.unit().ok());
     ASSERT_TRUE(station.start());
@@ -130,7 +124,7 @@ TEST(SpoolCrash, TwoStationsSharingAFileKeepEveryTestWhileOneIsKilledAndRestarte
     const int seconds = qEnvironmentVariableIsSet("QQC_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QQC_SOAK_SECONDS")
                                                                         : 55;
     test::TempHome files;
-    const QString lab = copyTemplate(files.file("lab.mdb"));
+    const QString lab = test::copyTemplate(files, "lab.mdb");
     Station a(lab), b(lab);
     ASSERT_TRUE(a.unit().ok() && b.unit().ok());
     ASSERT_TRUE(a.start());

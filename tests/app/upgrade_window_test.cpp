@@ -10,6 +10,7 @@
 #include "db/old_layout.h"
 #include "sim/frames.h"
 #include "sim/pty_unit.h"
+#include "app/station.h"
 #include "sim/unit_model.h"
 #include "support/scripted_prompter.h"
 #include "util/ini_file.h"
@@ -53,8 +54,7 @@ TEST_F(UpgradeWindow, StartUpUpgradesWhileATestWaitsInTheSpoolAndOpensTheGridOnT
 {
     sim::PtyUnit unit;
     ASSERT_TRUE(unit.ok());
-    home.write("quorvelqc.ini", "[COMM]\r\nPORT=1\r\nDEVICE=" + unit.device().toUtf8() + "\r\n[Database]\r\nFile=" +
-                                    path.toUtf8());
+    home.write("quorvelqc.ini", test::stationSettings(unit.device(), path));
     int shown = 0;
     prompts.onModal = [&](QDialog& d) {
         auto* form = qobject_cast<frmUpgradeMdb*>(&d);
