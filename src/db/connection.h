@@ -54,6 +54,10 @@ QVariant fromServer(const QVariant& v);
 int countParameters(const QString& sql);
 
 #ifdef QQC_NATIVE_SQLITE
+// The Qt driver's own SQLite handle when it is the SQLite library this
+// program links (same version), else null.
+sqlite3* linkedSqliteHandle(const QSqlDatabase& db);
+
 // A statement kept prepared on the driver's own SQLite handle.
 struct NativeStatement {
     sqlite3_stmt* stmt = nullptr;

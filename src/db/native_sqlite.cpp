@@ -8,16 +8,21 @@
 
 namespace qqc::db {
 
-void Connection::attachNative()
+sqlite3* linkedSqliteHandle(const QSqlDatabase& db)
 {
     const QVariant h = db.driver()->handle();
     if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
-        return;
+        return nullptr;
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT sqlite_version()")) || !q.next()
         || q.value(0).toString() != QLatin1String(sqlite3_libversion()))
-        return;
-    native = *static_cast<sqlite3* const*>(h.constData());
+        return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+void Connection::attachNative()
+{
+    native = linkedSqliteHandle(db);
 }
 
 DbError Connection::nativeError(const QString& sql) const

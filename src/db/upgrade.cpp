@@ -238,15 +238,9 @@ void UpgradeRun::checkCancel()
 void UpgradeRun::watchCancel(const QSqlDatabase& db, bool on)
 {
 #ifdef QQC_NATIVE_SQLITE
-    const QVariant h = db.driver()->handle();
-    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+    sqlite3* handle = linkedSqliteHandle(db);
+    if (!handle)
         return;
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT sqlite_version()")) || !q.next()
-        || q.value(0).toString() != QLatin1String(sqlite3_libversion()))
-        return;
-    q.finish();
-    sqlite3* handle = *static_cast<sqlite3* const*>(h.constData());
     if (on)
         sqlite3_progress_handler(
             handle, 20000, [](void* self) { return static_cast<UpgradeRun*>(self)->pollCancel() ? 1 : 0; }, this);
