@@ -3,6 +3,7 @@
 // file keep every test while one of them is killed and restarted.
 #include "app/spool_support.h"
 #include "app/station.h"
+#include "app/station_process.h"
 #include "core/record.h"
 #include "db/db_fixture.h"
 #include "sim/frames.h"
@@ -25,73 +26,11 @@ using namespace qqc;
 using test::spoolFiles;
 using test::storedSamples;
 
-namespace {
-
-// One station: the real program in a program folder of its own, reading
-// tests from its own simulated unit and storing them in `database`.
-class Station {
-public:
-    Station(const QString& database) : database_(database)
-    {
-        home_.write("quorvelqc.ini", "[COMM]\r\nPORT=1\r\nDEVICE=" + unit_.device().toUtf8() + "\r\n[Database]\r\nFile="
-                                         + database.toUtf8() + "\r\n");
-    }
-    ~Station() { kill(); }
-
-    sim::PtyUnit& unit() { return unit_; }
-    const test::TempHome& home() const { return home_; }
-
-    // Starts the program and waits until start-up has finished.
-    bool start()
-    {
-        process_ = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.remove("QUORVELQC_HOME");
-        process_->setProcessEnvironment(env);
-        const QString dir = test::binDir().isEmpty() ? QCoreApplication::applicationDirPath() : test::binDir();
-        process_->start(dir + "/quorvelqc", {"--home", home_.path(), "--unattended"});
-        if (!process_->waitForStarted(10000))
-            return false;
-        QByteArray errors;
-        QElapsedTimer timer;
-        timer.start();
-        while (!errors.contains("quorvelqc: start-up finished") && timer.elapsed() < 30000
-               && process_->state() == QProcess::Running) {
-            process_->waitForReadyRead(200);
-            errors += process_->readAllStandardError();
-        }
-        return errors.contains("quorvelqc: start-up finished");
-    }
-    void kill()
-    {
-        if (!process_ || process_->state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(process_->processId()), SIGKILL);
-        process_->waitForFinished(10000);
-    }
-    // SIGTERM: the normal shutdown; true when it exited with 0.
-    bool stop()
-    {
-        ::kill(pid_t(process_->processId()), SIGTERM);
-        return process_->waitForFinished(20000) && process_->exitStatus() == QProcess::NormalExit
-               && process_->exitCode() == 0;
-    }
-
-private:
-    QString database_;
-    test::TempHome home_;
-    sim::PtyUnit unit_;
-    std::unique_ptr<QProcess> process_;
-};
-
-} // namespace
-
 TEST(SpoolCrash, AMonitorKilledWhileATestWaitsForTheLockStoresItAtTheNextStart)
 {
     test::TempHome files;
     const QString lab = test::copyTemplate(files, "lab.mdb");
-    Station station(lab);
+    test::StationProcess station(lab);
     ASSERT_TRUE(station.unit().ok());
     ASSERT_TRUE(station.start());
 
@@ -125,7 +64,7 @@ TEST(SpoolCrash, TwoStationsSharingAFileKeepEveryTestWhileOneIsKilledAndRestarte
                                                                         : 55;
     test::TempHome files;
     const QString lab = test::copyTemplate(files, "lab.mdb");
-    Station a(lab), b(lab);
+    test::StationProcess a(lab), b(lab);
     ASSERT_TRUE(a.unit().ok() && b.unit().ok());
     ASSERT_TRUE(a.start());
     ASSERT_TRUE(b.start());
@@ -135,7 +74,7 @@ TEST(SpoolCrash, TwoStationsSharingAFileKeepEveryTestWhileOneIsKilledAndRestarte
     QHash<QString, int> must;
     QSet<QString> mayOnce;
     std::uint32_t seed = 100;
-    auto send = [&](Station& s) {
+    auto send = [&](test::StationProcess& s) {
         const TestRecord t = sim::simulateTest({.dielectric = 220 + int(seed % 40), .ferrous = int(seed % 60),
                                                 .water = int(seed % 300)},
                                                {}, seed);

@@ -1,6 +1,7 @@
 #pragma once
 // What the spool tests share: another program holding a database's write
 // lock, plain reads of a database file, and the spool folder's entries.
+#include "db/db_fixture.h"
 #include "support/temp_home.h"
 
 #include <QDateTime>
@@ -50,13 +51,13 @@ struct StoredSample {
     QString raw;
 };
 
-// Every sample of the file, oldest first, read through a connection of its own.
+// Every sample of the file or server database, oldest first, read through
+// a connection of its own.
 inline std::vector<StoredSample> storedSamples(const QString& path, const QString& table = "Samples")
 {
     std::vector<StoredSample> rows;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "spool-test-read");
-        db.setDatabaseName(path);
+        QSqlDatabase db = plainConnection(path, "spool-test-read");
         if (db.open()) {
             QSqlQuery q(db);
             if (table == "Samples" && q.exec("SELECT SampleID, SampleDate, raw8700 FROM Samples ORDER BY SampleID"))
