@@ -12,7 +12,9 @@
 // committed just before a crash took its writer: the store recognises a test
 // it already holds (same arrival date and raw readings; a calibration row by
 // its date and counts), so such an entry is never stored twice. An entry of
-// this run leaves the queue only after its own commit, so it needs no check.
+// this run leaves the queue only after its own commit, so it needs no check
+// unless a store of it failed: a server may have committed it and lost only
+// the reply.
 // An entry goes only into the database it was measured for; one for another
 // database waits until that database is opened.
 
@@ -231,8 +233,10 @@ qint32 Monitor::storeWaiting(const SpoolEntry* live)
             qint32 id = 0;
             bool added = false;
             const StoreAttempt attempt = storeEntry(*it, id, added);
-            if (attempt == StoreAttempt::Waiting)
+            if (attempt == StoreAttempt::Waiting) {
+                it->tried = true;
                 break;
+            }
             QString error;
             if (attempt == StoreAttempt::Refused) {
                 if (!spool().setAside(*it, &error))
@@ -243,9 +247,11 @@ qint32 Monitor::storeWaiting(const SpoolEntry* live)
             }
             if (&*it == live) {
                 liveId = attempt == StoreAttempt::Stored ? id : 0;
-            } else if (added && it->kind == kTest && windowOpen(DataWindow)) {
+            } else if ((added || !it->found) && it->kind == kTest && windowOpen(DataWindow)) {
                 // Stored late: a new row in the grid; the current sample and
-                // the grid's selection stay the user's.
+                // the grid's selection stay the user's. A test of this run
+                // found already stored (its commit's reply was lost) is new
+                // to the grid too.
                 emit sampleAdded(id);
             }
             it = waiting_.erase(it);
@@ -275,10 +281,12 @@ Monitor::StoreAttempt Monitor::storeEntry(const SpoolEntry& entry, qint32& sampl
         db::Transaction t(database);
         if (test) {
             // Only an entry found in the folder may have been stored by its
-            // writer (a crash between commit and removal); one of this run
-            // leaves the queue only when its commit succeeded.
+            // writer (a crash between commit and removal), or one whose
+            // earlier store failed (a COMMIT done by the server whose reply
+            // was lost); any other entry of this run leaves the queue only
+            // when its commit succeeded.
             const TestRecord record = testOf(entry);
-            sampleId = entry.found ? sampleDb_->heldTestId(record, entry.arrival) : 0;
+            sampleId = entry.found || entry.tried ? sampleDb_->heldTestId(record, entry.arrival) : 0;
             added = sampleId == 0;
             if (added)
                 sampleId = sampleDb_->storeTestResult(record, entry.arrival);
@@ -314,7 +322,7 @@ void Monitor::insertCalibrationRow(const SpoolEntry& entry, bool& added)
     QVariantList key{date};
     for (const QString& c : counts)
         key << entry.value(c).toInt();
-    const QVariant held = !entry.found ? QVariant(0) : database.queryValue(
+    const QVariant held = !entry.found && !entry.tried ? QVariant(0) : database.queryValue(
         QStringLiteral("SELECT COUNT(*) FROM CalData WHERE CalDate = ? AND Freq220 = ? AND Freq300 = ? "
                        "AND Diel220 = ? AND Diel300 = ?"),
         key);

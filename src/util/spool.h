@@ -41,6 +41,10 @@ struct SpoolEntry {
     // Read back by load(): written by an earlier run (or another process),
     // so it may have been stored already by whoever wrote it.
     bool found = false;
+    // A store of this run failed: on a server the failure may have come
+    // after the COMMIT was done (its reply lost), so the next store checks
+    // first, as for an entry found in the folder.
+    bool tried = false;
 
     QString value(const QString& key) const;
 };

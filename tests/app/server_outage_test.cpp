@@ -1,0 +1,108 @@
+// A station whose connection to the server is cut at an exact point of a
+// test's transaction: half-way (nothing of it is kept, the spool stores it
+// whole later) or after the server committed but before its reply arrived
+// (the spool finds the test already stored and does not store it twice).
+#include "app/data_window.h"
+#include "app/monitor.h"
+#include "app/pg_cut_proxy.h"
+#include "app/spool_support.h"
+#include "app/station.h"
+#include "core/record.h"
+#include "db/server_uri.h"
+#include "sim/frames.h"
+#include "sim/pty_unit.h"
+#include "sim/unit_model.h"
+#include "support/scripted_prompter.h"
+#include "views/ui/frm_data.h"
+
+#include <QTest>
+#include <QUrlQuery>
+#include <gtest/gtest.h>
+
+using namespace qqc;
+
+namespace {
+
+class ServerOutage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (test::serverAdminUri().isEmpty())
+            GTEST_SKIP() << "no test server (QQC_TEST_PG_URI unset; scripts/pg_cluster.sh starts one)";
+        server = std::make_unique<test::ServerDatabase>();
+        ASSERT_NO_THROW(db::createServerDatabase(server->uri(), test::builtTemplate()));
+        // The station reaches the server only through the proxy.
+        db::ServerAddress a;
+        ASSERT_TRUE(db::parseServerUri(server->uri(), a));
+        proxy = std::make_unique<test::PgCutProxy>(QString("%1/.s.PGSQL.%2").arg(a.host).arg(a.port), a.port);
+        ASSERT_TRUE(proxy->ok());
+        QUrl url(server->uri());
+        QUrlQuery query(url);
+        query.removeQueryItem("host");
+        query.addQueryItem("host", proxy->folder());
+        url.setQuery(query);
+        ASSERT_TRUE(unit.ok());
+        home.write("quorvelqc.ini", test::stationSettings(unit.device(), url.toString()));
+        monitor.readStartupSettings();
+        ASSERT_TRUE(monitor.ReadSettings());
+        ASSERT_TRUE(monitor.openSerialLink());
+        grid.reset(createDataWindow(monitor));
+        grid->show();
+        monitor.setWindowOpen(Monitor::DataWindow, true);
+        monitor.openDatabaseAtStartup();
+        ASSERT_NE(nullptr, monitor.sampleDatabase()) << prompts.texts().join("\n").toStdString();
+    }
+    void TearDown() override
+    {
+        grid.reset();
+        monitor.closeSerialLink();
+        monitor.closeDatabase();
+    }
+
+    // Sends one test and waits until it has left the spool.
+    TestRecord sendAndDrain()
+    {
+        const TestRecord t = sim::simulateTest({.dielectric = 241, .ferrous = 17, .water = 80}, {}, 31);
+        EXPECT_TRUE(unit.send(sim::testFrame(t)));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return proxy->cuts() == 1; }, 15000)) << "the connection was not cut";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return test::spoolFiles(home).isEmpty(); }, 15000));
+        QTest::qWait(1500);  // a second retry would come within a second
+        return t;
+    }
+
+    std::unique_ptr<test::ServerDatabase> server;
+    std::unique_ptr<test::PgCutProxy> proxy;
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    sim::PtyUnit unit;
+    Monitor monitor;
+    std::unique_ptr<frmData> grid;
+};
+
+} // namespace
+
+TEST_F(ServerOutage, ACommitWhoseReplyIsLostStoresTheTestOnceAndShowsIt)
+{
+    proxy->cutAfterReply("COMMIT");
+    const TestRecord t = sendAndDrain();
+    const auto stored = test::storedSamples(server->uri());
+    ASSERT_EQ(1u, stored.size()) << "the retry stored the committed test again";
+    EXPECT_EQ(testRecordFieldText(t, "raw8700"), stored[0].raw);
+    ASSERT_EQ(1, grid->model().rowCount());
+    EXPECT_EQ(stored[0].id, grid->model().sampleIdAt(0));
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
+}
+
+TEST_F(ServerOutage, ATestCutHalfWayKeepsNothingAndIsStoredWholeByTheRetry)
+{
+    // After the sample's row, before its detail rows.
+    proxy->cutBefore("INSERT INTO \"sampledetails\"");
+    const TestRecord t = sendAndDrain();
+    const auto stored = test::storedSamples(server->uri());
+    ASSERT_EQ(1u, stored.size());
+    EXPECT_EQ(testRecordFieldText(t, "raw8700"), stored[0].raw);
+    EXPECT_EQ(QString::number(stored[0].id), test::queryRows(server->uri(), "SELECT MIN(SampleID) FROM SampleDetails"));
+    EXPECT_NE("0", test::queryRows(server->uri(), "SELECT COUNT(*) FROM SampleDetails"));
+    EXPECT_EQ(stored[0].id, grid->model().sampleIdAt(0));
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
+}
