@@ -67,14 +67,13 @@ inline void runSql(const QString& path, const QStringList& statements)
     QSqlDatabase::removeDatabase("fixture-sql");
 }
 
-// The rows a query returns on a database file, fields joined by "," and
-// rows by " | ", a null field as "null": one string to compare whole.
+// The rows a query returns on a database file or server, fields joined by
+// "," and rows by " | ", a null field as "null": one string to compare whole.
 inline QString queryRows(const QString& path, const QString& sql)
 {
     QStringList out;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fixture-rows");
-        db.setDatabaseName(path);
+        QSqlDatabase db = plainConnection(path, "fixture-rows");
         EXPECT_TRUE(db.open());
         QSqlQuery q(db);
         EXPECT_TRUE(q.exec(sql)) << sql.toStdString();

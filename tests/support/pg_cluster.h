@@ -51,7 +51,13 @@ public:
     // Stops the server (its sessions are cut), waits `seconds` and starts it
     // again, in the background: the caller's event loop goes on meanwhile.
     void restartInBackground(int seconds) { restart_.start(script(), {"restart", dir_, QString::number(seconds)}); }
-    bool restarted(int msecs) { return restart_.waitForFinished(msecs) && restart_.exitCode() == 0; }
+    bool restarted(int msecs)
+    {
+        if (restart_.state() != QProcess::NotRunning)
+            restart_.waitForFinished(msecs);
+        return restart_.state() == QProcess::NotRunning && restart_.exitStatus() == QProcess::NormalExit
+               && restart_.exitCode() == 0;
+    }
 
     // A login `role` that must give `password` (scram-sha-256).
     bool addPasswordLogin(const QString& role, const QString& password)
