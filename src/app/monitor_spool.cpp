@@ -22,6 +22,7 @@
 
 #include "core/record.h"
 #include "db/sample_database.h"
+#include "db/server_uri.h"
 #include "util/common.h"
 #include "util/ole_date.h"
 #include "util/prompter.h"
@@ -47,6 +48,9 @@ const QString kCalibration = QStringLiteral("C");
 
 QString fileIdentity(const QString& path)
 {
+    // A server address names the same database from any working folder.
+    if (db::isServerUri(path))
+        return db::displayUri(path);
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;

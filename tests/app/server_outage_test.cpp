@@ -15,6 +15,9 @@
 #include "support/scripted_prompter.h"
 #include "views/ui/frm_data.h"
 
+#include <QDir>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
@@ -105,4 +108,54 @@ TEST_F(ServerOutage, ATestCutHalfWayKeepsNothingAndIsStoredWholeByTheRetry)
     EXPECT_NE("0", test::queryRows(server->uri(), "SELECT COUNT(*) FROM SampleDetails"));
     EXPECT_EQ(stored[0].id, grid->model().sampleIdAt(0));
     EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
+}
+
+// An entry left in the spool for a server database is stored at the next
+// start, whichever folder the program is started from.
+TEST(ServerSpool, AnEntryForTheServerIsStoredByAStationStartedFromAnotherFolder)
+{
+    if (test::serverAdminUri().isEmpty())
+        GTEST_SKIP() << "no test server (QQC_TEST_PG_URI unset; scripts/pg_cluster.sh starts one)";
+    test::ServerDatabase server;
+    ASSERT_NO_THROW(db::createServerDatabase(server.uri(), test::builtTemplate()));
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    sim::PtyUnit unit;
+    ASSERT_TRUE(unit.ok());
+    home.write("quorvelqc.ini", test::stationSettings(unit.device(), server.uri()));
+    QTemporaryDir first, second;
+    const QString startFolder = QDir::currentPath();
+    const TestRecord t = sim::simulateTest({.dielectric = 233}, {}, 12);
+    {
+        QDir::setCurrent(first.path());
+        Monitor monitor;
+        monitor.readStartupSettings();
+        ASSERT_TRUE(monitor.ReadSettings());
+        ASSERT_TRUE(monitor.openSerialLink());
+        monitor.openDatabaseAtStartup();
+        ASSERT_NE(nullptr, monitor.sampleDatabase());
+        // Another station holds the samples table while the test arrives.
+        QSqlDatabase lock = test::plainConnection(server.uri(), "spool-lock");
+        ASSERT_TRUE(lock.open());
+        QSqlQuery q(lock);
+        ASSERT_TRUE(q.exec("BEGIN") && q.exec("LOCK TABLE samples IN ACCESS EXCLUSIVE MODE"));
+        ASSERT_TRUE(unit.send(sim::testFrame(t)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.frameTitle().contains("not stored yet"); }, 10000));
+        monitor.closeSerialLink();
+        q.exec("ROLLBACK");
+    }
+    QSqlDatabase::removeDatabase("spool-lock");
+    ASSERT_EQ(1, test::spoolFiles(home).size());
+
+    QDir::setCurrent(second.path());
+    Monitor monitor;
+    monitor.readStartupSettings();
+    ASSERT_TRUE(monitor.ReadSettings());
+    monitor.openDatabaseAtStartup();
+    QDir::setCurrent(startFolder);
+    ASSERT_NE(nullptr, monitor.sampleDatabase());
+    const auto stored = test::storedSamples(server.uri());
+    ASSERT_EQ(1u, stored.size());
+    EXPECT_EQ(testRecordFieldText(t, "raw8700"), stored[0].raw);
+    EXPECT_TRUE(test::spoolFiles(home).isEmpty());
 }
