@@ -102,6 +102,7 @@ int Monitor::OpenSampleDatabase(const QString& path)
     SplitPath(path, folder, fileName);
     releaseDatabase();
     int failure = 0;
+    QString reason;
     try {
         if (isTemplate(path))
             throw db::DbError(db::DbErr::Generic, QStringLiteral("The template is not a sample database."));
@@ -150,6 +151,7 @@ int Monitor::OpenSampleDatabase(const QString& path)
     } catch (const db::DbError& e) {
         stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: %2 %3").arg(db::displayUri(path)).arg(e.number()).arg(e.description()));
         failure = e.number();
+        reason = e.description();
     }
     // Every failure takes the same path, but a file that is sound and only
     // held by another station stays the remembered database: it opens at the
@@ -165,6 +167,13 @@ int Monitor::OpenSampleDatabase(const QString& path)
                                     "switched back to the rollback journal. "),
                      MsgStyle::Ok, path, kSelection);
         dbPath_.clear();
+    } else if (dbPath_.isEmpty() && db::isServerUri(path)) {
+        // A server says why (unreachable, login refused, another layout);
+        // its texts never hold the password.
+        const QString shown = db::displayUri(path);
+        reason.remove(QStringLiteral("Could not open the database %1: ").arg(shown));
+        MessageBoxItems(QStringLiteral(" Cannot open Database: $| $"), MsgStyle::Ok, {shown, reason.trimmed()},
+                        kSelection);
     } else if (dbPath_.isEmpty()) {
         MessageBoxEx(QStringLiteral(" Cannot open Database: $"), MsgStyle::Ok, db::displayUri(path), kSelection);
     } else {
