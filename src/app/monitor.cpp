@@ -7,6 +7,7 @@
 #include "util/prompter.h"
 
 #include <QFile>
+#include <QThread>
 
 namespace qqc {
 
@@ -23,7 +24,14 @@ Monitor::Monitor(QObject* parent)
     connect(stdError_.get(), &StdError::stopRequested, this, &Monitor::shutdownRequested);
 }
 
-Monitor::~Monitor() { reportUnkeptEntries(); }
+Monitor::~Monitor()
+{
+    if (serverProbe_) {
+        serverProbe_->wait();
+        delete serverProbe_;
+    }
+    reportUnkeptEntries();
+}
 
 void Monitor::readStartupSettings()
 {

@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 
+class QThread;
 class QTimer;
 
 namespace qqc {
@@ -335,6 +336,18 @@ private:
     void insertCalibrationRow(const SpoolEntry& entry, bool& added);
     void updateStoreOutage();
     void reportUnkeptEntries();
+    // A remembered server database that did not answer when it was opened
+    // (down, restarting, the network): what arrives meanwhile is spooled for
+    // it, and it is opened once the server answers. The server is asked
+    // every few seconds off the window's thread, since an unreachable host
+    // may take seconds to time out.
+    QString awaitedServer_;
+    QThread* serverProbe_ = nullptr;
+    int probeTicks_ = 0;
+    void probeAwaitedServer();
+    // The database entries are spooled for while none is open: the one being
+    // upgraded or the awaited server ("" when arriving tests cannot be kept).
+    const QString& spoolOnlyDatabase() const { return upgrading_.isEmpty() ? awaitedServer_ : upgrading_; }
 
     // calibration
     CalRecord calRecord_;

@@ -30,9 +30,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace qqc {
 
@@ -42,6 +45,8 @@ namespace {
 // for the timer, and how often the timer retries.
 constexpr int StoreLockWaitMs = 100;
 constexpr int RetryIntervalMs = 1000;
+// An awaited server is asked every this many retries.
+constexpr int ProbeEveryRetries = 3;
 
 const QString kTest = QStringLiteral("D");
 const QString kCalibration = QStringLiteral("C");
@@ -148,10 +153,10 @@ QString Monitor::frameTitle() const
 
 bool Monitor::StoreTestResult(const TestRecord& record)
 {
-    if (!sampleDb_ && !upgrading_.isEmpty()) {
-        // The database is being upgraded: the test waits in the spool and
-        // is stored in the upgraded file once it opens.
-        keepAndStore(testEntry(record, upgrading_, QDateTime::currentDateTime()));
+    if (!sampleDb_ && !spoolOnlyDatabase().isEmpty()) {
+        // The database is being upgraded, or its server does not answer:
+        // the test waits in the spool and is stored once it opens.
+        keepAndStore(testEntry(record, spoolOnlyDatabase(), QDateTime::currentDateTime()));
         return false;
     }
     if (!sampleDb_) {
@@ -177,8 +182,8 @@ bool Monitor::StoreTestResult(const TestRecord& record)
 
 void Monitor::appendCalibrationRow(const CalRecord& record)
 {
-    if (!sampleDb_ && !upgrading_.isEmpty()) {
-        keepAndStore(calibrationEntry(record, upgrading_));
+    if (!sampleDb_ && !spoolOnlyDatabase().isEmpty()) {
+        keepAndStore(calibrationEntry(record, spoolOnlyDatabase()));
         return;
     }
     if (!sampleDb_)
@@ -380,12 +385,13 @@ void Monitor::resumeSpool()
 
 void Monitor::updateStoreOutage()
 {
-    const QString current = sampleDb_ ? fileIdentity(dbPath_) : QString();
+    const bool awaiting = !sampleDb_ && !awaitedServer_.isEmpty();
+    const QString current = sampleDb_ ? fileIdentity(dbPath_) : awaiting ? fileIdentity(awaitedServer_) : QString();
     int tests = 0, rows = 0, inMemory = 0;
     for (const SpoolEntry& e : waiting_) {
         if (e.file.isEmpty())
             ++inMemory;
-        if (sampleDb_ && fileIdentity(e.database) == current)
+        if ((sampleDb_ || awaiting) && fileIdentity(e.database) == current)
             ++(e.kind == kTest ? tests : rows);
     }
     QString problem;
@@ -416,11 +422,14 @@ void Monitor::updateStoreOutage()
         emit storeOutageChanged(text);
     }
 
-    const bool retry = inMemory > 0 || (sampleDb_ && tests + rows > 0);
+    const bool retry = inMemory > 0 || (sampleDb_ && tests + rows > 0) || awaiting;
     if (retry && !retryTimer_) {
         retryTimer_ = new QTimer(this);
         retryTimer_->setInterval(RetryIntervalMs);
-        connect(retryTimer_, &QTimer::timeout, this, [this] { storeWaiting(); });
+        connect(retryTimer_, &QTimer::timeout, this, [this] {
+            probeAwaitedServer();
+            storeWaiting();
+        });
     }
     if (retryTimer_ && retry != retryTimer_->isActive()) {
         if (retry)
@@ -428,6 +437,24 @@ void Monitor::updateStoreOutage()
         else
             retryTimer_->stop();
     }
+}
+
+void Monitor::probeAwaitedServer()
+{
+    if (sampleDb_ || awaitedServer_.isEmpty() || serverProbe_ || ++probeTicks_ % ProbeEveryRetries != 0)
+        return;
+    const QString uri = awaitedServer_;
+    auto answers = std::make_shared<std::atomic<bool>>(false);
+    serverProbe_ = QThread::create([uri, answers] { *answers = db::serverAnswers(uri); });
+    connect(serverProbe_, &QThread::finished, this, [this, uri, answers] {
+        serverProbe_->deleteLater();
+        serverProbe_ = nullptr;
+        if (!*answers || sampleDb_ || awaitedServer_ != uri)
+            return;
+        stdError().TPrint(QStringLiteral("OpenSampleDatabase %1: the server answers again").arg(db::displayUri(uri)));
+        OpenSampleDatabase(uri);
+    });
+    serverProbe_->start();
 }
 
 void Monitor::reportUnkeptEntries()

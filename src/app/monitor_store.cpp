@@ -101,6 +101,7 @@ int Monitor::OpenSampleDatabase(const QString& path)
     QString folder, fileName;
     SplitPath(path, folder, fileName);
     releaseDatabase();
+    awaitedServer_.clear();
     int failure = 0;
     QString reason;
     try {
@@ -183,6 +184,14 @@ int Monitor::OpenSampleDatabase(const QString& path)
     }
     if (!held)
         DatabaseSettings::writeFile(iniFile(), QString());
+    // A server that did not answer is waited for; one that answered and
+    // refused (the login, the password, the database) is not asked again.
+    if (db::isServerUri(path) && held && failure != db::DbErr::FileInUse
+        && !(reason.contains(QLatin1String("FATAL")) && !reason.contains(QLatin1String("the database system is")))) {
+        awaitedServer_ = path;
+        databaseProblem_ = QStringLiteral("the server does not answer");
+        updateStoreOutage();
+    }
     return 1;
 }
 

@@ -14,8 +14,42 @@ namespace qqc::db {
 namespace {
 
 std::atomic<int> serverCounter{0};
+std::atomic<int> probeCounter{0};
+
+// The driver connection's address, login and options from a server URI.
+void applyAddress(QSqlDatabase& db, const ServerAddress& a)
+{
+    db.setHostName(a.host);
+    db.setPort(a.port);
+    db.setUserName(a.user);
+    // The password of a typed address is used, never kept anywhere else;
+    // without one libpq reads ~/.pgpass or PGPASSWORD.
+    db.setPassword(a.password);
+    db.setDatabaseName(a.database.isEmpty() ? a.user : a.database);
+    QString options = a.options;
+    if (!options.contains(QLatin1String("connect_timeout")))
+        options += (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
+    db.setConnectOptions(options);
+}
 
 } // namespace
+
+bool serverAnswers(const QString& uri)
+{
+    ServerAddress a;
+    if (!parseServerUri(uri, a))
+        return false;
+    const QString name = QStringLiteral("qqc-probe-%1").arg(++probeCounter);
+    bool answers = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        applyAddress(db, a);
+        answers = db.open();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return answers;
+}
 
 bool isConnectionLost(const QSqlError& e)
 {
@@ -67,17 +101,7 @@ void Connection::connectServer()
         throw DbError(DbErr::ServerUnavailable, error);
     if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(a.host);
-    db.setPort(a.port);
-    db.setUserName(a.user);
-    // The password of a typed address is used, never kept anywhere else;
-    // without one libpq reads ~/.pgpass or PGPASSWORD.
-    db.setPassword(a.password);
-    db.setDatabaseName(a.database.isEmpty() ? a.user : a.database);
-    QString options = a.options;
-    if (!options.contains(QLatin1String("connect_timeout")))
-        options += (options.isEmpty() ? QString() : QStringLiteral(";")) + QStringLiteral("connect_timeout=5");
-    db.setConnectOptions(options);
+    applyAddress(db, a);
     if (!db.open()) {
         const QSqlError e = db.lastError();
         const QString why = e.databaseText().trimmed().isEmpty() ? e.text().trimmed() : e.databaseText().trimmed();

@@ -30,4 +30,9 @@ struct ServerAddress {
 // The parts of a server URI; false (with `error`) when it cannot be read.
 bool parseServerUri(const QString& uri, ServerAddress& address, QString* error = nullptr);
 
+// True when the server database takes a connection now: a throwaway
+// connection of its own, opened and closed. Any thread may call it; it
+// waits at most the address's connect_timeout (5 s unless given).
+bool serverAnswers(const QString& uri);
+
 } // namespace qqc::db

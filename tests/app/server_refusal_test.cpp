@@ -1,13 +1,22 @@
 // A server database that cannot be opened: the station says which address
-// and why, keeps the remembered address, and never shows, logs or keeps a
-// password, whether typed into the address or refused by the server.
+// and why, keeps the remembered address (and, while the server does not
+// answer, the tests it measures), and never shows, logs or keeps a password,
+// whether typed into the address or refused by the server.
+#include "app/data_window.h"
 #include "app/monitor.h"
+#include "app/spool_support.h"
 #include "app/station.h"
 #include "config/settings.h"
 #include "util/ini_file.h"
 #include "support/pg_cluster.h"
+#include "core/record.h"
+#include "sim/frames.h"
+#include "sim/pty_unit.h"
+#include "sim/unit_model.h"
 #include "support/scripted_prompter.h"
+#include "views/ui/frm_data.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace qqc;
@@ -91,4 +100,51 @@ TEST(ServerRefusal, ARefusedPasswordIsSaidAndNoPasswordIsEverShownLoggedOrKept)
     for (const char* secret : {"Wrong-Secret-3", "Wrong-Secret-4", "Right-Secret-7"})
         EXPECT_FALSE(allText(home, prompts).contains(secret)) << secret;
     monitor.closeDatabase();
+}
+
+// A station started while its server is down (restarting, say) keeps the
+// tests it measures in the spool, and opens the database and stores them
+// once the server answers.
+TEST(ServerRefusal, AStationStartedWhileTheServerIsDownStoresItsTestsWhenItAnswers)
+{
+    if (test::serverAdminUri().isEmpty())
+        GTEST_SKIP() << "no test server installed (QQC_TEST_PG_URI unset)";
+    test::PgCluster cluster;
+    ASSERT_TRUE(cluster.ok()) << cluster.error().toStdString();
+    test::runSql(cluster.adminUri(), {"CREATE DATABASE lab"});
+    const QString lab = cluster.uri("lab");
+    ASSERT_NO_THROW(db::createServerDatabase(lab, test::builtTemplate()));
+    cluster.restartInBackground(6);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !db::serverAnswers(lab); }, 20000));
+
+    test::TempHome home;
+    test::ScriptedPrompter prompts;
+    sim::PtyUnit unit;
+    ASSERT_TRUE(unit.ok());
+    home.write("quorvelqc.ini", test::stationSettings(unit.device(), lab));
+    Monitor monitor;
+    monitor.readStartupSettings();
+    ASSERT_TRUE(monitor.ReadSettings());
+    ASSERT_TRUE(monitor.openSerialLink());
+    std::unique_ptr<frmData> grid(createDataWindow(monitor));
+    grid->show();
+    monitor.setWindowOpen(Monitor::DataWindow, true);
+    monitor.openDatabaseAtStartup();
+    ASSERT_EQ(nullptr, monitor.sampleDatabase());
+    ASSERT_EQ(1u, prompts.messages.size());
+
+    const TestRecord t = sim::simulateTest({.dielectric = 238, .ferrous = 9}, {}, 77);
+    ASSERT_TRUE(unit.send(sim::testFrame(t)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return test::spoolFiles(home).size() == 1; }, 10000));
+    EXPECT_TRUE(monitor.frameTitle().contains("1 test not stored yet")) << monitor.frameTitle().toStdString();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.sampleDatabase() && test::spoolFiles(home).isEmpty(); }, 40000));
+    EXPECT_TRUE(cluster.restarted(1000));
+    const auto stored = test::storedSamples(lab);
+    ASSERT_EQ(1u, stored.size());
+    EXPECT_EQ(testRecordFieldText(t, "raw8700"), stored[0].raw);
+    ASSERT_EQ(1, grid->model().rowCount());
+    EXPECT_EQ(stored[0].id, grid->model().sampleIdAt(0));
+    EXPECT_EQ(1u, prompts.messages.size()) << prompts.texts().join("\n").toStdString();
+    monitor.closeSerialLink();
 }
