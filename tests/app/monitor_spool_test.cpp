@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 using namespace qqc;
+using test::calibrationMessage;
 using test::spoolFiles;
 using test::storedSamples;
 
@@ -34,14 +35,6 @@ QStringList logLinesWith(const test::TempHome& home, const QString& text)
         if (line.contains(text))
             lines << line;
     return lines;
-}
-
-QByteArray calibrationMessage(int f220, int f300, int d220, int d300)
-{
-    QByteArray f("C");
-    for (int b : {f220 >> 8, f220, f300 >> 8, f300, d220 >> 8, d220, d300 >> 8, d300, 0, 0})
-        f.append(char(b & 0xFF));
-    return f;
 }
 
 } // namespace

@@ -62,7 +62,7 @@ public:
 
     void cutBefore(const QByteArray& text) { arm(text, false); }
     void cutAfterReply(const QByteArray& text) { arm(text, true); }
-    // How many connections were cut so far.
+    // How many connections were cut on cue so far.
     int cuts() const { return cuts_; }
 
 private:
@@ -91,12 +91,13 @@ private:
         return -1;
     }
 
-    void cut(size_t i)
+    // Closes both ends; `onCue`: one of the cuts asked for.
+    void cut(size_t i, bool onCue = false)
     {
         ::close(pairs_[i].client);
         ::close(pairs_[i].server);
         pairs_.erase(pairs_.begin() + long(i));
-        ++cuts_;
+        cuts_ += onCue ? 1 : 0;
     }
 
     void run()
@@ -126,7 +127,7 @@ private:
                 if (fromServer) {
                     const ssize_t n = ::read(p.server, buffer, sizeof buffer);
                     if (n <= 0 || p.awaitingReply) {
-                        cut(i);
+                        cut(i, n > 0);
                         continue;
                     }
                     if (::write(p.client, buffer, size_t(n)) != n) {
@@ -150,7 +151,7 @@ private:
                         }
                     }
                     if (cue && !afterReply) {
-                        cut(i);
+                        cut(i, true);
                         continue;
                     }
                     if (::write(p.server, buffer, size_t(n)) != n) {

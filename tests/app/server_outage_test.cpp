@@ -67,10 +67,14 @@ protected:
     {
         const TestRecord t = sim::simulateTest({.dielectric = 241, .ferrous = 17, .water = 80}, {}, 31);
         EXPECT_TRUE(unit.send(sim::testFrame(t)));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return proxy->cuts() == 1; }, 15000)) << "the connection was not cut";
+        drain(1);
+        return t;
+    }
+    void drain(int cuts)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return proxy->cuts() == cuts; }, 15000)) << "the connection was not cut";
         EXPECT_TRUE(QTest::qWaitFor([&] { return test::spoolFiles(home).isEmpty(); }, 15000));
         QTest::qWait(1500);  // a second retry would come within a second
-        return t;
     }
 
     std::unique_ptr<test::ServerDatabase> server;
@@ -93,6 +97,13 @@ TEST_F(ServerOutage, ACommitWhoseReplyIsLostStoresTheTestOnceAndShowsIt)
     EXPECT_EQ(testRecordFieldText(t, "raw8700"), stored[0].raw);
     ASSERT_EQ(1, grid->model().rowCount());
     EXPECT_EQ(stored[0].id, grid->model().sampleIdAt(0));
+
+    // A calibration row likewise.
+    const size_t calibrations = test::storedSamples(server->uri(), "CalData").size();
+    proxy->cutAfterReply("COMMIT");
+    monitor.ProcessNewCalibration(test::calibrationMessage(5000, 4700, 220, 300));
+    drain(2);
+    EXPECT_EQ(calibrations + 1, test::storedSamples(server->uri(), "CalData").size());
     EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join("\n").toStdString();
 }
 

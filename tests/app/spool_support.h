@@ -86,6 +86,15 @@ inline QString integrityCheck(const QString& path)
     return result;
 }
 
+// A "C" message from the unit: a new calibration with these counts.
+inline QByteArray calibrationMessage(int f220, int f300, int d220, int d300)
+{
+    QByteArray f("C");
+    for (int b : {f220 >> 8, f220, f300 >> 8, f300, d220 >> 8, d220, d300 >> 8, d300, 0, 0})
+        f.append(char(b & 0xFF));
+    return f;
+}
+
 // The entries waiting in a program folder's spool.
 inline QStringList spoolFiles(const TempHome& home)
 {
