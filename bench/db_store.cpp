@@ -128,7 +128,7 @@ int main(int argc, char** argv)
         qint64 commitStart = 0;
         timer.start();
         {
-            db::Transaction t(store->database());
+            db::Transaction t(store->database(), db::Transaction::WholeOrNothing);
             for (int i = 0; i < samples; ++i)
                 store->storeTestResult(records[size_t(i) % records.size()], dates[size_t(i)]);
             commitStart = timer.nsecsElapsed();
@@ -159,7 +159,7 @@ int main(int argc, char** argv)
                 }
             }
             {
-                db::Transaction t(store->database());
+                db::Transaction t(store->database(), db::Transaction::WholeOrNothing);
                 store->storeTestResult(record, entry.arrival);
                 t.commit();
             }

@@ -287,7 +287,8 @@ Monitor::StoreAttempt Monitor::storeEntry(const SpoolEntry& entry, qint32& sampl
     }
     try {
         ShortLockWait wait(database, StoreLockWaitMs);
-        db::Transaction t(database);
+        // Any failure ends the whole store (retried, or set aside).
+        db::Transaction t(database, db::Transaction::WholeOrNothing);
         if (test) {
             // Only an entry found in the folder may have been stored by its
             // writer (a crash between commit and removal), or one whose

@@ -152,23 +152,30 @@ QSqlQuery& Connection::prepared(const QString& sql)
 
 QSqlQuery& Connection::run(const QString& sql, const QVariantList& params)
 {
-    for (bool retried = false;; retried = true) {
-        // The server prepares only statements with parameters (a table
-        // statement cannot be prepared there).
-        const bool direct = !sqlite && params.isEmpty();
-        if (direct)
-            check();
-        QSqlQuery& q = direct ? (directStatements[sql] = QSqlQuery(db)) : prepared(sql);
-        for (int i = 0; i < params.size(); ++i)
-            q.bindValue(i, toStored(params[i]));
-        if (direct ? q.exec(sql) : q.exec())
-            return q;
-        const QSqlError e = q.lastError();
-        q.finish();
-        // Outside a transaction a statement on a lost server connection is
-        // tried once more on a new one (nothing of it was stored).
-        if (retried || !reconnectAfter(e))
-            throw error(e, sql);
+    const bool guarded = guardStatement();
+    try {
+        for (bool retried = false;; retried = true) {
+            // The server prepares only statements with parameters (a table
+            // statement cannot be prepared there).
+            const bool direct = !sqlite && params.isEmpty();
+            if (direct)
+                check();
+            QSqlQuery& q = direct ? (directStatements[sql] = QSqlQuery(db)) : prepared(sql);
+            for (int i = 0; i < params.size(); ++i)
+                q.bindValue(i, toStored(params[i]));
+            if (direct ? q.exec(sql) : q.exec())
+                return q;
+            const QSqlError e = q.lastError();
+            q.finish();
+            // Outside a transaction a statement on a lost server connection is
+            // tried once more on a new one (nothing of it was stored).
+            if (retried || !reconnectAfter(e))
+                throw error(e, sql);
+        }
+    } catch (...) {
+        if (guarded)
+            undoStatement();
+        throw;
     }
 }
 
@@ -250,6 +257,8 @@ void Connection::release()
         QSqlDatabase::removeDatabase(name);
     open = false;
     depth = 0;
+    statementSavepoint = false;
+    wholeFrom = 0;
 }
 
 // --- Database ---

@@ -74,6 +74,14 @@ struct Connection {
     bool sqlite = true;
     bool readOnly = false;
     int depth = 0;
+    // Server: inside a transaction each statement runs under the savepoint
+    // qqc_st, so a failing one is undone alone and the transaction goes on,
+    // as SQLite undoes a failed statement. `statementSavepoint`: qqc_st is
+    // open (released just before the next one is taken). `wholeFrom`: the
+    // depth of a whole-or-nothing transaction (0: none), whose statements
+    // need no savepoint.
+    bool statementSavepoint = false;
+    int wholeFrom = 0;
     int busyMs = 3000;  // server: the lock wait, kept to be set again on a reconnect
     QHash<QString, QSqlQuery> statements;
     QHash<QString, QSqlQuery> directStatements;  // server: run without preparing
@@ -125,10 +133,15 @@ struct Connection {
     const QStringList& keyFields(const QString& table);
     bool autoKey(const QString& table);
 
-    void begin();
+    void begin(bool wholeOrNothing = false);
     void commit();
     void rollback();
     void release();
+
+    // Server: whether the next statement runs under a savepoint of its own,
+    // which is then taken; undoStatement() after it failed.
+    bool guardStatement();
+    void undoStatement();
 
     // Server only: opens the driver connection (again after a loss), with
     // the lock wait and session settings; throws ServerUnavailable.

@@ -192,7 +192,7 @@ qint64 copyDataTables(Database& from, Database& to, const CopyProgress& progress
         columns << shared;
         total += from.queryValue(QStringLiteral("SELECT COUNT(*) FROM %1").arg(from.ident(table))).toLongLong();
     }
-    Transaction tx(to);
+    Transaction tx(to, Transaction::WholeOrNothing);
     // Deleting a table's rows first: the new database's own reference oil,
     // alarm set and defaults give way to the laboratory's.
     for (const QString& table : dataTables())
@@ -236,7 +236,7 @@ void createServerDatabase(const QString& uri, const QString& templateFile)
     }
     layout.finish();
 
-    Transaction tx(*target);
+    Transaction tx(*target, Transaction::WholeOrNothing);
     for (const QString& sql : statements)
         target->execute(sql);
     // Every row of the template: the version, catalogue, stored queries,

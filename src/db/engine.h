@@ -223,8 +223,12 @@ public:
 
     // Transactions nest: the outermost begin/commit is a real transaction,
     // inner ones are savepoints. A Transaction object rolls back on
-    // destruction unless committed.
-    void beginTrans();
+    // destruction unless committed. A statement that fails inside a
+    // transaction is undone alone, on both engines (a server runs each under
+    // a savepoint), so a caller may catch its error and carry on; a
+    // whole-or-nothing transaction, which ends at its first failing
+    // statement, spares the server those savepoints (bulk writes).
+    void beginTrans(bool wholeOrNothing = false);
     void commitTrans();
     void rollback();
     int transactionDepth() const;
@@ -248,7 +252,10 @@ private:
 
 class Transaction {
 public:
-    explicit Transaction(Database& db) : db_(db) { db_.beginTrans(); }
+    // WholeOrNothing: no statement's error is caught and carried on inside
+    // it; the first failing one ends the whole transaction.
+    enum Kind { CarryOn, WholeOrNothing };
+    explicit Transaction(Database& db, Kind kind = CarryOn) : db_(db) { db_.beginTrans(kind == WholeOrNothing); }
     ~Transaction();
     void commit();
     Transaction(const Transaction&) = delete;

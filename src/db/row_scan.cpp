@@ -90,20 +90,27 @@ void Database::scanPairs(const QString& sql, const QVariantList& params,
         return;
     }
 #endif
-    QSqlQuery q(conn_->db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw fromSqlError(q.lastError(), sql);
-    for (int i = 0; i < params.size(); ++i)
-        q.bindValue(i, toStored(params[i]));
-    if (!q.exec())
-        throw fromSqlError(q.lastError(), sql);
-    QByteArray buffer;
-    const bool withValue = q.record().count() > 1;
-    while (q.next())
-        row(q.value(0).toLongLong(), withValue ? fromVariant(q.value(1), buffer) : StoredValue{});
-    if (q.lastError().isValid())
-        throw fromSqlError(q.lastError(), sql);
+    const bool guarded = conn_->guardStatement();
+    try {
+        QSqlQuery q(conn_->db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql))
+            throw fromSqlError(q.lastError(), sql);
+        for (int i = 0; i < params.size(); ++i)
+            q.bindValue(i, toStored(params[i]));
+        if (!q.exec())
+            throw fromSqlError(q.lastError(), sql);
+        QByteArray buffer;
+        const bool withValue = q.record().count() > 1;
+        while (q.next())
+            row(q.value(0).toLongLong(), withValue ? fromVariant(q.value(1), buffer) : StoredValue{});
+        if (q.lastError().isValid())
+            throw fromSqlError(q.lastError(), sql);
+    } catch (...) {
+        if (guarded)
+            conn_->undoStatement();
+        throw;
+    }
 }
 
 } // namespace qqc::db

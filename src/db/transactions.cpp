@@ -10,7 +10,7 @@ namespace qqc::db {
 
 // --- Connection ---
 
-void Connection::begin()
+void Connection::begin(bool wholeOrNothing)
 {
     check();
     globalChange();
@@ -22,9 +22,15 @@ void Connection::begin()
         // other to number a sample).
         exec(sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     } else {
-        exec(QStringLiteral("SAVEPOINT qqc_sp%1").arg(depth));
+        // The open statement savepoint goes first: a later "RELEASE qqc_st"
+        // inside the nested one must not find it and release both.
+        exec((statementSavepoint ? QStringLiteral("RELEASE SAVEPOINT qqc_st; ") : QString())
+             + QStringLiteral("SAVEPOINT qqc_sp%1").arg(depth));
     }
+    statementSavepoint = false;
     ++depth;
+    if (wholeOrNothing && wholeFrom == 0)
+        wholeFrom = depth;
 }
 
 void Connection::commit()
@@ -38,7 +44,11 @@ void Connection::commit()
     } else {
         exec(QStringLiteral("RELEASE SAVEPOINT qqc_sp%1").arg(depth - 1));
     }
+    // Ending a transaction or savepoint ends the statement savepoints in it.
+    statementSavepoint = false;
     --depth;
+    if (depth < wholeFrom)
+        wholeFrom = 0;
 }
 
 void Connection::rollback()
@@ -47,7 +57,10 @@ void Connection::rollback()
     if (depth == 0)
         return;
     globalChange();
+    statementSavepoint = false;
     --depth;
+    if (depth < wholeFrom)
+        wholeFrom = 0;
     if (depth == 0) {
         if (sqlite)
             exec(QStringLiteral("ROLLBACK"));
@@ -59,9 +72,30 @@ void Connection::rollback()
     }
 }
 
+// A server aborts the whole transaction at a failed statement; SQLite undoes
+// only the statement. The savepoint gives the server SQLite's behaviour, so
+// code that catches a statement's error and carries on (a refused duplicate,
+// a probe for a column) works on both. The previous statement's savepoint is
+// released in the same round trip.
+bool Connection::guardStatement()
+{
+    if (sqlite || depth == 0 || wholeFrom > 0)
+        return false;
+    exec(statementSavepoint ? QStringLiteral("RELEASE SAVEPOINT qqc_st; SAVEPOINT qqc_st")
+                            : QStringLiteral("SAVEPOINT qqc_st"));
+    statementSavepoint = true;
+    return true;
+}
+
+void Connection::undoStatement()
+{
+    // Fails only with the connection, which then ends the transaction anyway.
+    QSqlQuery(db).exec(QStringLiteral("ROLLBACK TO SAVEPOINT qqc_st"));
+}
+
 // --- Database ---
 
-void Database::beginTrans() { conn_->begin(); }
+void Database::beginTrans(bool wholeOrNothing) { conn_->begin(wholeOrNothing); }
 void Database::commitTrans() { conn_->commit(); }
 void Database::rollback() { conn_->rollback(); }
 

@@ -122,7 +122,8 @@ ImportResult importGenericFile(db::Database& database, const QString& path, cons
                 progress(total, total);
             return result;  // nothing to write: no transaction, no write lock
         }
-        db::Transaction transaction(database);
+        // Any failing statement ends the whole import.
+        db::Transaction transaction(database, db::Transaction::WholeOrNothing);
         qint64 next = database.nextAutoNumber(samplesTable);
         for (size_t i = 0; i < adding.size(); ++i) {
             const GenericBlock& block = *adding[i];

@@ -262,6 +262,33 @@ TEST_P(BothEngines, EditUpdateDeleteAndTextToNumberConversion)
     EXPECT_TRUE(samples->value("SampleNum").isNull()) << "an empty field reads as null";
 }
 
+// A server aborts the whole transaction at a failed statement: without a
+// savepoint per statement every later one would fail too.
+TEST_P(BothEngines, AFailedStatementInsideATransactionIsUndoneAloneAndTheWorkGoesOn)
+{
+    auto db = openWith(1);
+    Transaction t(*db);
+    db->execute("INSERT INTO SampleDetails VALUES (1, 61, 1.5, 0)");
+    expectError(DbErr::DuplicateKey, [&] { db->execute("INSERT INTO SampleDetails VALUES (1, 58, 0, 0)"); });
+    expectError(DbErr::ObjectNotFound, [&] { db->queryValue("SELECT COUNT(*) FROM NoSuchTable"); });
+    auto details = db->openTable("SampleDetails");
+    details->addNew();
+    details->setValue("SampleID", 1);
+    details->setValue("ParmID", 59);
+    expectError(DbErr::DuplicateKey, [&] { details->update(); });
+    details->cancelUpdate();
+    {
+        Transaction inner(*db);
+        db->execute("INSERT INTO SampleDetails VALUES (1, 62, 2.5, 0)");
+        expectError(DbErr::DuplicateKey, [&] { db->execute("INSERT INTO SampleDetails VALUES (1, 62, 0, 0)"); });
+        inner.commit();
+    }
+    db->execute("INSERT INTO Samples (SampleNum) VALUES ('2')");
+    t.commit();
+    EXPECT_EQ(5, db->queryValue("SELECT COUNT(*) FROM SampleDetails").toInt());
+    EXPECT_EQ(2, db->queryValue("SELECT COUNT(*) FROM Samples").toInt());
+}
+
 TEST_P(BothEngines, StoredQueryParametersPersistRequeryReflectsChangesAndHashDatesWork)
 {
     auto db = openWith(3);
