@@ -8,13 +8,11 @@ namespace qqc {
 
 namespace {
 
-QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
-
-QString selectList(const ListTable& t)
+QString selectList(const db::Database& db, const ListTable& t)
 {
     QStringList fields;
     for (const ListColumn& c : t.columns)
-        fields << quoted(c.field);
+        fields << db.ident(c.field);
     return fields.join(QStringLiteral(", "));
 }
 
@@ -34,7 +32,7 @@ std::vector<ListRecord> EditorStore::readAll(const ListTable& table) const
     QSqlQuery q(db().connection());
     q.setForwardOnly(true);
     const QString sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                            .arg(selectList(table), quoted(table.table), quoted(table.key));
+                            .arg(selectList(db(), table), db().ident(table.table), db().ident(table.key));
     if (!q.exec(sql))
         throw db::DbError(db::DbErr::Generic, q.lastError().text());
     std::vector<ListRecord> records;
@@ -53,7 +51,7 @@ std::vector<ListRecord> EditorStore::readAll(const ListTable& table) const
 std::optional<ListRecord> EditorStore::read(const ListTable& table, qint32 id) const
 {
     auto q = db().createQueryDef(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                                     .arg(selectList(table), quoted(table.table), quoted(table.key)));
+                                     .arg(selectList(db(), table), db().ident(table.table), db().ident(table.key)));
     q->setParameter(0, id);
     auto rs = q->openRecordset();
     if (rs->eof())
@@ -71,7 +69,7 @@ qint32 EditorStore::add(const ListTable& table)
     QVariant id;
     // Every field but the first text keeps the database's default.
     db().executeOn(table.table,
-                   QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(quoted(table.table), quoted(table.columns.at(1).field)),
+                   QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(db().ident(table.table), db().ident(table.columns.at(1).field)),
                    {QVariant()}, &id);
     t.commit();
     return qint32(id.toLongLong());
@@ -85,7 +83,7 @@ bool EditorStore::setField(const ListTable& table, qint32 id, int column, const 
     db::Transaction t(db());
     const int n = db().executeOn(table.table,
                                  QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                                     .arg(quoted(table.table), quoted(c.field), quoted(table.key)),
+                                     .arg(db().ident(table.table), db().ident(c.field), db().ident(table.key)),
                                  {value, id});
     t.commit();
     return n > 0;
@@ -102,7 +100,7 @@ void EditorStore::ensureInUseIndex(const ListTable& table) const
     indexed_.insert(name);
     try {
         database_->execute(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON Samples (%2)")
-                               .arg(quoted(name), quoted(table.inUseField)));
+                               .arg(database_->ident(name), database_->ident(table.inUseField)));
     } catch (const db::DbError& e) {
         qWarning("Editors: no index %s: %s", qPrintable(name), e.what());
     }
@@ -115,7 +113,7 @@ std::optional<SampleUsing> EditorStore::firstSampleUsing(const ListTable& table,
     db();
     ensureInUseIndex(table);
     const QVariant first = database_->queryValue(
-        QStringLiteral("SELECT MIN(SampleID) FROM Samples WHERE %1 = ?").arg(quoted(table.inUseField)), {id});
+        QStringLiteral("SELECT MIN(SampleID) FROM Samples WHERE %1 = ?").arg(database_->ident(table.inUseField)), {id});
     if (first.isNull())
         return std::nullopt;
     auto q = database_->createQueryDef(
@@ -142,15 +140,15 @@ EditorStore::Removal EditorStore::remove(const ListTable& table, qint32 id, Samp
     }
     const QVariantList key = {id};
     for (const QString& dependent : table.dependents)
-        db().executeOn(dependent, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(dependent), quoted(table.key)),
+        db().executeOn(dependent, QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(db().ident(dependent), db().ident(table.key)),
                        key);
     if (db().executeOn(table.table,
-                       QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(table.table), quoted(table.key)), key)
+                       QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(db().ident(table.table), db().ident(table.key)), key)
         == 0)
         return Removal::Missing;  // rolled back: nothing else changes either
     if (!table.defaultField.isEmpty())
         db().executeOn(QStringLiteral("Defaults"),
-                       QStringLiteral("UPDATE Defaults SET %1 = 0 WHERE %1 = ?").arg(quoted(table.defaultField)), key);
+                       QStringLiteral("UPDATE Defaults SET %1 = 0 WHERE %1 = ?").arg(db().ident(table.defaultField)), key);
     t.commit();
     return Removal::Deleted;
 }
@@ -218,7 +216,7 @@ qint32 EditorStore::defaultId(const ListTable& table) const
 {
     if (table.defaultField.isEmpty())
         return 0;
-    return qint32(db().queryValue(QStringLiteral("SELECT %1 FROM Defaults WHERE DefaultID = 1").arg(quoted(table.defaultField)))
+    return qint32(db().queryValue(QStringLiteral("SELECT %1 FROM Defaults WHERE DefaultID = 1").arg(db().ident(table.defaultField)))
                       .toLongLong());
 }
 
@@ -227,7 +225,7 @@ void EditorStore::setDefault(const ListTable& table, qint32 id)
     if (table.defaultField.isEmpty())
         return;
     db::Transaction t(db());
-    const QString field = quoted(table.defaultField);
+    const QString field = db().ident(table.defaultField);
     if (db().executeOn(QStringLiteral("Defaults"), QStringLiteral("UPDATE Defaults SET %1 = ? WHERE DefaultID = 1").arg(field),
                        {id})
         == 0)

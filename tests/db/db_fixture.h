@@ -88,6 +88,45 @@ inline QString queryRows(const QString& path, const QString& sql)
     return out.join(" | ");
 }
 
+// Makes `event` (INSERT or DELETE) on `table` fail where `condition` holds
+// (NEW or OLD names the row), on either engine, through a trigger named
+// injected_<table>; removeInjected drops it.
+inline void injectFailure(const QString& path, const QString& table, const QString& event, const QString& condition)
+{
+    const QString name = "injected_" + table.toLower();
+    if (!db::isServerUri(path)) {
+        runSql(path, {QString("CREATE TRIGGER %1 BEFORE %2 ON %3 WHEN %4 BEGIN SELECT RAISE(ABORT, 'injected failure'); END")
+                          .arg(name, event, table, condition)});
+        return;
+    }
+    runSql(path, {QString("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF %2 THEN RAISE EXCEPTION "
+                          "'injected failure'; END IF; RETURN %3; END $$")
+                      .arg(name, condition, event == "DELETE" ? "OLD" : "NEW"),
+                  QString("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()").arg(name, event, table)});
+}
+inline void removeInjected(const QString& path, const QString& table)
+{
+    const QString name = "injected_" + table.toLower();
+    runSql(path, {db::isServerUri(path) ? QString("DROP TRIGGER %1 ON %2").arg(name, table) : "DROP TRIGGER " + name});
+}
+
+// A value read through a connection of its own (what was committed): the
+// first field of the first row, null when none.
+inline QVariant committedValue(const QString& path, const QString& sql)
+{
+    QVariant v;
+    {
+        QSqlDatabase c = plainConnection(path, "fixture-committed");
+        EXPECT_TRUE(c.open()) << c.lastError().text().toStdString();
+        QSqlQuery q(c);
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        if (q.next())
+            v = q.value(0);
+    }
+    QSqlDatabase::removeDatabase("fixture-committed");
+    return v;
+}
+
 // An empty database of its own on the test server, dropped afterwards.
 class ServerDatabase {
 public:

@@ -1,5 +1,6 @@
-// The editors' commands without a window, on copies of the built template;
-// what was committed is read back through a second connection.
+// The editors' commands without a window, on copies of the built template
+// (a file and a server database); what was committed is read back through a
+// second connection.
 
 #include "db/db_fixture.h"
 #include "views/editor_store.h"
@@ -13,30 +14,17 @@ using namespace qqc;
 
 namespace {
 
-class EditorStoreTest : public test::TemplateCopy {
+class EditorStoreTest : public test::EngineCopy {
 protected:
     void SetUp() override
     {
-        TemplateCopy::SetUp();
+        EngineCopy::SetUp();
+        if (IsSkipped())
+            return;
         db = db::Database::open(path);
         store = EditorStore(db.get());
     }
-    // A value read by a connection of its own: what was committed.
-    QVariant committed(const QString& sql)
-    {
-        QVariant v;
-        {
-            QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "second");
-            c.setDatabaseName(path);
-            EXPECT_TRUE(c.open());
-            QSqlQuery q(c);
-            EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-            if (q.next())
-                v = q.value(0);
-        }
-        QSqlDatabase::removeDatabase("second");
-        return v;
-    }
+    QVariant committed(const QString& sql) { return test::committedValue(path, sql); }
     int committedCount(const QString& sql) { return committed(sql).toInt(); }
     qint32 addSample(const QVariantList& values)  // AlarmID, RefID, CustomerID, EquipmentID
     {
@@ -51,8 +39,9 @@ protected:
     std::unique_ptr<db::Database> db;
     EditorStore store;
 };
+QQC_BOTH_ENGINES(EditorStoreTest);
 
-TEST_F(EditorStoreTest, NewAlarmSetCoversEveryListedParameterWithZeroLimits)
+TEST_P(EditorStoreTest, NewAlarmSetCoversEveryListedParameterWithZeroLimits)
 {
     const qint32 id = store.addAlarmSet();
     EXPECT_GT(id, 1);
@@ -71,22 +60,21 @@ TEST_F(EditorStoreTest, NewAlarmSetCoversEveryListedParameterWithZeroLimits)
     EXPECT_TRUE(store.alarmLimits(bare).empty());
 }
 
-TEST_F(EditorStoreTest, AnErrorMidAddOrMidDeleteLeavesTheFileAsItWas)
+TEST_P(EditorStoreTest, AnErrorMidAddOrMidDeleteLeavesTheFileAsItWas)
 {
-    db->execute("CREATE TRIGGER failAdd BEFORE INSERT ON AlarmData WHEN NEW.ParmID = 60 "
-                "BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    test::injectFailure(path, "AlarmData", "INSERT", "NEW.ParmID = 60");
     EXPECT_THROW(store.addAlarmSet(), db::DbError);
     EXPECT_EQ(committedCount("SELECT COUNT(*) FROM AlarmSets"), 1);
     EXPECT_EQ(committedCount("SELECT COUNT(*) FROM AlarmData"), 4);
 
     db->execute("UPDATE Samples SET AlarmID = 0");
-    db->execute("CREATE TRIGGER failDelete BEFORE DELETE ON AlarmSets BEGIN SELECT RAISE(ABORT, 'injected'); END");
+    test::injectFailure(path, "AlarmSets", "DELETE", "TRUE");
     EXPECT_THROW(store.remove(alarmSetTable(), 1), db::DbError);
     EXPECT_EQ(committedCount("SELECT COUNT(*) FROM AlarmData WHERE AlarmID = 1"), 4);
     EXPECT_EQ(committedCount("SELECT Alarm FROM Defaults"), 1);
 }
 
-TEST_F(EditorStoreTest, DeletingAnUnusedSetRemovesAllItsRowsAndTheDefault)
+TEST_P(EditorStoreTest, DeletingAnUnusedSetRemovesAllItsRowsAndTheDefault)
 {
     // A limit row of a parameter no longer in the catalogue, which the
     // set's query does not return.
@@ -99,7 +87,7 @@ TEST_F(EditorStoreTest, DeletingAnUnusedSetRemovesAllItsRowsAndTheDefault)
     EXPECT_EQ(store.remove(alarmSetTable(), 1), EditorStore::Removal::Missing);
 }
 
-TEST_F(EditorStoreTest, ARecordInUseNamesTheLowestSampleAndStays)
+TEST_P(EditorStoreTest, ARecordInUseNamesTheLowestSampleAndStays)
 {
     addSample({0, 0, QVariant(), "other"});
     const qint32 first = addSample({0, 1, QVariant(), "PUMP|7$"});
@@ -113,20 +101,20 @@ TEST_F(EditorStoreTest, ARecordInUseNamesTheLowestSampleAndStays)
     SampleUsing using_;
     EXPECT_EQ(store.remove(referenceTable(), 1, &using_), EditorStore::Removal::InUse);
     EXPECT_EQ(using_.sampleId, first);
-    EXPECT_EQ(committedCount("SELECT COUNT(*) FROM \"References\""), 1);
+    EXPECT_EQ(committedCount("SELECT COUNT(*) FROM \"references\""), 1);
 }
 
-TEST_F(EditorStoreTest, TheInUseCheckIsRepeatedInsideTheDeletingTransaction)
+TEST_P(EditorStoreTest, TheInUseCheckIsRepeatedInsideTheDeletingTransaction)
 {
     const qint32 oil = store.add(referenceTable());
     EXPECT_FALSE(store.firstSampleUsing(referenceTable(), oil));
     // Another station assigns it between the check and the confirmed delete.
     test::runSql(path, {QString("INSERT INTO Samples (RefID) VALUES (%1)").arg(oil)});
     EXPECT_EQ(store.remove(referenceTable(), oil), EditorStore::Removal::InUse);
-    EXPECT_EQ(committedCount(QString("SELECT COUNT(*) FROM \"References\" WHERE RefID = %1").arg(oil)), 1);
+    EXPECT_EQ(committedCount(QString("SELECT COUNT(*) FROM \"references\" WHERE RefID = %1").arg(oil)), 1);
 }
 
-TEST_F(EditorStoreTest, ACustomerInUseIsDeletedAndItsSamplesKeepTheirCustomerId)
+TEST_P(EditorStoreTest, ACustomerInUseIsDeletedAndItsSamplesKeepTheirCustomerId)
 {
     const qint32 customer = store.add(customerTable());
     const qint32 sample = addSample({1, 1, customer, "x"});
@@ -135,12 +123,16 @@ TEST_F(EditorStoreTest, ACustomerInUseIsDeletedAndItsSamplesKeepTheirCustomerId)
     EXPECT_EQ(committedCount(QString("SELECT CustomerID FROM Samples WHERE SampleID = %1").arg(sample)), customer);
 }
 
-TEST_F(EditorStoreTest, AFileFromTheEarlierTemplateGetsTheInUseIndexesOnTheFirstCheck)
+TEST_P(EditorStoreTest, AFileFromTheEarlierTemplateGetsTheInUseIndexesOnTheFirstCheck)
 {
     db->execute("DROP INDEX SamplesAlarmID");
     db->execute("DROP INDEX SamplesRefID");
     store = EditorStore(db.get());
     store.firstSampleUsing(alarmSetTable(), 1);
+    if (onServer()) {
+        EXPECT_EQ(committedCount("SELECT COUNT(*) FROM pg_indexes WHERE indexname = 'samplesalarmid'"), 1);
+        return;
+    }
     EXPECT_EQ(committedCount("SELECT COUNT(*) FROM sqlite_master WHERE name = 'SamplesAlarmID'"), 1);
     QSqlQuery q(db->connection());
     ASSERT_TRUE(q.exec("EXPLAIN QUERY PLAN SELECT MIN(SampleID) FROM Samples WHERE AlarmID = 3"));
@@ -148,15 +140,15 @@ TEST_F(EditorStoreTest, AFileFromTheEarlierTemplateGetsTheInUseIndexesOnTheFirst
     EXPECT_TRUE(q.value(3).toString().contains("SamplesAlarmID")) << q.value(3).toString().toStdString();
 }
 
-TEST_F(EditorStoreTest, AnEditStoresOnlyItsFieldAndDefaultSetCreatesAMissingDefaultsRecord)
+TEST_P(EditorStoreTest, AnEditStoresOnlyItsFieldAndDefaultSetCreatesAMissingDefaultsRecord)
 {
-    db->execute("UPDATE \"References\" SET RefDielectric = 2.123456 WHERE RefID = 1");
+    db->execute("UPDATE \"references\" SET RefDielectric = 2.123456 WHERE RefID = 1");
     EXPECT_TRUE(store.setField(referenceTable(), 1, 1, "Acme"));
-    EXPECT_DOUBLE_EQ(committed("SELECT RefDielectric FROM \"References\" WHERE RefID = 1").toDouble(), 2.123456);
-    EXPECT_EQ(committed("SELECT Supplier FROM \"References\" WHERE RefID = 1").toString(), "Acme");
+    EXPECT_DOUBLE_EQ(committed("SELECT RefDielectric FROM \"references\" WHERE RefID = 1").toDouble(), 2.123456);
+    EXPECT_EQ(committed("SELECT Supplier FROM \"references\" WHERE RefID = 1").toString(), "Acme");
     EXPECT_FALSE(store.setField(referenceTable(), 77, 1, "gone"));
     // Keys beyond 16 bits reach their own record.
-    db->execute("INSERT INTO \"References\" (RefID) VALUES (40000)");
+    db->execute("INSERT INTO \"references\" (RefID) VALUES (40000)");
     EXPECT_TRUE(store.setField(referenceTable(), 40000, 2, "Big"));
     EXPECT_EQ(store.read(referenceTable(), 40000)->values.value(2).toString(), "Big");
 
