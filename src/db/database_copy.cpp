@@ -20,14 +20,16 @@ namespace {
 // enough rows per statement that a bulk copy is not one round trip per row.
 constexpr int ValuesPerStatement = 4000;
 
+// Quoted names in lower case; text in single quotes (a value) stays as written.
 QString lowerQuoted(QString sql)
 {
-    static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+    static const QRegularExpression quoted(QStringLiteral("'(?:[^']|'')*'|\"([^\"]*)\""));
     QString out;
     qsizetype last = 0;
     for (auto it = quoted.globalMatch(sql); it.hasNext();) {
         const auto m = it.next();
-        out += sql.mid(last, m.capturedStart() - last) + QLatin1Char('"') + m.captured(1).toLower() + QLatin1Char('"');
+        const QString kept = m.hasCaptured(1) ? QLatin1Char('"') + m.captured(1).toLower() + QLatin1Char('"') : m.captured(0);
+        out += sql.mid(last, m.capturedStart() - last) + kept;
         last = m.capturedEnd();
     }
     return out + sql.mid(last);

@@ -10,8 +10,6 @@
 
 #include <QFile>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -39,25 +37,23 @@ QString storedDay(const QDate& date) { return date.toString(QStringLiteral("yyyy
 // of a day from `first` to `last` (stored exactly as the import stores a
 // date), keyed by equipment ID (a null one read as empty, so an empty unit ID
 // matches both) and day. One query, read before the transaction opens; the
-// checks then cost no statement each.
+// checks then cost no statement each. The engine's cursor hands the date as
+// the stored ISO text on either engine (a server's driver gives a date).
 QSet<SampleKey> storedSamples(db::Database& database, const QDate& first, const QDate& last)
 {
-    QSqlQuery q(database.connection());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT EquipmentID, SampleDate FROM Samples WHERE SampleDate BETWEEN ? AND ?")))
-        throw db::DbError(db::DbErr::Generic, q.lastError().text());
-    q.addBindValue(storedDay(first));
-    q.addBindValue(storedDay(last));
-    if (!q.exec())
-        throw db::DbError(db::DbErr::Generic, q.lastError().text());
+    auto query = database.createQueryDef(
+        QStringLiteral("SELECT EquipmentID, SampleDate FROM Samples WHERE SampleDate BETWEEN ? AND ?"));
+    query->setParameter(0, storedDay(first));
+    query->setParameter(1, storedDay(last));
+    auto q = query->openRecordset();
     QSet<SampleKey> keys;
-    while (q.next()) {
-        const QString text = q.value(1).toString();
+    for (; !q->eof(); q->moveNext()) {
+        const QString text = q->value(QStringLiteral("SampleDate")).toString();
         if (!text.endsWith(QLatin1String("T00:00:00")))
             continue;
         const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
         if (day.isValid() && storedDay(day) == text)
-            keys.insert({q.value(0).toString(), day});
+            keys.insert({q->value(QStringLiteral("EquipmentID")).toString(), day});
     }
     return keys;
 }

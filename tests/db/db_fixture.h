@@ -198,6 +198,23 @@ protected:
         ASSERT_NO_THROW(db::createServerDatabase(path, builtTemplate()));
     }
     bool onServer() const { return GetParam() == Engine::Server; }
+    // Another fresh database made from the template on the same engine.
+    QString anotherCopy()
+    {
+        if (!onServer()) {
+            const QString other = home.file(QString("copy%1.mdb").arg(others.size() + 1));
+            others.push_back(nullptr);
+            EXPECT_TRUE(QFile::copy(builtTemplate(), other));
+            QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
+            return other;
+        }
+        others.push_back(std::make_unique<ServerDatabase>());
+        db::createServerDatabase(others.back()->uri(), builtTemplate());
+        return others.back()->uri();
+    }
+
+private:
+    std::vector<std::unique_ptr<ServerDatabase>> others;
 };
 
 #define QQC_BOTH_ENGINES(Suite) \
