@@ -296,6 +296,9 @@ private:
     DatabaseUpgrader upgrader_;
     JetConverter jetConverter_;
     int openJetDatabase(const QString& jetPath);
+    // "Create New Database" with a server address: the layout in an empty
+    // server database, which is then opened and remembered.
+    void createServerDatabase(const QString& address);
     // The database being upgraded: what arrives meanwhile is spooled for it.
     QString upgrading_;
     db::OpenOptions openOptions_;

@@ -5,6 +5,7 @@
 #include "app/monitor.h"
 
 #include "core/record.h"
+#include "db/database_copy.h"
 #include "db/jet_staging.h"
 #include "db/sample_database.h"
 #include "db/server_uri.h"
@@ -27,6 +28,8 @@ bool samePath(const QString& a, const QString& b)
 {
     if (a.isEmpty() || b.isEmpty())
         return false;
+    if (db::isServerUri(a) || db::isServerUri(b))
+        return db::displayUri(a) == db::displayUri(b);
     const QFileInfo fa(a), fb(b);
     if (fa.exists() && fb.exists())
         return fa.canonicalFilePath() == fb.canonicalFilePath();
@@ -202,6 +205,7 @@ void Monitor::mnuDBOpen_Click()
         request.title = QStringLiteral("Select Database");
         request.folder = programFolder();
         request.filter = kFilter;
+        request.serverAddress = true;
         const QString name = prompter().openFileName(request);
         if (name.isEmpty())
             return;
@@ -228,9 +232,14 @@ void Monitor::mnuCreateDB_Click()
         request.title = QStringLiteral("Select Name for New Database");
         request.folder = programFolder();
         request.filter = kFilter;
+        request.serverAddress = true;
         QString name = prompter().saveFileName(request);
         if (name.isEmpty())
             return;
+        if (db::isServerUri(name)) {
+            createServerDatabase(name);
+            return;
+        }
         // A name typed without an extension gets ".mdb", as file dialogs do
         // elsewhere, so the "*.mdb" lists find the new file later.
         if (QFileInfo(name).suffix().isEmpty())
@@ -268,6 +277,32 @@ void Monitor::mnuCreateDB_Click()
     } catch (const std::exception& e) {
         ShowRoutineError(5, QString::fromLocal8Bit(e.what()), routine);
     }
+}
+
+void Monitor::createServerDatabase(const QString& address)
+{
+    // The layout goes into an empty server database; one that holds tables
+    // (ours or another program's) is refused, untouched, saying which.
+    const QString templ = db::templatePath();
+    if (!QFileInfo::exists(templ)) {
+        ShowRoutineError(53, QStringLiteral("File not found: ") + templ, QStringLiteral("mnuCreatNewDataBase"));
+        return;
+    }
+    if (sampleDb_ && samePath(address, dbPath_)) {
+        MessageBoxEx(QStringLiteral("Database already exists! "));
+        return;
+    }
+    try {
+        db::createServerDatabase(address, templ);
+    } catch (const db::DbError& e) {
+        stdError().TPrint(QStringLiteral("mnuCreatNewDataBase %1: %2 %3").arg(db::displayUri(address)).arg(e.number()).arg(e.description()));
+        MessageBoxEx(QStringLiteral(" Cannot create the Database: | $ "), MsgStyle::Exclamation, e.description(), kSelection);
+        return;
+    }
+    // Remembered without a typed password (dbPath_ is the shown form).
+    if (OpenSampleDatabase(address) == 0)
+        DatabaseSettings::writeFile(iniFile(), dbPath_);
+    setCurrentSampleId(-1);
 }
 
 void Monitor::openDatabaseAtStartup()

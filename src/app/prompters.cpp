@@ -1,4 +1,5 @@
 #include "app/prompters.h"
+#include "app/database_location_dialog.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -80,12 +81,30 @@ int WidgetPrompter::message(const QString& text, int style, const QString& title
     return leastChangingAnswer(style);
 }
 
+namespace {
+
+QString startOf(const FileDialogRequest& request)
+{
+    return request.fileName.isEmpty() ? request.folder : request.folder + QLatin1Char('/') + request.fileName;
+}
+
+} // namespace
+
+QString WidgetPrompter::fileOrAddress(const FileDialogRequest& request, const std::function<QString()>& browse)
+{
+    if (!request.serverAddress)
+        return browse();
+    DatabaseLocationDialog dialog(request.title, request.fileName, browse, parent_);
+    return runModal(dialog) == QDialog::Accepted ? dialog.location() : QString();
+}
+
 QString WidgetPrompter::openFileName(const FileDialogRequest& request)
 {
     if (standIn_ != nullptr)
         return standIn_->openFileName(request);
-    const QString start = request.fileName.isEmpty() ? request.folder : request.folder + QLatin1Char('/') + request.fileName;
-    const QString chosen = QFileDialog::getOpenFileName(parent_, request.title, start, request.filter);
+    const QString chosen = fileOrAddress(request, [&] {
+        return QFileDialog::getOpenFileName(parent_, request.title, startOf(request), request.filter);
+    });
     return standIn_ != nullptr ? standIn_->openFileName(request) : chosen;
 }
 
@@ -93,11 +112,12 @@ QString WidgetPrompter::saveFileName(const FileDialogRequest& request)
 {
     if (standIn_ != nullptr)
         return standIn_->saveFileName(request);
-    const QString start = request.fileName.isEmpty() ? request.folder : request.folder + QLatin1Char('/') + request.fileName;
     // The caller decides what an existing file means and says so itself; a
     // second question from the dialog could only contradict it.
-    const QString chosen = QFileDialog::getSaveFileName(parent_, request.title, start, request.filter, nullptr,
-                                                        QFileDialog::DontConfirmOverwrite);
+    const QString chosen = fileOrAddress(request, [&] {
+        return QFileDialog::getSaveFileName(parent_, request.title, startOf(request), request.filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    });
     return standIn_ != nullptr ? standIn_->saveFileName(request) : chosen;
 }
 

@@ -13,6 +13,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace qqc {
@@ -34,6 +36,10 @@ public:
     void answerFrom(DialogPrompter* standIn);
 
 private:
+    // The file dialog `browse`, or for a request that takes a server
+    // address the line with "Browse..." (DatabaseLocationDialog).
+    QString fileOrAddress(const FileDialogRequest& request, const std::function<QString()>& browse);
+
     QWidget* parent_ = nullptr;
     DialogPrompter* standIn_ = nullptr;
 };

@@ -1,4 +1,5 @@
 #include "cli/cli_report.h"
+#include "db/server_uri.h"
 
 #include "db/engine.h"
 #include "db/sample_database.h"
@@ -36,13 +37,15 @@ QString layoutProblem(db::Database& database, const QString& path)
 
 int runReport(const Options& o, const QString& path, std::FILE* err)
 {
-    report::PageInput in = report::pageSettingsFromProgramFolder(QFileInfo(path).absoluteFilePath());
+    // A server's address is shown without its password, as everywhere.
+    const QString shown = db::isServerUri(path) ? db::displayUri(path) : QFileInfo(path).absoluteFilePath();
+    report::PageInput in = report::pageSettingsFromProgramFolder(shown);
     try {
         // Read-only: no pragma that writes, no journal change, no upgrade.
         db::OpenOptions readOnly;
         readOnly.access = db::OpenOptions::Access::ReadOnly;
         const std::unique_ptr<db::Database> database = db::Database::open(path, readOnly);
-        if (const QString problem = layoutProblem(*database, path); !problem.isEmpty()) {
+        if (const QString problem = layoutProblem(*database, database->path()); !problem.isEmpty()) {
             say(err, problem);
             return 1;
         }

@@ -41,6 +41,9 @@ struct FileDialogRequest {
     QString folder;      // initial folder
     QString fileName;    // initial file name
     QString filter;      // Qt filter text, e.g. "Database (*.mdb)"
+    // A database server's address (postgresql://...) may be typed instead
+    // of choosing a file; the answer is then that address.
+    bool serverAddress = false;
 };
 
 class Prompter {

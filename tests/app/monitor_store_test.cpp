@@ -1,5 +1,6 @@
 // The main window's database commands and sample events, driven headless
 // with scripted answers.
+#include "app/database_location_dialog.h"
 #include "app/monitor.h"
 #include "app/prompters.h"
 #include "app/sample_listing.h"
@@ -11,6 +12,8 @@
 #include "util/ini_file.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -116,8 +119,9 @@ TEST_F(MonitorStore, CreateRefusesExistingFilesAndTheTemplateIsNeverCreatedOverO
     EXPECT_FALSE(QFile::exists(home.file("DBquorqc.tpl-wal")));
 }
 
-// With the real file dialog, an existing name gets one question, the
-// program's own, not also the dialog's "replace?" that it then contradicts.
+// With the real dialogs (the database line, its "Browse..." and the file
+// dialog), an existing name gets one question, the program's own, not also
+// the file dialog's "replace?" that it then contradicts.
 TEST_F(MonitorStore, CreateOverAnExistingFileInTheFileDialogAsksOnce)
 {
     home.write("taken.mdb", "x");
@@ -127,7 +131,9 @@ TEST_F(MonitorStore, CreateOverAnExistingFileInTheFileDialogAsksOnce)
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        if (auto* line = qobject_cast<DatabaseLocationDialog*>(modal)) {
+            QMetaObject::invokeMethod(line->browseButton(), "click", Qt::QueuedConnection);
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             dialog->selectFile(home.file("taken.mdb"));
             // Queued: a question the dialog asks on accepting runs a nested
             // loop, in which this timer must fire again to answer it.
@@ -374,4 +380,75 @@ TEST_F(MonitorStore, ATestIsStoredOnlyWithADatabaseAndListedForTheCommandLine)
     ASSERT_EQ(9, cells.size()) << lines[3].toStdString();
     EXPECT_EQ(QStringList({"2", "2.31", "12.0", "1.50", "10", "55", "10"}), QStringList{cells[0]} + cells.mid(3));
     EXPECT_EQ(2, storedSamplesText(1).count('\n') - 1) << "the newest only";
+}
+
+// The database line takes a typed server address; OK only with something typed.
+TEST_F(MonitorStore, TheDatabaseLineTakesATypedServerAddress)
+{
+    WidgetPrompter widgets;
+    setPrompter(&widgets);
+    bool okWhenEmpty = true;
+    QTimer::singleShot(0, [&] {
+        auto* line = qobject_cast<DatabaseLocationDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(line, nullptr);
+        okWhenEmpty = line->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+        line->line()->setText(" postgresql://lab@dbhost/oillab ");
+        line->accept();
+    });
+    FileDialogRequest request;
+    request.serverAddress = true;
+    const QString answer = prompter().openFileName(request);
+    setPrompter(&prompts);
+    EXPECT_FALSE(okWhenEmpty);
+    EXPECT_EQ("postgresql://lab@dbhost/oillab", answer);
+}
+
+// "Create New Database" and "Open Database" with a server address typed with
+// a password: the layout goes into an empty database only; the password is
+// used, never shown or remembered.
+class MonitorServer : public MonitorStore {
+protected:
+    void SetUp() override
+    {
+        if (test::serverAdminUri().isEmpty())
+            GTEST_SKIP() << "no test server (QQC_TEST_PG_URI unset; scripts/pg_cluster.sh starts one)";
+    }
+    // The address with a password, which the test server does not ask for.
+    static QString withPassword(const QString& uri) { return QString(uri).replace("://postgres@", "://postgres:secret@"); }
+};
+
+TEST_F(MonitorServer, CreateMakesTheLayoutInAnEmptyDatabaseAndRefusesOneThatHoldsTables)
+{
+    test::ServerDatabase empty, foreign;
+    test::runSql(foreign.uri(), {"CREATE TABLE invoices (id INTEGER PRIMARY KEY)"});
+
+    prompts.fileNames = {withPassword(empty.uri()), withPassword(foreign.uri()), withPassword(empty.uri())};
+    monitor.mnuCreateDB_Click();
+    ASSERT_TRUE(monitor.sampleDatabase());
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().join(" / ").toStdString();
+    EXPECT_TRUE(prompts.fileRequests[0].serverAddress);
+    EXPECT_EQ("QuorvelQC Monitor - " + empty.uri(), monitor.databaseTitle());
+    EXPECT_EQ(empty.uri(), iniDatabaseFile());
+    EXPECT_EQ(1, countRows(monitor, "AlarmSets"));
+
+    monitor.mnuCreateDB_Click();   // another program's database: refused, untouched
+    ASSERT_EQ(1u, prompts.messages.size());
+    EXPECT_TRUE(prompts.messages[0].text.contains("not empty and holds no sample database")) << prompts.messages[0].text.toStdString();
+    EXPECT_FALSE(prompts.messages[0].text.contains("secret"));
+    EXPECT_EQ("1", test::committedValue(foreign.uri(), "SELECT COUNT(*) FROM information_schema.tables WHERE "
+                                                       "table_schema = current_schema()").toString());
+    EXPECT_EQ(empty.uri(), monitor.sampleDatabase()->database().path());
+
+    monitor.closeDatabase();
+    monitor.mnuCreateDB_Click();   // ours already: refused too, and kept
+    ASSERT_EQ(2u, prompts.messages.size());
+    EXPECT_TRUE(prompts.messages[1].text.contains("already holds a sample database")) << prompts.messages[1].text.toStdString();
+    EXPECT_EQ(empty.uri(), iniDatabaseFile());
+
+    prompts.fileNames = {withPassword(empty.uri())};
+    monitor.mnuDBOpen_Click();
+    ASSERT_TRUE(monitor.sampleDatabase());
+    EXPECT_EQ("QuorvelQC Monitor - " + empty.uri(), monitor.databaseTitle());
+    EXPECT_EQ(empty.uri(), iniDatabaseFile());
+    monitor.closeDatabase();   // before the test databases are dropped
 }

@@ -3,6 +3,7 @@
 // a write-protected file left as it was, and every failure as one line.
 
 #include "report/report_fixture.h"
+#include "db/database_copy.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,7 +51,9 @@ protected:
 
 } // namespace
 
-TEST_F(CliReport, WritesTheSamplesPageWithTheProgramFoldersSettingsAndLeavesTheFileAsItWas)
+QQC_FILE_ONLY(CliReport);
+
+TEST_P(CliReport, WritesTheSamplesPageWithTheProgramFoldersSettingsAndLeavesTheFileAsItWas)
 {
     QImage logo(64, 64, QImage::Format_RGB32);
     logo.fill(qRgb(200, 120, 0));
@@ -100,7 +103,24 @@ TEST_F(CliReport, WritesTheSamplesPageWithTheProgramFoldersSettingsAndLeavesTheF
     EXPECT_NEAR(0, qBlue(logoPixel), 3);
 }
 
-TEST_F(CliReport, EachFailureIsOneLineAndABadCommandLineIsStatusTwo)
+// On a server database the page names the address without its password.
+TEST_P(CliReport, AServerDatabaseIsNamedWithoutItsPassword)
+{
+    if (test::serverAdminUri().isEmpty() || QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "needs the test server and poppler-utils";
+    test::ServerDatabase server;
+    db::createServerDatabase(server.uri(), test::builtTemplate());
+    db::copyDataTables(store->database(), *db::Database::open(server.uri()));
+    const QString typed = QString(server.uri()).replace("://postgres@", "://postgres:secret@");
+    const QString pdf = home.file("server.pdf");
+    const Outcome done = cli({"report", "--db", typed, "--sample", "6", "--pdf", pdf, "--home", home.path()});
+    ASSERT_EQ(0, done.status) << done.err.toStdString();
+    const QString text = run("pdftotext", {"-raw", pdf, "-"}).simplified();
+    EXPECT_TRUE(text.contains("Database: " + server.uri().left(40))) << text.toStdString();
+    EXPECT_FALSE(text.contains("secret"));
+}
+
+TEST_P(CliReport, EachFailureIsOneLineAndABadCommandLineIsStatusTwo)
 {
     store.reset();
     home.write("foreign.mdb", "");

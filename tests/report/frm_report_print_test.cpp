@@ -68,7 +68,9 @@ protected:
 
 } // namespace
 
-TEST_F(ReportPrinting, PrinterProblemsAreToldAndNothingPrints)
+QQC_FILE_ONLY(ReportPrinting);
+
+TEST_P(ReportPrinting, PrinterProblemsAreToldAndNothingPrints)
 {
     press("Print");
     printers.name = "Legal";
@@ -84,7 +86,7 @@ TEST_F(ReportPrinting, PrinterProblemsAreToldAndNothingPrints)
     EXPECT_EQ(nullptr, form.preview());
 }
 
-TEST_F(ReportPrinting, PrintWritesThePageAndPreviewShowsAndCloses)
+TEST_P(ReportPrinting, PrintWritesThePageAndPreviewShowsAndCloses)
 {
     printers.name = "PDF";
     press("Print");
@@ -102,7 +104,7 @@ TEST_F(ReportPrinting, PrintWritesThePageAndPreviewShowsAndCloses)
     EXPECT_FALSE(form.preview()->isVisibleTo(&form));
 }
 
-TEST_F(ReportPrinting, LongCommentsGoOnToASecondPrintedAndPreviewedPage)
+TEST_P(ReportPrinting, LongCommentsGoOnToASecondPrintedAndPreviewedPage)
 {
     QStringList lines;
     for (int i = 0; i < 60; ++i)

@@ -25,7 +25,9 @@ protected:
 
 } // namespace
 
-TEST_F(ReportWindow, ShowsTheSampleAndClearsForANewDatabase)
+QQC_FILE_ONLY(ReportWindow);
+
+TEST_P(ReportWindow, ShowsTheSampleAndClearsForANewDatabase)
 {
     form.SetDB(&store->database());
     form.UpdateForm(6);
@@ -43,7 +45,7 @@ TEST_F(ReportWindow, ShowsTheSampleAndClearsForANewDatabase)
     EXPECT_TRUE(form.tbComments->toPlainText().isEmpty());
 }
 
-TEST_F(ReportWindow, SavePdfChecksTheSampleAndWritesTheChosenFile)
+TEST_P(ReportWindow, SavePdfChecksTheSampleAndWritesTheChosenFile)
 {
     form.SetDB(&store->database());
     EXPECT_FALSE(form.savePdf());
@@ -70,7 +72,7 @@ TEST_F(ReportWindow, SavePdfChecksTheSampleAndWritesTheChosenFile)
     EXPECT_EQ(2u, prompter.messages.size());
 }
 
-TEST_F(ReportWindow, ACommentIsSavedToTheSampleItWasTypedFor)
+TEST_P(ReportWindow, ACommentIsSavedToTheSampleItWasTypedFor)
 {
     form.SetDB(&store->database());
     QSignalSpy refreshed(&form, &report::frmReport::RefreshData);

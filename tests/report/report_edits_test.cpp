@@ -19,7 +19,7 @@ QVariant field(db::Database& db, const char* sql) { return db.queryValue(QString
 
 // The viscosity cell is the row of parameter 132 wherever the catalogue
 // puts it, and only in the shown sample's column.
-TEST_F(ReportPage, TheViscosityCellFollowsTheCatalogue)
+TEST_P(ReportPage, TheViscosityCellFollowsTheCatalogue)
 {
     test::runSql(path, {"UPDATE Parameters SET ParmType = 3 WHERE ParmID = 59"});   // one row more above it
     const ReportData d = readReport(store->database(), 6);
@@ -32,7 +32,7 @@ TEST_F(ReportPage, TheViscosityCellFollowsTheCatalogue)
 
 // A sample deleted while its report was shown takes nothing, not even a
 // detail row; an overflowing number is no number.
-TEST_F(ReportPage, AnEditOfADeletedSampleOrANonFiniteNumberStoresNothing)
+TEST_P(ReportPage, AnEditOfADeletedSampleOrANonFiniteNumberStoresNothing)
 {
     db::Database& db = store->database();
     EXPECT_EQ(ReportEditResult::SampleGone, storeReportEdit(db, 99, ReportEdit::SampleNum, "x").outcome);
@@ -41,7 +41,7 @@ TEST_F(ReportPage, AnEditOfADeletedSampleOrANonFiniteNumberStoresNothing)
     EXPECT_EQ(ReportEditResult::NotANumber, storeReportEdit(db, 6, ReportEdit::UnitUsage, "1e999").outcome);
 }
 
-TEST_F(ReportPage, APictureIsCopiedIntoImgOnceAndADifferentOneOfThatNameIsRefused)
+TEST_P(ReportPage, APictureIsCopiedIntoImgOnceAndADifferentOneOfThatNameIsRefused)
 {
     const QString img = home.file("Img");
     ASSERT_TRUE(QDir().mkpath(img));

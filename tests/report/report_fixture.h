@@ -1,19 +1,22 @@
 #pragma once
-// A copy of the built template with one equipment's history for the report.
+// A copy of the built template with one equipment's history for the report,
+// a file or a server database (test::EngineCopy's parameter).
 #include "db/db_fixture.h"
 #include "report/page_composer.h"
 #include "report/report_data.h"
 
 namespace qqc::test {
 
-class ReportPage : public TemplateCopy {
+class ReportPage : public EngineCopy {
 protected:
     // Six samples of one equipment a day apart (ids 1..6), a seventh of
     // another equipment, a later sample of the same date as sample 6 (8) and
     // one without an equipment ID (9).
     void SetUp() override
     {
-        TemplateCopy::SetUp();
+        EngineCopy::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         QStringList sql;
         for (int i = 1; i <= 6; ++i) {
             sql << QString("INSERT INTO Samples (SampleID, SampleNum, SampleDate, EquipmentID, UnitUsage, AlarmID, "
@@ -48,5 +51,9 @@ protected:
         return in;
     }
 };
+
+// A suite of ReportPage tests that runs on a file only.
+#define QQC_FILE_ONLY(Suite) \
+    INSTANTIATE_TEST_SUITE_P(File, Suite, ::testing::Values(test::Engine::File), test::engineName)
 
 } // namespace qqc::test
