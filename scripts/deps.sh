@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake g++ ninja-build ccache pkg-config
           qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-charts-dev
           libgtest-dev googletest clang libclang-rt-14-dev sqlite3 libsqlite3-dev poppler-utils
-          mdbtools-dev libqt6sql6-psql postgresql-15
+          mdbtools-dev libqt6sql6-psql libpq-dev postgresql-15
 )
 missing=()
 for p in "${packages[@]}"; do

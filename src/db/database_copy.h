@@ -19,7 +19,9 @@ void createServerDatabase(const QString& uri, const QString& templateFile);
 
 // The table statements of an SQLite layout in the server's dialect: one
 // statement becomes one or more (a trigger becomes a function and a trigger).
-QStringList serverStatements(const QString& sqliteStatement);
+// An index statement given its table's key columns also holds them, as an
+// SQLite index does.
+QStringList serverStatements(const QString& sqliteStatement, const QStringList& tableKey = {});
 
 // The tables that hold a laboratory's data (not the layout's own tables:
 // the version, the catalogue and the stored queries).

@@ -212,6 +212,11 @@ public:
     // a transaction, which holds the write lock until it ends: nobody else
     // can take the number first.
     qint64 nextAutoNumber(const QString& table);
+    // Numbers for `count` new rows of `table`, ascending, each handed out
+    // once: on a file the next ones after the highest, on a server taken
+    // from the key's sequence (stations storing meanwhile get others). Only
+    // inside a transaction.
+    std::vector<qint64> nextAutoNumbers(const QString& table, qint64 count);
 
     // Memory derived from tables: a stamp taken inside a transaction stays
     // current while changedSince() says false. It says true outside a
@@ -248,6 +253,7 @@ private:
     static std::unique_ptr<Database> openServer(const QString& uri, const OpenOptions& options);
     std::shared_ptr<Connection> conn_;
     friend class Recordset;
+    friend class RowAppender;
 };
 
 class Transaction {

@@ -2,6 +2,8 @@
 
 #include <QSqlQuery>
 
+#include <algorithm>
+
 namespace qqc::db {
 
 int Database::execute(const QString& sql, const QVariantList& params)
@@ -68,6 +70,27 @@ qint64 Database::nextAutoNumber(const QString& table)
     return queryValue(sql, conn_->sqlite ? QVariantList{table}
                                          : QVariantList{conn_->ident(table), conn_->stored(conn_->keyFields(table).front())})
         .toLongLong();
+}
+
+std::vector<qint64> Database::nextAutoNumbers(const QString& table, qint64 count)
+{
+    std::vector<qint64> numbers;
+    if (count <= 0)
+        return numbers;
+    numbers.reserve(size_t(count));
+    const qint64 first = nextAutoNumber(table);
+    numbers.push_back(first);
+    if (conn_->sqlite) {
+        // The transaction holds the write lock: the numbers after it are free.
+        for (qint64 i = 1; i < count; ++i)
+            numbers.push_back(first + i);
+        return numbers;
+    }
+    scanPairs(QStringLiteral("SELECT nextval(pg_get_serial_sequence(?, ?)) FROM generate_series(2, CAST(? AS INTEGER))"),
+              {conn_->ident(table), conn_->stored(conn_->keyFields(table).front()), count},
+              [&](qint64 number, const StoredValue&) { numbers.push_back(number); });
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
 }
 
 int Database::executeOn(const QString& table, const QString& sql, const QVariantList& params, QVariant* insertId)

@@ -6,6 +6,8 @@
 // as written, with level 0, unjudged.
 
 #include "views/exchange.h"
+
+#include "db/row_appender.h"
 #include "views/generic_file.h"
 
 #include <QFile>
@@ -25,6 +27,15 @@ ImportResult failed(const QString& error, int number = 0)
     r.status = ExchangeOutcome::Failed;
     r.error = error;
     r.errorNumber = number;
+    return r;
+}
+
+// A run cancelled while storing: nothing was stored, nothing is reported.
+ImportResult cancelledWhileStoring(ImportResult& r)
+{
+    r.status = ExchangeOutcome::Cancelled;
+    r.report.clear();
+    r.duplicates = 0;
     return r;
 }
 
@@ -107,12 +118,6 @@ ImportResult importGenericFile(db::Database& database, const QString& path, cons
                                  .arg(unknownCount)
                                  .arg(unknownTags.join(QStringLiteral(", ")));
 
-        const QString samplesTable = QStringLiteral("Samples");
-        const QString detailsTable = QStringLiteral("SampleDetails");
-        const QString insertSample = QStringLiteral(
-            "INSERT INTO Samples (SampleID, SampleNum, SampleDate, EquipmentID) VALUES (?, ?, ?, ?)");
-        const QString insertDetail = QStringLiteral(
-            "INSERT INTO SampleDetails (SampleID, ParmID, Value, Severity) VALUES (?, ?, ?, 0)");
         if (adding.empty()) {
             if (progress)
                 progress(total, total);
@@ -120,21 +125,35 @@ ImportResult importGenericFile(db::Database& database, const QString& path, cons
         }
         // Any failing statement ends the whole import.
         db::Transaction transaction(database, db::Transaction::WholeOrNothing);
-        qint64 next = database.nextAutoNumber(samplesTable);
-        for (size_t i = 0; i < adding.size(); ++i) {
-            const GenericBlock& block = *adding[i];
-            const qint64 id = next++;
-            database.executeOn(samplesTable, insertSample, {id, QString::number(id), block.date, block.unitId});
-            for (const auto& [parmId, value] : blockValues(block))
-                database.executeOn(detailsTable, insertDetail, {id, parmId, double(value)});
-            if (progress && i % kProgressStep == 0
-                && !progress(qint64(file.blocks.size() + i), total)) {
-                result.status = ExchangeOutcome::Cancelled;
-                result.report.clear();
-                result.duplicates = 0;
-                return result;  // the transaction rolls back
+        const std::vector<qint64> ids = database.nextAutoNumbers(QStringLiteral("Samples"), qint64(adding.size()));
+        // Many rows a statement; the samples first, then their values (a
+        // server loads one table at a time).
+        const auto cancelled = [&](size_t i, size_t pass) {
+            return progress && i % kProgressStep == 0
+                && !progress(qint64(file.blocks.size() + (pass * adding.size() + i) / 2), total);
+        };
+        {
+            db::RowAppender samples(database, QStringLiteral("Samples"),
+                                    {QStringLiteral("SampleID"), QStringLiteral("SampleNum"),
+                                     QStringLiteral("SampleDate"), QStringLiteral("EquipmentID")});
+            for (size_t i = 0; i < adding.size(); ++i) {
+                const GenericBlock& block = *adding[i];
+                samples.append({ids[i], QString::number(ids[i]), block.date, block.unitId});
+                if (cancelled(i, 0))
+                    return cancelledWhileStoring(result);  // the transaction rolls back
             }
+            samples.finish();
         }
+        db::RowAppender details(database, QStringLiteral("SampleDetails"),
+                                {QStringLiteral("SampleID"), QStringLiteral("ParmID"), QStringLiteral("Value"),
+                                 QStringLiteral("Severity")});
+        for (size_t i = 0; i < adding.size(); ++i) {
+            for (const auto& [parmId, value] : blockValues(*adding[i]))
+                details.append({ids[i], parmId, double(value), 0});
+            if (cancelled(i, 1))
+                return cancelledWhileStoring(result);
+        }
+        details.finish();
         transaction.commit();
         result.added = int(adding.size());
         if (progress)
