@@ -5,9 +5,13 @@
 // of its own, so each peak-memory figure is that run's alone.
 //
 //   bench_exchange [--samples N] [--keep DIR] [--only csv|generic|import]
+//                  [--db PATH|URI] [--into PATH|URI]
 //
 // --only runs one export, or the import into the kept fresh database, on
-// files kept earlier with --keep (for a profiler).
+// files kept earlier with --keep (for a profiler). --db names the database
+// the samples are built in and exported from, --into the fresh one the
+// import fills (files in the --keep folder by default); either may be an
+// empty PostgreSQL database (postgresql://...).
 //
 // The database is built as the other benchmarks build theirs
 // (sample_db_builder.h), each sample given equipment IDs, usages and
@@ -90,20 +94,34 @@ double cpuSeconds()
 }
 
 double cpuAtStart = 0.0;
+// The server's processor time at the start, and its database (a local
+// server's figure is printed too).
+double serverAtStart = -1.0;
+qqc::db::Database* serverDb = nullptr;
+
+void startClocks(qqc::db::Database& db)
+{
+    serverDb = db.onServer() ? &db : nullptr;
+    serverAtStart = serverDb ? qqc::bench::serverCpuSeconds(db) : -1.0;
+    cpuAtStart = cpuSeconds();
+}
 
 void report(const char* what, qint64 ms, const QString& detail = QString())
 {
-    std::printf("%-34s %7.2f s (cpu %5.2f s)   peak %6.1f MB   %s\n", what, double(ms) / 1000.0,
-                cpuSeconds() - cpuAtStart, double(peakRssKb()) / 1024.0, qPrintable(detail));
+    const QString server = serverDb && serverAtStart >= 0
+        ? QStringLiteral(", server %1 s").arg(qqc::bench::serverCpuSeconds(*serverDb) - serverAtStart, 0, 'f', 2)
+        : QString();
+    std::printf("%-34s %7.2f s (cpu %5.2f s%s)   peak %6.1f MB   %s\n", what, double(ms) / 1000.0,
+                cpuSeconds() - cpuAtStart, qPrintable(server), double(peakRssKb()) / 1024.0, qPrintable(detail));
 }
 
 int exportRun(const QString& db, const QString& out, qqc::ExportFormat format, const char* what)
 {
     QCoreApplication app(*new int(0), nullptr);
     auto store = openStore(db);
+    startClocks(store->database());
     QElapsedTimer t;
     t.start();
-    cpuAtStart = cpuSeconds();
     qqc::ExportRequest request;
     request.format = format;
     request.path = out;
@@ -118,9 +136,9 @@ int importRun(const QString& db, const QString& file, const char* what)
 {
     QCoreApplication app(*new int(0), nullptr);
     auto store = openStore(db);
+    startClocks(store->database());
     QElapsedTimer t;
     t.start();
-    cpuAtStart = cpuSeconds();
     const qqc::ImportResult r = qqc::importGenericFile(store->database(), file);
     report(what, t.elapsed(), QStringLiteral("%1 added, %2 duplicates").arg(r.added).arg(r.duplicates));
     return r.status == qqc::ExchangeOutcome::Done ? 0 : 1;
@@ -173,10 +191,12 @@ int main(int argc, char** argv)
 {
     QString count = QStringLiteral("100000");
     QString keep;
-    QString only;
+    QString only, dbOption, intoOption;
     if (const int rc = qqc::bench::readOptions(argc, argv,
-                                               "bench_exchange [--samples N] [--keep DIR] [--only csv|generic|import]",
-                                               {{"--samples", &count}, {"--keep", &keep}, {"--only", &only}});
+                                               "bench_exchange [--samples N] [--keep DIR] [--only csv|generic|import] "
+                                               "[--db PATH|URI] [--into PATH|URI]",
+                                               {{"--samples", &count}, {"--keep", &keep}, {"--only", &only},
+                                                {"--db", &dbOption}, {"--into", &intoOption}});
         rc >= 0)
         return rc;
     const int samples = count.toInt();
@@ -190,8 +210,8 @@ int main(int argc, char** argv)
     QTemporaryDir temp;
     const QString dir = keep.isEmpty() ? temp.path() : keep;
     QDir().mkpath(dir);
-    const QString db = dir + QStringLiteral("/bench.mdb");
-    const QString fresh = dir + QStringLiteral("/fresh.mdb");
+    const QString db = dbOption.isEmpty() ? dir + QStringLiteral("/bench.mdb") : dbOption;
+    const QString fresh = intoOption.isEmpty() ? dir + QStringLiteral("/fresh.mdb") : intoOption;
     std::printf("bench_exchange: %d samples\n", samples);
     QElapsedTimer t;
     t.start();
@@ -205,7 +225,15 @@ int main(int argc, char** argv)
     failures += inChild([&] { return exportRun(db, dir + "/bench.dat", qqc::ExportFormat::Generic, "export generic"); });
     failures += inChild([&] {
         QCoreApplication app(*new int(0), nullptr);
-        return qqc::bench::copyTemplate(fresh) ? 0 : 1;
+        if (!qqc::db::isServerUri(fresh))
+            return qqc::bench::copyTemplate(fresh) ? 0 : 1;
+        try {
+            qqc::db::createServerDatabase(fresh, qqc::db::templatePath());
+        } catch (const qqc::db::DbError& e) {
+            std::fprintf(stderr, "cannot make the layout in %s: %s\n", qPrintable(qqc::db::displayUri(fresh)), e.what());
+            return 1;
+        }
+        return 0;
     });
     failures += inChild([&] { return importRun(fresh, dir + "/bench.dat", "import generic, fresh database"); });
     failures += inChild([&] { return importRun(fresh, dir + "/bench.dat", "import generic again (duplicates)"); });

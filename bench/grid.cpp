@@ -3,13 +3,15 @@
 // the first sort by that column in this process, then later ones both ways),
 // time to refresh one row, and peak memory.
 //
-//   bench_grid [--db PATH] [--samples N] [--keep PATH]
+//   bench_grid [--db PATH|URI] [--samples N] [--keep PATH|URI]
 //
-// With --db it uses an existing file (e.g. one bench_db_store left; sorting
-// writes nothing to it). Without, it first builds a database of N (100,000)
+// With --db it uses an existing database, a file (e.g. one bench_db_store
+// left; sorting writes nothing to it) or a PostgreSQL database
+// (postgresql://...). Without, it first builds a database of N (100,000)
 // samples from the template through the store's own code (storeTestResult,
 // one transaction) in a child process, so the memory figure is the grid's
-// alone; --keep keeps that file for later runs.
+// alone; --keep keeps that file for later runs, or names an empty server
+// database the samples are copied into (as copy-db copies them).
 
 #include "bench_options.h"
 #include "sample_db_builder.h"
@@ -53,12 +55,7 @@ long currentRssKb()
 double ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1.0e6; }
 
 // CPU time of this process, to tell the work from waiting for a shared CPU.
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
+double cpuMs() { return qqc::bench::cpuSeconds() * 1e3; }
 
 // Paints the grid now, as the screen would after the change.
 void paint(qqc::frmData& form)
@@ -79,7 +76,8 @@ int main(int argc, char** argv)
     QString dbPath;
     QString keep;
     QString samples = QStringLiteral("100000");
-    if (const int rc = qqc::bench::readOptions(argc, argv, "bench_grid [--db PATH] [--samples N] [--keep PATH]",
+    if (const int rc = qqc::bench::readOptions(argc, argv,
+                                               "bench_grid [--db PATH|URI] [--samples N] [--keep PATH|URI]",
                                                {{"--db", &dbPath}, {"--samples", &samples}, {"--keep", &keep}});
         rc >= 0)
         return rc;
@@ -112,7 +110,10 @@ int main(int argc, char** argv)
     form.show();
     QCoreApplication::processEvents();
 
+    // The server's processor time too, when it runs on this machine.
+    const auto serverMs = [&] { return qqc::bench::serverCpuSeconds(store->database()) * 1e3; };
     QElapsedTimer t;
+    const double updateServer = serverMs();
     const double updateCpu = cpuMs();
     t.start();
     form.SetDB(&store->database());
@@ -120,6 +121,7 @@ int main(int argc, char** argv)
     paint(form);
     const double firstRows = ms(t);
     const double firstRowsCpu = cpuMs() - updateCpu;
+    const double firstRowsServer = serverMs() - updateServer;
     const int rows = form.model().rowCount();
     t.restart();
     const size_t idCount = qqc::SampleGridStore(&store->database()).loadSampleIds(qqc::GridSortKey{}).size();
@@ -131,7 +133,7 @@ int main(int argc, char** argv)
     // Sort: every kind of column, each clicked twice (descending, ascending).
     struct SortFigure {
         QString name;
-        double first, firstCpu, desc, asc;
+        double first, firstCpu, firstServer, desc, asc;
     };
     std::vector<SortFigure> sorts;
     const int diel = form.model().dielectricColumn();
@@ -143,13 +145,15 @@ int main(int argc, char** argv)
     for (int c : columns) {
         if (c < 0)
             continue;
-        SortFigure f{form.model().headerText(c).trimmed(), 0, 0, 0, 0};
+        SortFigure f{form.model().headerText(c).trimmed(), 0, 0, 0, 0, 0};
+        const double server = serverMs();
         const double cpu = cpuMs();
         t.restart();
         form.vsFlexData_Click(0, c);
         paint(form);
         f.first = ms(t);
         f.firstCpu = cpuMs() - cpu;
+        f.firstServer = serverMs() - server;
         worstSort = std::max(worstSort, f.first);
         t.restart();
         form.vsFlexData_Click(0, c);
@@ -213,17 +217,23 @@ int main(int argc, char** argv)
     const double addRow = ms(t);
 
     const long peakKb = peakRssKb();
+    const bool onServer = store->database().onServer();
     const bool gridIndex = store->database()
-                               .queryValue(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'SamplesGrid'"))
+                               .queryValue(onServer ? QStringLiteral("SELECT 1 FROM pg_indexes WHERE indexname = 'samplesgrid'")
+                                                    : QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'SamplesGrid'"))
                                .isValid();
-    std::printf("sample grid on %d samples (%s; %s)\n", rows, qPrintable(QDir::toNativeSeparators(dbPath)),
+    std::printf("sample grid on %d samples (%s; %s)\n", rows,
+                qPrintable(onServer ? store->database().path() : QDir::toNativeSeparators(dbPath)),
                 gridIndex ? "with the template's SamplesGrid index" : "an older file without the SamplesGrid index");
-    std::printf("  UpdateForm to first painted rows : %8.1f ms   (target < 300 ms; cpu %.1f ms)\n", firstRows,
-                firstRowsCpu);
+    const auto serverText = [&](double serverCpu) {
+        return onServer && serverCpu >= 0 ? QStringLiteral(", server %1 ms").arg(serverCpu, 0, 'f', 1) : QString();
+    };
+    std::printf("  UpdateForm to first painted rows : %8.1f ms   (target < 300 ms; cpu %.1f ms%s)\n", firstRows,
+                firstRowsCpu, qPrintable(serverText(firstRowsServer)));
     std::printf("  of which reading %zu keys %.1f ms; one full repaint %.1f ms\n", idCount, readIds, fullPaint);
     for (const SortFigure& f : sorts)
-        std::printf("  sort %-14s desc / asc     : %8.1f / %.1f ms   (first sort by it: %.1f ms, cpu %.1f ms)\n",
-                    qPrintable(f.name), f.desc, f.asc, f.first, f.firstCpu);
+        std::printf("  sort %-14s desc / asc     : %8.1f / %.1f ms   (first sort by it: %.1f ms, cpu %.1f ms%s)\n",
+                    qPrintable(f.name), f.desc, f.asc, f.first, f.firstCpu, qPrintable(serverText(f.firstServer)));
     std::printf("  slowest sort (first or later)    : %8.1f ms   (target < 1000 ms)\n", worstSort);
     std::printf("  scroll to middle / end + paint   : %8.1f / %.1f ms\n", scrollMiddle, scrollEnd);
     std::printf("  one-row refresh + paint (median) : %8.3f ms   (target < 5 ms; max %.3f ms)\n", median(refresh),

@@ -3,14 +3,20 @@
 // simulated tests stored through the store's own code (storeTestResult, one
 // transaction), with equipment, usage and comment fields filled in. Built in
 // a child process (buildInChild), so a benchmark's memory figure is its own.
+// A server database (an empty one, named by its address) gets the same
+// samples built in a file and copied in as `quorvelqc-cli copy-db` does.
 
+#include "bench_options.h"
 #include "core/record.h"
+#include "db/database_copy.h"
 #include "db/sample_database.h"
+#include "db/server_uri.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,12 +44,44 @@ inline bool copyTemplate(const QString& path)
 // and the sample's place in the run (from 0).
 using SampleFields = std::function<void(qqc::db::Database&, qint32 sampleId, int index)>;
 
+// Copies the laboratory in the file `from` into the server database `to`
+// (made from the template when empty) as copy-db does, and prints the rate.
+inline int copyToServer(const QString& from, const QString& to)
+{
+    try {
+        qqc::db::OpenOptions readOnly;
+        readOnly.access = qqc::db::OpenOptions::Access::ReadOnly;
+        auto source = qqc::db::Database::open(from, readOnly);
+        auto target = qqc::db::openCopyTarget(to, qqc::db::templatePath());
+        const qint64 samples = source->queryValue(QStringLiteral("SELECT COUNT(*) FROM Samples")).toLongLong();
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = cpuSeconds(), serverCpu = serverCpuSeconds(*target);
+        const qint64 rows = qqc::db::copyDataTables(*source, *target);
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        std::printf("copied %lld samples (%lld rows) into the server in %.2f s = %.0f samples/s%s\n",
+                    samples, rows, seconds, double(samples) / std::max(0.001, seconds),
+                    qPrintable(cpuFigures(cpu, serverCpu, target.get())));
+    } catch (const qqc::db::DbError& e) {
+        std::fprintf(stderr, "copy into %s failed: %s\n", qPrintable(qqc::db::displayUri(to)), e.what());
+        return 1;
+    }
+    return 0;
+}
+
 // Builds `path` from the template with `count` simulated tests. Without
 // `fields`, they are spread over `equipments` equipment IDs (PUMP-0, PUMP-1,
 // ...) with usages and a comment on every tenth; with it, `fields` fills
-// each sample instead.
+// each sample instead. A server address: the database is built in a
+// temporary file and copied in.
 inline int buildDatabase(const QString& path, int count, int equipments = 250, const SampleFields& fields = {})
 {
+    if (qqc::db::isServerUri(path)) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("build.mdb"));
+        const int rc = buildDatabase(file, count, equipments, fields);
+        return rc != 0 ? rc : copyToServer(file, path);
+    }
     if (!copyTemplate(path))
         return 1;
     try {
