@@ -247,6 +247,8 @@ void Connection::release()
     keys.clear();
     autoKeys.clear();
     nextNumberSql.clear();
+    notices.reset();
+    channels.clear();
     if (db.isValid()) {
         if (depth > 0)
             db.rollback();

@@ -16,6 +16,7 @@
 //   recordset_edit.cpp cursors: adding, editing and deleting rows
 
 #include "db/engine.h"
+#include "db/server_notices.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -96,6 +97,10 @@ struct Connection {
     quint64 clock = 1;
     quint64 globalEvent = 1;
     QHash<QString, std::shared_ptr<quint64>> lastWrite;
+    // Server: the channels this connection LISTENs to (again after every
+    // reconnect), and what it hears on them.
+    QStringList channels;
+    std::unique_ptr<ServerNotices> notices;
 #ifdef QQC_NATIVE_SQLITE
     // The driver's handle when it is the SQLite library this program links
     // (same version), else null and every statement goes through Qt SQL.
@@ -144,7 +149,8 @@ struct Connection {
     void undoStatement();
 
     // Server only: opens the driver connection (again after a loss), with
-    // the lock wait and session settings; throws ServerUnavailable.
+    // the lock wait, session settings and the channels listened to; throws
+    // ServerUnavailable.
     void connectServer();
     // A server statement that failed because the connection is gone (the
     // driver then often gives no text at all).
@@ -157,6 +163,10 @@ struct Connection {
     // Server only: a statement failed because the connection was lost while
     // no transaction was open: reconnects; false when that is not the case.
     bool reconnectAfter(const QSqlError& e);
+    // Server only: the driver found the connection gone while no statement
+    // ran and no transaction is open: reconnects; false when that is not the
+    // case or the server is still away.
+    bool reconnectLost();
     // A new row with the table's defaults, numbered by its auto-number key;
     // returns the number (RETURNING on a server).
     QVariant insertDefaultRow(const QString& table);

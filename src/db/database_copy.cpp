@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "db/row_appender.h"
+#include "db/sample_notices.h"
 #include "db/server_uri.h"
 
 #include <QFile>
@@ -268,6 +269,8 @@ void createServerDatabase(const QString& uri, const QString& templateFile)
             tableNames << layout.value(1).toString();
     }
     layout.finish();
+    // The server's own part: new samples are announced to every station.
+    statements << sampleNoticeStatements();
 
     Transaction tx(*target, Transaction::WholeOrNothing);
     for (const QString& sql : statements)

@@ -134,6 +134,7 @@ struct OpenOptions {
 
 class Recordset;
 class QueryDef;
+class ServerNotices;
 struct Connection;
 
 class Database {
@@ -166,6 +167,11 @@ public:
     const QString& path() const;
     // On a database server (not an SQLite file).
     bool onServer() const;
+    // Server only: LISTENs to `channel` from now on (again after every
+    // reconnect) and returns what this connection hears (db/server_notices.h),
+    // valid until the database is closed; null on a file, which has no
+    // notifications.
+    ServerNotices* listen(const QString& channel);
     // Changes whenever any station may have written since it was last read
     // (a change counter of the file, or the server's transaction horizon).
     std::pair<qint64, qint64> changeToken();

@@ -1,4 +1,5 @@
 #include "db/routine_trap.h"
+#include "db/sample_notices.h"
 #include "db/server_uri.h"
 
 #include "core/record.h"
@@ -105,6 +106,10 @@ std::unique_ptr<SampleDatabase> SampleDatabase::openOnce(const QString& path, Op
         status = OpenStatus::NeedsUpgrade;
         return nullptr;
     }
+    // A server database made before the live view announces new samples
+    // from now on.
+    if (options.access != OpenOptions::Access::ReadOnly)
+        ensureSampleNotices(*s->db_);
     status = OpenStatus::Opened;
     return s;
 }

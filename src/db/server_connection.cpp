@@ -119,6 +119,10 @@ void Connection::connectServer()
     }
     if (readOnly && !q.exec(QStringLiteral("SET default_transaction_read_only = on")))
         throw fromSqlError(q.lastError(), path);
+    for (const QString& channel : std::as_const(channels)) {
+        if (!db.driver()->subscribeToNotification(channel))
+            throw fromSqlError(db.driver()->lastError(), path);
+    }
 }
 
 DbError Connection::error(const QSqlError& e, const QString& context) const
@@ -129,19 +133,39 @@ DbError Connection::error(const QSqlError& e, const QString& context) const
     return fromSqlError(e, context);
 }
 
+namespace {
+
+// A new driver connection for `c` after its old one was lost; kept
+// statements belonged to the old one.
+bool reopen(Connection& c)
+{
+    c.statements.clear();
+    c.directStatements.clear();
+    c.db.close();
+    try {
+        c.connectServer();
+    } catch (const DbError&) {
+        return false;
+    }
+    if (c.notices)
+        c.notices->reconnected();
+    return true;
+}
+
+} // namespace
+
 bool Connection::reconnectAfter(const QSqlError& e)
 {
     if (sqlite || depth > 0 || !open || !lost(e))
         return false;
-    statements.clear();
-    directStatements.clear();
-    db.close();
-    try {
-        connectServer();
-    } catch (const DbError&) {
+    return reopen(*this);
+}
+
+bool Connection::reconnectLost()
+{
+    if (sqlite || depth > 0 || !open || db.isOpen())
         return false;
-    }
-    return true;
+    return reopen(*this);
 }
 
 QVariant Connection::insertDefaultRow(const QString& table)
@@ -181,6 +205,22 @@ std::unique_ptr<Database> Database::openServer(const QString& uri, const OpenOpt
 }
 
 bool Database::onServer() const { return conn_ && !conn_->sqlite; }
+
+ServerNotices* Database::listen(const QString& channel)
+{
+    conn_->check();
+    if (conn_->sqlite)
+        return nullptr;
+    if (!conn_->notices)
+        conn_->notices = std::make_unique<ServerNotices>(*conn_);
+    if (!conn_->channels.contains(channel)) {
+        conn_->reconnectLost();
+        if (!conn_->db.driver()->subscribeToNotification(channel))
+            throw conn_->error(conn_->db.driver()->lastError(), QStringLiteral("LISTEN ") + channel);
+        conn_->channels << channel;
+    }
+    return conn_->notices.get();
+}
 
 std::pair<qint64, qint64> Database::changeToken()
 {

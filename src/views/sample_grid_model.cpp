@@ -1,6 +1,7 @@
 #include "views/sample_grid_model.h"
 
 #include "analysis/severity.h"
+#include "db/sample_notices.h"
 #include "util/vb_format.h"
 
 #include <QColor>
@@ -23,9 +24,13 @@ QColor levelColour(int level)
 
 SampleGridModel::SampleGridModel(QObject* parent) : QAbstractTableModel(parent) { cache_.setStore(&store_); }
 
+SampleGridModel::~SampleGridModel() = default;
+
 void SampleGridModel::setStore(const SampleGridStore& store)
 {
     beginResetModel();
+    notices_.reset();
+    missing_ = false;
     store_ = store;
     columns_.clear();
     ids_.clear();
@@ -34,7 +39,33 @@ void SampleGridModel::setStore(const SampleGridStore& store)
     cache_.clear();
     sorted_ = {};
     endResetModel();
+    if (!store_.isValid() || !store_.database()->onServer())
+        return;
+    try {
+        notices_ = std::make_unique<db::SampleNotices>(*store_.database());
+    } catch (const db::DbError&) {
+        notices_.reset();  // the grid still works, without other stations' news
+        return;
+    }
+    const auto catchUp = [this] {
+        missing_ = true;
+        try {
+            addMissingSamples();
+            missing_ = false;
+        } catch (const db::DbError&) {
+            // The connection is away again: tried at the next notice.
+        }
+    };
+    connect(notices_.get(), &db::SampleNotices::samplesStored, this,
+            [this, catchUp](const QList<qint32>& oldestFirst) {
+                if (missing_)
+                    catchUp();
+                insertSamplesAtTop(std::vector<qint32>(oldestFirst.rbegin(), oldestFirst.rend()));
+            });
+    connect(notices_.get(), &db::SampleNotices::samplesMissed, this, catchUp);
 }
+
+bool SampleGridModel::isLive() const { return notices_ && notices_->listening(); }
 
 void SampleGridModel::reload(bool parameters)
 {
@@ -235,14 +266,44 @@ void SampleGridModel::emitRowChanged(int row)
 
 void SampleGridModel::insertSampleAtTop(qint32 sampleId)
 {
-    if (rowOfSample(sampleId) >= 0) {
+    if (rowOfSample(sampleId) >= 0)
         refreshSample(sampleId);
-        return;
+    else
+        insertSamplesAtTop({sampleId});
+}
+
+void SampleGridModel::insertSamplesAtTop(const std::vector<qint32>& newestFirst)
+{
+    std::vector<qint32> added;
+    if (newestFirst.size() == 1) {
+        if (rowOfSample(newestFirst.front()) < 0)
+            added = newestFirst;
+    } else {
+        QSet<qint32> shown(ids_.begin(), ids_.end());
+        for (qint32 id : newestFirst) {
+            if (!shown.contains(id)) {
+                shown.insert(id);
+                added.push_back(id);
+            }
+        }
     }
-    beginInsertRows(QModelIndex(), 0, 0);
-    ids_.insert(ids_.begin(), sampleId);
-    cache_.forget(sampleId);
+    if (added.empty())
+        return;
+    // The order kept for a second click no longer holds every sample.
+    sorted_ = {};
+    beginInsertRows(QModelIndex(), 0, int(added.size()) - 1);
+    ids_.insert(ids_.begin(), added.begin(), added.end());
+    for (qint32 id : added)
+        cache_.forget(id);
     endInsertRows();
+}
+
+void SampleGridModel::addMissingSamples()
+{
+    std::vector<qint32> all = store_.loadSampleIds(GridSortKey{});
+    const QSet<qint32> shown(ids_.begin(), ids_.end());
+    std::erase_if(all, [&](qint32 id) { return shown.contains(id); });
+    insertSamplesAtTop(all);
 }
 
 bool SampleGridModel::refreshSample(qint32 sampleId)

@@ -14,6 +14,14 @@
 // The highlight (the rows whose Sample # and Date cells are painted in the
 // system highlight colours) is kept here by SampleID, so it follows its rows
 // through sorts and inserts; multi-sample commands act on exactly these rows.
+//
+// On a server database the grid is live: samples other stations store
+// (db::SampleNotices) come in as new first rows, the newest on top, as the
+// station's own do (insertSampleAtTop), whatever column the grid is sorted
+// by: a technician finds new arrivals where they always appear. The kept
+// sort is forgotten, so the next click on a header sorts them into place. A
+// batch too large to name, or a reconnect, adds the samples the grid does
+// not show yet in one insert.
 
 #include "views/grid_columns.h"
 #include "views/grid_row_cache.h"
@@ -22,10 +30,15 @@
 #include <QAbstractTableModel>
 #include <QSet>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace qqc {
+
+namespace db {
+class SampleNotices;
+}
 
 class SampleGridModel : public QAbstractTableModel {
     Q_OBJECT
@@ -35,9 +48,12 @@ public:
     static constexpr int kDielectricParmId = GridColumns::kDielectricParmId;
 
     explicit SampleGridModel(QObject* parent = nullptr);
+    ~SampleGridModel() override;
 
-    // Forgets everything shown and uses `store` from now on (no reads yet).
+    // Forgets everything shown and uses `store` from now on (no reads yet);
+    // on a server it listens for other stations' samples.
     void setStore(const SampleGridStore& store);
+    bool isLive() const;
     const SampleGridStore& store() const { return store_; }
 
     // Rebuilds the parameter columns from Parameters (when `parameters` is
@@ -77,6 +93,12 @@ public:
     const std::vector<qint32>& sampleIds() const { return ids_; }
     // Inserts the sample as the first row (or refreshes its row when shown).
     void insertSampleAtTop(qint32 sampleId);
+    // Inserts the samples not shown yet as the first rows, in one insert, in
+    // the given order (newest first); forgets the kept sort.
+    void insertSamplesAtTop(const std::vector<qint32>& newestFirst);
+    // Inserts every stored sample the grid does not show yet at the top.
+    // Throws db::DbError.
+    void addMissingSamples();
     // Re-reads the row from the store; false when no row shows the sample.
     bool refreshSample(qint32 sampleId);
     void refreshRow(int row);
@@ -119,6 +141,8 @@ private:
     void emitHighlightChanged(int row);
 
     SampleGridStore store_;
+    std::unique_ptr<db::SampleNotices> notices_;
+    bool missing_ = false;  // samples missed and not added yet (the read failed)
     GridColumns columns_;
     GridRowCache cache_;
     std::vector<qint32> ids_;

@@ -99,6 +99,21 @@ frmData::frmData(QWidget* parent) : QWidget(parent)
     });
     connect(&model_, &SampleGridModel::cellEdited, this,
             [this](int row, int column, const QString& text) { vsFlexData_AfterEdit(row + 1, column, text); });
+    // Samples come in as first rows (this station's, and on a server other
+    // stations'): the user's selection stays on its rows, now further down;
+    // the first rows of an empty grid size the columns to real values, later
+    // ones leave the widths (possibly set by the user) alone.
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        if (first != 0)
+            return;
+        const int count = last - first + 1;
+        if (anchorFirst_ >= 1)
+            anchorFirst_ += count;
+        if (anchorLast_ >= 1)
+            anchorLast_ += count;
+        if (model_.rowCount() == count)
+            vsFlexData->sizeColumns();
+    });
 
     const int languageId = userLanguageId();
     SetLocaleFont(*this, languageId);
@@ -171,20 +186,7 @@ void frmData::AddDataToGrid(qint32 sampleId)
     vsFlexData->commitOpenEditor();
     if (!model_.store().isValid())
         return;
-    const int rowsBefore = model_.rowCount();
-    const bool wasEmpty = rowsBefore == 0;
     model_.insertSampleAtTop(sampleId);
-    // The user's selection stays on its rows, now one further down.
-    if (model_.rowCount() > rowsBefore) {
-        if (anchorFirst_ >= 1)
-            ++anchorFirst_;
-        if (anchorLast_ >= 1)
-            ++anchorLast_;
-    }
-    // The first row of an empty grid sizes the columns to real values; later
-    // rows leave the widths (possibly set by the user) alone.
-    if (wasEmpty)
-        vsFlexData->sizeColumns();
 }
 
 void frmData::RefreshSampleDisplay(qint32 sampleId)
