@@ -49,13 +49,8 @@ TEST(MonitorSpool, ATestArrivingDuringAnEightSecondLockIsStoredOnceAfterItWithIt
     home.write("quorvelqc.ini", test::stationSettings(unit.device(), dbPath));
 
     Monitor monitor;
-    monitor.readStartupSettings();
-    ASSERT_TRUE(monitor.ReadSettings());
-    ASSERT_TRUE(monitor.openSerialLink());
-    std::unique_ptr<frmData> grid(createDataWindow(monitor));
-    grid->show();
-    monitor.setWindowOpen(Monitor::DataWindow, true);
-    monitor.openDatabaseAtStartup();
+    std::unique_ptr<frmData> grid;
+    ASSERT_NO_FATAL_FAILURE(test::startStation(monitor, grid));
     ASSERT_NE(nullptr, monitor.sampleDatabase());
     QStringList titles;
     QObject::connect(&monitor, &Monitor::storeOutageChanged, [&] { titles << monitor.frameTitle(); });

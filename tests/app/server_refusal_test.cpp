@@ -123,13 +123,8 @@ TEST(ServerRefusal, AStationStartedWhileTheServerIsDownStoresItsTestsWhenItAnswe
     ASSERT_TRUE(unit.ok());
     home.write("quorvelqc.ini", test::stationSettings(unit.device(), lab));
     Monitor monitor;
-    monitor.readStartupSettings();
-    ASSERT_TRUE(monitor.ReadSettings());
-    ASSERT_TRUE(monitor.openSerialLink());
-    std::unique_ptr<frmData> grid(createDataWindow(monitor));
-    grid->show();
-    monitor.setWindowOpen(Monitor::DataWindow, true);
-    monitor.openDatabaseAtStartup();
+    std::unique_ptr<frmData> grid;
+    ASSERT_NO_FATAL_FAILURE(test::startStation(monitor, grid));
     ASSERT_EQ(nullptr, monitor.sampleDatabase());
     ASSERT_EQ(1u, prompts.messages.size());
 

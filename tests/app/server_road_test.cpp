@@ -29,13 +29,8 @@ TEST(ServerRoad, ATestFromTheSimulatorIsStoredOnTheServerAndShownInTheGrid)
     home.write("quorvelqc.ini", test::stationSettings(device, server.uri()));
 
     Monitor monitor;
-    monitor.readStartupSettings();
-    ASSERT_TRUE(monitor.ReadSettings());
-    ASSERT_TRUE(monitor.openSerialLink());
-    std::unique_ptr<frmData> grid(createDataWindow(monitor));
-    grid->show();
-    monitor.setWindowOpen(Monitor::DataWindow, true);
-    monitor.openDatabaseAtStartup();
+    std::unique_ptr<frmData> grid;
+    ASSERT_NO_FATAL_FAILURE(test::startStation(monitor, grid));
     ASSERT_NE(nullptr, monitor.sampleDatabase()) << prompts.texts().join("\n").toStdString();
     ASSERT_TRUE(monitor.sampleDatabase()->database().onServer());
     ASSERT_TRUE(QTest::qWaitFor([&] { return grid->model().rowCount() == 1; }, 30000))
